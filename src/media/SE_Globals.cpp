@@ -1,0 +1,3 @@
+#include "media/SE_Globals.h"
+
+TSurfaceDesc DrawTarget;
