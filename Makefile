@@ -2,7 +2,7 @@
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
-DEMO       ?= examples/demo.vek
+DEMO       ?= examples/hello.vek
 
 .PHONY: all setup deps configure build run test bench fuzz fuzz-build clean
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs fuzz targets of a fuzz build for a while each: run-fuzzers.sh BUILD SECONDS [TARGET...]
 set -euo pipefail
-build=$1; seconds=$2; shift 2
+build=$(cd "$1" && pwd); seconds=$2; shift 2
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -13,6 +13,6 @@ for t in "${targets[@]}"; do
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "== $t for ${seconds}s"
   (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
-    "$build/$t" -artifact_prefix="$(cd "$build" && pwd)/crash-" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "$work")
+    "$build/$t" -artifact_prefix="$build/crash-" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "$work")
   rm -rf "$work"
 done

@@ -1,0 +1,26 @@
+// Feeds arbitrary bytes to the script parser: it must parse or stop with a message, nothing else.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/PL_Host.h"
+#include "player/VEKEngine.h"
+#include "player/VEKMessages.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static THeadlessHost* host = [] {
+    auto created = std::make_unique<THeadlessHost>();
+    created->Quiet = true;
+    THeadlessHost* raw = created.get();
+    InstallHost(std::move(created));
+    SetExitHandler(ThrowFatalExit);
+    return raw;
+  }();
+  host->Messages.clear();
+  try {
+    TVEKE veke;
+    veke.LoadScriptText(std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const TFatalExit&) {
+  }
+  return 0;
+}

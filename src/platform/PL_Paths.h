@@ -1,0 +1,23 @@
+#pragma once
+// File names as Windows presentations write them: backslashes, any letter case, relative to
+// the current folder or to the script's folder.
+#include <string>
+#include <string_view>
+
+// The folder that relative names are tried against after the current folder.
+void SetScriptFolder(const std::string& folder);
+const std::string& ScriptFolder();
+
+// Finds an existing file or folder for a UTF-8 name: backslashes become slashes, and each
+// component that does not exist as written is matched without regard to letter case.
+// Returns the name with slashes when nothing matches, so messages can show it.
+std::string ResolvePath(std::string_view name);
+
+// The same for a name in code page 1250, as scripts hold them.
+std::string ResolveScriptPath(std::string_view cp1250Name);
+
+// True for an existing regular file (not a folder).
+bool IsRegularFile(const std::string& path);
+
+// Folder part of a path ("." when it has none).
+std::string FolderOf(const std::string& path);

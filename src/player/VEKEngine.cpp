@@ -1,0 +1,110 @@
+#include "player/VEKEngine.h"
+
+#include <cstdio>
+
+#include "platform/PL_Host.h"
+#include "platform/PL_Paths.h"
+#include "platform/PL_Text.h"
+#include "player/VEKMessages.h"
+
+namespace {
+std::vector<std::string>& ProgramArguments() {
+  static std::vector<std::string> arguments;
+  return arguments;
+}
+}  // namespace
+
+void SetProgramArguments(std::vector<std::string> arguments) {
+  ProgramArguments() = std::move(arguments);
+}
+
+bool SwitchGiven(std::string_view name) {
+  std::string wanted = UpperAscii(name);
+  for (const auto& argument : ProgramArguments()) {
+    if (argument.size() < wanted.size()) continue;
+    if (UpperAscii(std::string_view(argument).substr(0, wanted.size())) == wanted) return true;
+  }
+  return false;
+}
+
+TVEKE::TVEKE() {
+  auto main = std::make_unique<TVKSection>();
+  main->Name = kMainSectionName;
+  CurrentSection = main.get();
+  Sections.push_back(std::move(main));
+}
+
+TVEKE::~TVEKE() {
+  Engine.reset();
+  CallStack.clear();
+  for (const auto& section : Sections) {
+    CurrentSection = section.get();
+    FreeSectionObjects();
+  }
+}
+
+void TVEKE::Execute(const std::string& scriptFileName) {
+  std::string path = ResolvePath(scriptFileName);
+  if (!IsRegularFile(path)) {
+    char message[4096];
+    std::snprintf(message, sizeof message, "%s script nem található.", scriptFileName.c_str());
+    FatalError(message, 1);
+  }
+  SetScriptFolder(FolderOf(path));
+  LoadScript(path);
+  if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
+  try {
+    Engine->Run();
+  } catch (...) {
+    ReportRunError();
+    Engine.reset();
+    throw;
+  }
+  Engine.reset();
+}
+
+void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& caption,
+                         const std::string& fontFile) {
+  TEngineParams params;
+  params.Width = width;
+  params.Height = height;
+  params.BitDepth = 16;
+  params.Caption = caption;
+  params.Hardware = SwitchGiven("HARDWARE");
+  params.FullScreen = !SwitchGiven("WINDOWED");
+  params.Flip = SwitchGiven("FLIP");
+  Engine.reset();
+  Engine = std::make_unique<TGEngine>(
+      params, [this](int32_t elapsed) { IdleStep(elapsed); },
+      [this](int32_t elapsed) { Step(elapsed); });
+  if (!Engine->Ready) FatalError("Inicializálás hiba: " + Engine->ErrorText, 1);
+  EngineCreated = true;
+  Engine->ShowCursor(true);
+  FontFile = fontFile.empty() ? kDefaultFontFile : fontFile;
+}
+
+void TVEKE::EnsureEngine() {
+  // Objects need an engine; a script that declares none before them gets the default one.
+  if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
+}
+
+void TVEKE::ReportRunError() {
+  if (!Engine) return;
+  Engine->ErrorText.clear();
+  std::string text = Engine->ErrorText;
+  Host().ShowMessage(Cp1250ToUtf8(Engine->Caption),
+                     text.empty() ? "Ismeretlen hiba miatt a program futása megszakadt!" : text);
+}
+
+void TVEKE::IdleStep(int32_t) {}
+
+void TVEKE::Step(int32_t) {}
+
+void TVEKE::LoadBackground(const std::string& resFile, const std::string& picture) {
+  CurrentSection->BackgroundColour = 0;
+  CurrentSection->BackgroundResFile = resFile;
+  CurrentSection->BackgroundImage = picture;
+  if (CurrentSection != Sections.front().get()) BackgroundSaved = true;
+}
+
+void TVEKE::FreeSectionObjects() { CurrentSection->Objects.clear(); }

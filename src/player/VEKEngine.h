@@ -1,0 +1,114 @@
+#pragma once
+// The script interpreter: the parsed script (sections, objects, commands) and its player.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/SE_Engine.h"
+#include "player/VEKObjects.h"
+
+struct TVKObjectEntry {
+  uint8_t Kind = kKindNone;
+  std::string Name;
+  std::unique_ptr<TVKObject> Obj;
+};
+
+struct TVKCommand {
+  std::string Name;
+  TVKObject* Target = nullptr;
+  std::string Params;
+  uint32_t LastTime = 0;
+  uint32_t Remaining = 0;
+  bool Waiting = false;
+  bool Active = false;
+  bool Started = false;
+  int32_t LineNumber = 0;
+};
+
+struct TVKSection {
+  std::string Name;
+  std::vector<std::unique_ptr<TVKCommand>> Commands;
+  std::vector<std::unique_ptr<TVKObjectEntry>> Objects;
+  int32_t CommandIndex = -1;
+  std::string BackgroundResFile;
+  std::string BackgroundImage;
+  int32_t BackgroundColour = 0;
+};
+
+inline const std::string kMainSectionName = "<Main Section>";
+inline const std::string kDefaultFontFile = "Res\\Fonts16bit.ger";
+
+// The 43 section command words; the position decides what the parser reads from a line.
+inline constexpr std::string_view kCommandWords[] = {
+    "NOTHING",       "FREESECTIONCONTROLS", "RETURN",        "QUIT",          "CURSORON",
+    "CURSOROFF",     "SHOWFPS",             "HIDEFPS",       "WAITRETRACEON", "WAITRETRACEOFF",
+    "CLEAR",         "WAIT",                "CALL",          "JUMP",          "EXECUTE",
+    "WINOPEN",       "LOADBACKGROUND",      "SETIMAGEPOS",   "SHOWIMAGE",     "IMAGEALPHA",
+    "MOVEIMAGE",     "MOVEIMAGEALPHA",      "MOVEBUTTON",    "BUTTONALPHA",   "SETBUTTON",
+    "SHOWTEXT",      "MOVETEXT",            "WAITFOR",       "WAITFORPOS",    "PLAYANIM",
+    "MOVEANIM",      "STOPANIM",            "PLAYSOUND",     "STOPSOUND",     "SHOW3DOBJ",
+    "MOVE3DOBJ",     "ROT3DOBJALFA",        "ROT3DOBJBETA",  "ROT3DOBJGAMMA", "SET3DZOOM",
+    "ZOOM3D",        "FREE",                "SHOWPOS"};
+inline constexpr int kFirstParamCommand = 9;    // from here on the rest of the line is read
+inline constexpr int kFirstObjectCommand = 17;  // from here on an object name comes first
+
+// The command-line words of the program, set by its entry.
+void SetProgramArguments(std::vector<std::string> arguments);
+// True if some argument begins with Name, compared without regard to letter case.
+bool SwitchGiven(std::string_view name);
+
+class TVEKE {
+ public:
+  TVEKE();
+  ~TVEKE();
+  TVEKE(const TVEKE&) = delete;
+  TVEKE& operator=(const TVEKE&) = delete;
+
+  // Plays one script to its end.
+  void Execute(const std::string& scriptFileName);
+  // Reads a script file, or script text, into sections.
+  void LoadScript(const std::string& path);
+  void LoadScriptText(std::string_view bytes);
+  void CreateEngine(int32_t width, int32_t height, const std::string& caption,
+                    const std::string& fontFile);
+  void ReportRunError();
+
+  // Frame handlers of the engine.
+  void IdleStep(int32_t elapsed);
+  void Step(int32_t elapsed);
+
+  TVKSection* FindSection(const std::string& name) const;
+  TVKObject* FindObject(const std::string& name) const;
+
+  bool EngineCreated = false;
+  bool NeedRedraw = false;
+  bool BackgroundSaved = false;
+  std::vector<std::unique_ptr<TVKSection>> Sections;
+  TVKSection* CurrentSection = nullptr;
+  std::vector<TVKSection*> CallStack;
+  std::unique_ptr<TGEngine> Engine;
+  std::string FontFile;  // the font file the engine was given
+
+ private:
+  void ParseLine(std::string_view line);
+  void ParseSectionHeader(std::string_view line);
+  void ParseDeclaration(const std::string& word, std::string_view params);
+  void ParseCommand(int position, const std::string& word, std::string_view params);
+  void AddObject(uint8_t kind, const std::string& name, std::unique_ptr<TVKObject> object);
+  void EnsureEngine();
+  bool AnyObjects() const;
+
+  void LoadBackground(const std::string& resFile, const std::string& picture);
+  void FreeSectionObjects();
+
+  std::unique_ptr<TVKObject> NewImage(const TImageDecl& decl);
+  std::unique_ptr<TVKObject> NewButton(const TButtonDecl& decl);
+  std::unique_ptr<TVKObject> NewText(const TTextDecl& decl);
+  std::unique_ptr<TVKObject> NewAnim(const TAnimDecl& decl);
+  std::unique_ptr<TVKObject> NewSound(const TSoundDecl& decl);
+  std::unique_ptr<TVKObject> New3DObj(const T3DObjDecl& decl);
+
+  int32_t LineNumber = 0;
+};

@@ -1,0 +1,63 @@
+#include "player/VEKEntry.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "media/SE_Log.h"
+#include "platform/PL_Host.h"
+#include "player/VEKEngine.h"
+#include "player/VEKMessages.h"
+
+namespace {
+void SetHungarianFormats() {
+  FormatSettings.DateSeparator = '.';
+  FormatSettings.ShortDateFormat = "yyyy.mm.dd.";
+  FormatSettings.TimeSeparator = ':';
+  FormatSettings.TimeAMString = "de";
+  FormatSettings.TimePMString = "du";
+  FormatSettings.ShortTimeFormat = "h:mm";
+  FormatSettings.LongTimeFormat = "h:mm:ss";
+}
+
+void PrintHelp(const std::string& programName) {
+  std::printf(
+      "Usage: %s SCRIPT [HARDWARE] [WINDOWED] [FLIP]\n"
+      "Plays a presentation script (.vek).\n\n"
+      "  HARDWARE  draw pictures with the display's own blitter\n"
+      "  WINDOWED  play in a window instead of full screen\n"
+      "  FLIP      full screen with a flipping chain\n"
+      "  --help    show this text\n"
+      "  --version show the version\n\n"
+      "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
+      "logged in %s.\n"
+      "The script language is described in docs/script-reference.md.\n",
+      programName.c_str(), LogFilePath().c_str());
+}
+}  // namespace
+
+int PlayerMain(const std::vector<std::string>& arguments, const std::string& programName) {
+  if (arguments.empty()) {
+    Host().ShowMessage("VEK", "using: VEKE script.vek");
+    return 0;
+  }
+  if (arguments[0] == "--help" || arguments[0] == "-h") {
+    PrintHelp(programName);
+    return 0;
+  }
+  if (arguments[0] == "--version") {
+    std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
+    return 0;
+  }
+  SetHungarianFormats();
+  SetProgramArguments(arguments);
+  try {
+    TVEKE veke;
+    veke.Execute(arguments[0]);
+  } catch (const TFatalExit& fatal) {
+    return fatal.ExitCode;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s: %s\n", programName.c_str(), error.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The program's front door: usage, help, missing and unreadable scripts, parse errors.
+set -u
+veke=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+check() {  # check NAME EXPECTED_CODE EXPECTED_STDERR_TEXT -- COMMAND...
+  local name=$1 code=$2 text=$3
+  shift 4
+  timeout 20 "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  if [ "$got" != "$code" ]; then echo "FAIL $name: exit $got, wanted $code"; cat "$work/err"; fail=1; fi
+  if [ -n "$text" ] && ! grep -qF -- "$text" "$work/err" "$work/out"; then
+    echo "FAIL $name: output lacks '$text'"; cat "$work/err" "$work/out"; fail=1
+  fi
+}
+
+check usage 0 "VEK: using: VEKE script.vek" -- "$veke"
+check help 0 "Usage: veke SCRIPT [HARDWARE] [WINDOWED] [FLIP]" -- "$veke" --help
+check version 0 "veke " -- "$veke" --version
+check missing 1 "Üzenet: $work/nope.vek script nem található." -- "$veke" "$work/nope.vek"
+mkdir "$work/dir.vek"
+check directory 1 "dir.vek script nem található." -- "$veke" "$work/dir.vek"
+
+printf 'QUIT\n\n// note\n[broken\n' > "$work/header.vek"
+check header 1 "Üzenet: Hibás szekciófej. Sor:4" -- "$veke" "$work/header.vek"
+printf '[return]\n' > "$work/reserved.vek"
+check reserved 1 "Nem használható szekció név: RETURN Sor:1" -- "$veke" "$work/reserved.vek"
+printf 'CREATEIMAGE(a, , b.bmp, 1, 2\n' > "$work/param.vek"
+check param 1 "Paraméter hiba. Sor:1" -- "$veke" "$work/param.vek"
+printf '\r\nCREATEIMAGE(a, , b.bmp, one, 2, TRUE, TRUE)\r\n' > "$work/int.vek"
+check int 1 "Hibás egész szám paraméter. Sor:2" -- "$veke" "$work/int.vek"
+printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/bool.vek"
+check bool 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work/bool.vek"
+
+# A script found case-insensitively with backslashes, as Windows presentations name them.
+mkdir -p "$work/Show" && printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/Show/Main.VEK"
+check windows_name 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work\\show\\main.vek"
+
+if [ "$(id -u)" != 0 ]; then
+  printf 'QUIT\n' > "$work/locked.vek" && chmod 000 "$work/locked.vek"
+  check unreadable 1 "script nem olvasható" -- "$veke" "$work/locked.vek"
+fi
+exit $fail

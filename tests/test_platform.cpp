@@ -1,0 +1,143 @@
+// Platform services: code pages, Windows-style paths, processes, the log file, switches.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "TestSupport.h"
+#include "media/SE_Log.h"
+#include "platform/PL_Paths.h"
+#include "platform/PL_Process.h"
+#include "platform/PL_Text.h"
+#include "player/VEKEngine.h"
+
+namespace {
+TEST(CodePage1250, HungarianLettersRoundTripAndForeignOnesBecomeQuestionMarks) {
+  const std::string utf8 = "ÁÉÍÓÖŐÚÜŰ áéíóöőúüű €";
+  std::string cp = Utf8ToCp1250(utf8);
+  EXPECT_EQ(cp, "\xC1\xC9\xCD\xD3\xD6\xD5\xDA\xDC\xDB \xE1\xE9\xED\xF3\xF6\xF5\xFA\xFC\xFB \x80");
+  EXPECT_EQ(Cp1250ToUtf8(cp), utf8);
+  EXPECT_EQ(Utf8ToCp1250("日本"), "??");
+  std::string everyByte;
+  for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
+  EXPECT_EQ(Utf8ToCp1250(Cp1250ToUtf8(everyByte)), everyByte);
+}
+
+TEST(CodePage1250, TextFilesAreDetectedAsUtf8OnlyWhenTheyAreValid) {
+  EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFplain"), "plain");
+  EXPECT_EQ(DecodeTextFile("\xC5\x91"), "\xF5");          // ő in UTF-8
+  EXPECT_EQ(DecodeTextFile("\xF5r\xE1"), "\xF5r\xE1");    // already code page 1250
+  EXPECT_EQ(DecodeTextFile("\xED\xA0\x80"), "\xED\xA0\x80");  // a surrogate is not UTF-8
+  EXPECT_FALSE(IsValidUtf8("\xC0\x80"));                   // overlong
+  EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
+}
+
+TEST(WindowsPaths, BackslashesAndLetterCaseResolveToTheFileOnDisk) {
+  TTempFolder temp;
+  temp.Write("Show/Res/Fonts16bit.ger", "x");
+  temp.Write("Show/Képek/Hátter.BMP", "x");
+  std::string base = temp.Path.string();
+  EXPECT_EQ(ResolvePath(base + "\\show\\RES\\FONTS16BIT.GER"), base + "/Show/Res/Fonts16bit.ger");
+  EXPECT_EQ(ResolveScriptPath(base + "\\SHOW\\K\xC9PEK\\h\xE1tter.bmp"),
+            base + "/Show/Képek/Hátter.BMP");
+  EXPECT_EQ(ResolvePath(base + "\\none\\x.bmp"), base + "/none/x.bmp");
+  EXPECT_TRUE(IsRegularFile(base + "/Show/Res/Fonts16bit.ger"));
+  EXPECT_FALSE(IsRegularFile(base + "/Show/Res"));
+  EXPECT_EQ(FolderOf(base + "/Show/a.vek"), base + "/Show");
+  EXPECT_EQ(FolderOf("a.vek"), ".");
+}
+
+TEST(WindowsPaths, RelativeNamesFallBackToTheScriptFolder) {
+  TTempFolder temp;
+  temp.Write("Show/pics/Logo.bmp", "x");
+  SetScriptFolder((temp.Path / "Show").string());
+  EXPECT_EQ(ResolvePath("PICS\\logo.bmp"), (temp.Path / "Show/pics/Logo.bmp").string());
+  SetScriptFolder("");
+  EXPECT_EQ(ResolvePath("PICS\\logo.bmp"), "PICS/logo.bmp");
+}
+
+TEST(Processes, CommandLinesSplitAtBlanksOutsideQuotes) {
+  using Words = std::vector<std::string>;
+  EXPECT_EQ(SplitCommandLine("  notepad.exe  readme.txt "), (Words{"notepad.exe", "readme.txt"}));
+  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\x.exe\" \"a b\"c \"\""),
+            (Words{"C:\\Program Files\\x.exe", "a bc", ""}));
+  EXPECT_TRUE(SplitCommandLine("   ").empty());
+}
+
+int CountZombieChildren() {
+  int zombies = 0;
+  std::ifstream stat;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream file(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(file, line)) continue;
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    std::sscanf(line.c_str() + close + 2, "%c %d", &state, &parent);
+    if (state == 'Z' && parent == getpid()) ++zombies;
+  }
+  return zombies;
+}
+
+TEST(Processes, StartedProgramsRunWithoutWaitingAndLeaveNoZombies) {
+  TTempFolder temp;
+  std::string marker = (temp.Path / "ran").string();
+  ASSERT_TRUE(SpawnDetached({"touch", marker}));
+  EXPECT_FALSE(SpawnDetached({"/no/such/program"}));
+  EXPECT_FALSE(SpawnDetached({}));
+  for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(std::filesystem::exists(marker));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(CountZombieChildren(), 0);
+}
+
+TEST(LogFile, DatesAndTimesUseTheHungarianFormats) {
+  TFormatSettings saved = FormatSettings;
+  FormatSettings.DateSeparator = '.';
+  std::tm when{};
+  when.tm_year = 124, when.tm_mon = 2, when.tm_mday = 5;
+  when.tm_hour = 9, when.tm_min = 7, when.tm_sec = 31;
+  EXPECT_EQ(FormatDateTime("yyyy.mm.dd.", when), "2024.03.05.");
+  EXPECT_EQ(FormatDateTime("h:mm:ss", when), "9:07:31");
+  EXPECT_EQ(FormatDateTime("hh:nn", when), "09:07");
+  EXPECT_EQ(FormatDateTime("d/m/yy", when), "5.3.24");
+  FormatSettings = saved;
+}
+
+TEST(LogFile, LinesAreAppendedBesideTheProgram) {
+  std::string path = LogFilePath();
+  EXPECT_EQ(std::filesystem::path(path).filename(), "veke_tests.log");
+  std::filesystem::remove(path);
+  TFormatSettings saved = FormatSettings;
+  FormatSettings.ShortDateFormat = "yyyy.mm.dd.";
+  WriteLog("[TGEMP3] first");
+  WriteLog("[TGEAnimPlay] second\nline");
+  FormatSettings = saved;
+  std::ifstream file(path);
+  std::string one, two, three;
+  std::getline(file, one), std::getline(file, two), std::getline(file, three);
+  std::regex stamp(R"(\d{4}\.\d{2}\.\d{2}\. \d{1,2}:\d{2}:\d{2} )");
+  EXPECT_TRUE(std::regex_match(one, std::regex(R"(\d{4}\.\d{2}\.\d{2}\. \d{1,2}:\d{2}:\d{2} \[TGEMP3\] first)"))) << one;
+  EXPECT_TRUE(std::regex_search(two, stamp)) << two;
+  EXPECT_EQ(three, "line");
+  std::filesystem::remove(path);
+}
+
+TEST(CommandLineSwitches, AnyArgumentThatBeginsWithTheWordCounts) {
+  SetProgramArguments({"flipbook.vek", "windowed2", "HARD"});
+  EXPECT_TRUE(SwitchGiven("FLIP"));
+  EXPECT_TRUE(SwitchGiven("WINDOWED"));
+  EXPECT_FALSE(SwitchGiven("HARDWARE"));  // shorter than the word
+  SetProgramArguments({"show.vek", "hardwarex"});
+  EXPECT_TRUE(SwitchGiven("hardware"));
+  EXPECT_FALSE(SwitchGiven("FLIP"));
+  SetProgramArguments({});
+}
+}  // namespace
