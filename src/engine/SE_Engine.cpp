@@ -1,16 +1,137 @@
 #include "engine/SE_Engine.h"
 
+#include <cmath>
+
+#include "media/SE_DDrawErrors.h"
+#include "platform/PL_Host.h"
+#include "platform/PL_Text.h"
+
+TMouseState MouseSnapshot;
+std::string StatusText;
+
 TGEngine::TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent onAfterFrame)
     : Params(params),
       OnFrame(std::move(onFrame)),
       OnAfterFrame(std::move(onAfterFrame)),
       Caption(params.Caption),
       Windowed(!params.FullScreen),
-      Flip(params.FullScreen && params.Flip) {}
+      Flip(params.FullScreen && params.Flip) {
+  LastTime = Host().TimeMs();
+  Display = std::make_unique<TGEDDraw>(Windowed, params.Hardware, Flip);
 
-TGEngine::~TGEngine() = default;
+  bool rgb555 = Host().DisplayIs555();
+  TDisplayRequest request;
+  request.Width = params.Width;
+  request.Height = params.Height;
+  request.Caption = Cp1250ToUtf8(Caption);
+  request.FullScreen = !Windowed;
+  request.Format = PixelFormatForDepth(params.BitDepth, rgb555);
+  std::string reason;
+  // The screen is checked before anything is opened, so a bad size fails the same way on
+  // every host.
+  if (!Display->SetMode(params.Width, params.Height, params.BitDepth, Flip, rgb555)) {
+    GetErrorFrom(*Display);
+    return;
+  }
+  if (!Host().OpenDisplay(request, reason)) {
+    DebugOutput("display: " + reason);
+    Display->DisplayFatal("SetDisplayMode: ", DDResult::kInvalidMode);
+  }
+  DisplayOpen = true;
+  Map = std::make_unique<TGEMap>(Display.get());
+  if (!Map->Ready) GetErrorFrom(*Map);
+}
 
-// The window and the frame loop arrive with the display; until then a script is only read.
-void TGEngine::Run() {}
+TGEngine::~TGEngine() {
+  Map.reset();
+  Display.reset();
+  if (DisplayOpen) Host().CloseDisplay();
+}
 
-void TGEngine::ShowCursor(bool visible) { CursorVisible = visible; }
+void TGEngine::Run() {
+  while (!Terminated) {
+    THostEvent event;
+    if (QuitPosted) {
+      Terminated = true;
+    } else if (Host().PollEvent(event)) {
+      HandleEvent(event);
+    } else {
+      FrameStep();
+    }
+  }
+}
+
+void TGEngine::HandleEvent(const THostEvent& event) {
+  switch (event.Type) {
+    case THostEventType::Close:
+      // Escape or the window's close box: the window goes, and with it the loop.
+      PostQuit();
+      break;
+    case THostEventType::MouseMove:
+    case THostEventType::MouseDown:
+    case THostEventType::MouseUp:
+      MouseState = {event.X, event.Y, event.Left, event.Right, event.Middle, event.Shift,
+                    event.Ctrl};
+      break;
+    case THostEventType::Minimized:
+      AppActive = false;
+      break;
+    case THostEventType::Restored:
+      AppActive = true;
+      break;
+    case THostEventType::FocusLost:
+      if (!Windowed) AppActive = false;
+      break;
+    case THostEventType::FocusGained:
+      if (!Windowed) AppActive = true;
+      break;
+  }
+}
+
+void TGEngine::FrameStep() {
+  if (!AppActive || Display->InFrame) return;
+  UpdateTiming();
+  Display->InFrame = true;
+  MouseSnapshot = MouseState;
+  try {
+    if (!Display->SurfaceMode) DrawTarget = Display->WorkDesc;
+    else DrawTarget = Display->SurfaceDesc;
+    if (OnFrame) OnFrame(FrameTime);
+    ++FrameCount;
+    if (OnAfterFrame) OnAfterFrame(FrameTime);
+  } catch (...) {
+    Display->InFrame = false;
+    throw;
+  }
+  Display->InFrame = false;
+  Present();
+}
+
+void TGEngine::UpdateTiming() {
+  uint32_t now = Host().TimeMs();
+  FrameTime = static_cast<int32_t>(now - LastTime);
+  TotalTime += static_cast<uint32_t>(FrameTime);
+  LastTime = now;
+  Display->CurrentTime = now;
+  if (CountFPS && now - FPSTime >= 1000) {
+    long double rate = static_cast<long double>(FrameCount) * 1000 / (now - FPSTime);
+    FPS = static_cast<int32_t>(std::nearbyintl(rate));
+    FrameCount = 0;
+    FPSTime = now;
+  }
+}
+
+void TGEngine::Present() {
+  DrawOverlay("FPS:" + std::to_string(FPS));
+  Display->CopyWorkBuffer();
+  if (Flip) Display->FlipSurface();
+  else Display->BlitToWindow();
+}
+
+// The frames-per-second line arrives with the bitmap font.
+void TGEngine::DrawOverlay(const std::string&) {}
+
+void TGEngine::ShowCursor(bool visible) {
+  CursorVisible = visible;
+  Host().ShowCursor(visible);
+}

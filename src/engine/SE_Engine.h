@@ -1,19 +1,36 @@
 #pragma once
-// The engine: window, message loop, frame clock, and the objects a presentation draws with.
+// The engine: the window, the message loop, the frame clock, and the objects a presentation
+// draws with.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "engine/SE_DDraw.h"
+#include "engine/SE_Map.h"
+#include "platform/PL_Host.h"
 #include "media/SE_Object.h"
 
 // A frame handler; the argument is the frame time in milliseconds.
 using TFrameEvent = std::function<void(int32_t)>;
 
+// The mouse as the window reported it last, in presentation pixels.
+struct TMouseState {
+  int32_t X = 0, Y = 0;
+  bool Left = false, Right = false, Middle = false, Shift = false, Ctrl = false;
+};
+
+// Copied from the window's mouse state at the start of every frame; buttons clear Left when
+// they take a click.
+extern TMouseState MouseSnapshot;
+// Shown after the frames-per-second figure.
+extern std::string StatusText;
+
 struct TEngineParams {
   int32_t Width = 640;
   int32_t Height = 480;
   int32_t BitDepth = 16;
-  std::string Caption;
+  std::string Caption;  // as the script wrote it (code page 1250)
   bool FullScreen = true;
   bool Hardware = false;
   bool Flip = false;
@@ -24,19 +41,47 @@ class TGEngine : public TGEObject {
  public:
   TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent onAfterFrame);
   ~TGEngine() override;
+  TGEngine(const TGEngine&) = delete;
+  TGEngine& operator=(const TGEngine&) = delete;
 
   // Runs frames until the quit message; an exception of a frame handler passes on.
   void Run();
+  // Asks the loop to end after the current frame (the quit message).
+  void PostQuit() { QuitPosted = true; }
   void ShowCursor(bool visible);
 
+  // One pass of the loop without a waiting message.
+  void FrameStep();
+
   TEngineParams Params;
+  bool Terminated = false;
+  bool ShowFPS = false;
+  uint32_t TotalTime = 0;
+  int32_t FrameTime = 0;
+  uint32_t FPSTime = 0;
+  uint32_t LastTime = 0;
+  int32_t FrameCount = 0;
+  int32_t FPS = 0;
+  bool CountFPS = true;
+  int32_t FPSX = 0, FPSY = 0;
+  bool SoundReady = false;
+  bool CursorVisible = true;
+  bool AppActive = true;
   TFrameEvent OnFrame;
   TFrameEvent OnAfterFrame;
   std::string Caption;
   bool Windowed = false;
   bool Flip = false;
-  bool ShowFPS = false;
-  bool CursorVisible = true;
-  bool SoundReady = false;
-  uint32_t TotalTime = 0;
+  std::unique_ptr<TGEDDraw> Display;
+  std::unique_ptr<TGEMap> Map;
+  TMouseState MouseState;
+
+ private:
+  void HandleEvent(const THostEvent& event);
+  void UpdateTiming();
+  void Present();
+  void DrawOverlay(const std::string& text);
+
+  bool QuitPosted = false;
+  bool DisplayOpen = false;
 };

@@ -2,10 +2,7 @@
 // Engine-wide pixel description shared by every software pixel routine.
 #include <cstdint>
 
-struct TPixelFormat {
-  int32_t BitCount = 0;  // 15/16 (two bytes), 24 or 32
-  uint32_t RMask = 0, GMask = 0, BMask = 0;
-};
+#include "platform/PL_Surface.h"
 
 // One surface open for direct pixel access: a memory buffer or a locked surface.
 // The pixel at (x, y) is at Pixels + y * Pitch + x * bytes-per-pixel.

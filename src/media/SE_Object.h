@@ -12,6 +12,12 @@ class TGEObject {
     return Ready;
   }
 
+  // Takes over the failure of an object this one owns.
+  void GetErrorFrom(const TGEObject& part) {
+    Ready = false;
+    ErrorText = part.ErrorText;
+  }
+
   bool Ready = true;
   std::string ErrorText;
 };

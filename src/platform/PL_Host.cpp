@@ -1,15 +1,30 @@
 #include "platform/PL_Host.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/PL_Process.h"
 
 namespace {
+void ExitNow(int exitCode, const std::string&) { std::exit(exitCode); }
+TExitHandler exitHandler = ExitNow;
+
 std::unique_ptr<THost>& CurrentHost() {
   static std::unique_ptr<THost> host = std::make_unique<THeadlessHost>();
   return host;
 }
 }  // namespace
+
+void SetExitHandler(TExitHandler handler) { exitHandler = handler ? handler : ExitNow; }
+
+void ThrowFatalExit(int exitCode, const std::string& message) {
+  throw TFatalExit{exitCode, message};
+}
+
+void EndProcess(int exitCode, const std::string& message) {
+  exitHandler(exitCode, message);
+  std::exit(exitCode);  // a handler that returned must not let a dead program go on
+}
 
 THost& Host() { return *CurrentHost(); }
 
@@ -38,4 +53,32 @@ bool THeadlessHost::StartProgram(const std::string& commandLine) {
 bool THeadlessHost::OpenDocument(const std::string& target) {
   Started.push_back("xdg-open " + target);
   return !target.empty();
+}
+
+bool THeadlessHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
+  if (request.Width <= 0 || request.Height <= 0) {
+    error = "invalid display size";
+    return false;
+  }
+  Display = request;
+  return true;
+}
+
+bool THeadlessHost::PollEvent(THostEvent& event) {
+  if (NextInput < Input.size() && Input[NextInput].AtMs <= PlayedMs()) {
+    event = Input[NextInput++].Event;
+    return true;
+  }
+  if (PlayedMs() > PlayMs && !CloseSent) {
+    CloseSent = true;
+    event = THostEvent{};
+    return true;
+  }
+  return false;
+}
+
+void THeadlessHost::Present(TPlatformSurface& frame, bool) {
+  ++FramesPresented;
+  if (OnFrame) OnFrame(frame, PlayedMs());
+  VirtualTime += StepMs;
 }

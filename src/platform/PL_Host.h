@@ -2,9 +2,29 @@
 // The narrow services of the operating system that the player needs. Two hosts implement
 // them: the SDL host of `veke` and the headless host of `veke-render` and the tests.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/PL_Surface.h"
+
+// What the engine asks of the screen.
+struct TDisplayRequest {
+  int32_t Width = 640;
+  int32_t Height = 480;
+  std::string Caption;  // UTF-8
+  bool FullScreen = false;
+  TPixelFormat Format;
+};
+
+// Input and window events, with mouse positions in presentation pixels.
+enum class THostEventType { Close, MouseMove, MouseDown, MouseUp, Minimized, Restored, FocusLost, FocusGained };
+struct THostEvent {
+  THostEventType Type = THostEventType::Close;
+  int32_t X = 0, Y = 0;
+  bool Left = false, Right = false, Middle = false, Shift = false, Ctrl = false;
+};
 
 class THost {
  public:
@@ -21,11 +41,34 @@ class THost {
   // handler; neither waits. False when it could not be started.
   virtual bool StartProgram(const std::string& commandLine) = 0;
   virtual bool OpenDocument(const std::string& target) = 0;
+
+  // The screen: a window (or the whole desktop) showing frames of the requested size and
+  // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
+  virtual bool OpenDisplay(const TDisplayRequest& request, std::string& error) = 0;
+  virtual void CloseDisplay() = 0;
+  // True when the screen reports the 5-5-5 layout for 16-bit pixels.
+  virtual bool DisplayIs555() = 0;
+  // Takes the next waiting event; false when none waits.
+  virtual bool PollEvent(THostEvent& event) = 0;
+  // Shows a finished frame; with `waitRetrace` it waits for the vertical retrace.
+  virtual void Present(TPlatformSurface& frame, bool waitRetrace) = 0;
+  virtual void ShowCursor(bool visible) = 0;
 };
 
 // The host in use. Until a program installs one, a headless host serves.
 THost& Host();
 void InstallHost(std::unique_ptr<THost> host);
+
+// Ends the process after a fatal message. The default exits; tests and the fuzzer install a
+// handler that throws TFatalExit instead, so they can look at what would have ended it.
+struct TFatalExit {
+  int ExitCode;
+  std::string Message;
+};
+using TExitHandler = void (*)(int exitCode, const std::string& message);
+void SetExitHandler(TExitHandler handler);
+[[noreturn]] void ThrowFatalExit(int exitCode, const std::string& message);
+[[noreturn]] void EndProcess(int exitCode, const std::string& message);
 
 // Diagnostics for developers (the debugger output of the original): stderr.
 void DebugOutput(const std::string& text);
@@ -33,18 +76,51 @@ void DebugOutput(const std::string& text);
 // Writes "CAPTION: TEXT" to stderr: the part of a message box every host shares.
 void WriteMessageToStderr(const std::string& caption, const std::string& text);
 
-// The headless host: stderr messages, a virtual clock, recorded program starts.
+// An input event of a headless run, due at a virtual time (milliseconds of play).
+struct TScriptedEvent {
+  uint32_t AtMs = 0;
+  THostEvent Event;
+};
+
+// The headless host: stderr messages, a virtual clock that advances by one step per frame,
+// scripted input, frames handed to a callback, recorded program starts.
 class THeadlessHost : public THost {
  public:
   void ShowMessage(const std::string& caption, const std::string& text) override;
   uint32_t TimeMs() override { return VirtualTime; }
   bool StartProgram(const std::string& commandLine) override;
   bool OpenDocument(const std::string& target) override;
+  bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
+  void CloseDisplay() override {}
+  bool DisplayIs555() override { return Rgb555; }
+  bool PollEvent(THostEvent& event) override;
+  void Present(TPlatformSurface& frame, bool waitRetrace) override;
+  void ShowCursor(bool visible) override { CursorVisible = visible; }
+
+  // Milliseconds of play since the clock started.
+  uint32_t PlayedMs() const { return VirtualTime - StartTime; }
+  // Starts the clock at `start` (wrap-around can be tried with a value near 2^32).
+  void StartClock(uint32_t start) { VirtualTime = StartTime = start; }
+
+  uint32_t StepMs = 20;     // virtual time per frame
+  uint32_t PlayMs = 5000;   // the run ends after the frame at this time
+  bool Rgb555 = false;
+  std::vector<TScriptedEvent> Input;  // in time order
+  // Called with every presented frame and its time of play.
+  std::function<void(TPlatformSurface& frame, uint32_t playedMs)> OnFrame;
 
   uint32_t VirtualTime = 0;
+  uint32_t StartTime = 0;
+  bool CursorVisible = true;
+  int32_t FramesPresented = 0;
+  TDisplayRequest Display;
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
   std::vector<std::string> Messages;  // "CAPTION: TEXT", in order
   std::vector<std::string> Started;   // programs and documents that would have been started
+
+ private:
+  size_t NextInput = 0;
+  bool CloseSent = false;
 };
 
 // The SDL host: real message boxes, SDL_GetTicks, real processes.

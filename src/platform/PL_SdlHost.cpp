@@ -4,12 +4,27 @@
 #include "platform/PL_Process.h"
 
 namespace {
+uint32_t TextureFormatOf(const TPixelFormat& format) {
+  switch (format.BitCount) {
+    case 15:
+      return SDL_PIXELFORMAT_RGB555;
+    case 16:
+      return format.GMask == 0x03E0 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
+    case 24:
+      return SDL_PIXELFORMAT_BGR24;
+    default:
+      return SDL_PIXELFORMAT_RGB888;
+  }
+}
+
 class TSdlHost : public THost {
  public:
+  ~TSdlHost() override { CloseDisplay(); }
+
   void ShowMessage(const std::string& caption, const std::string& text) override {
     WriteMessageToStderr(caption, text);
     // Without a display SDL refuses at once, so this never blocks a headless run.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), nullptr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), Window);
   }
   uint32_t TimeMs() override { return SDL_GetTicks(); }
   bool StartProgram(const std::string& commandLine) override {
@@ -18,7 +33,139 @@ class TSdlHost : public THost {
   bool OpenDocument(const std::string& target) override {
     return SpawnDetached({"xdg-open", target});
   }
+
+  bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
+  void CloseDisplay() override;
+  bool DisplayIs555() override { return Texture555; }
+  bool PollEvent(THostEvent& event) override;
+  void Present(TPlatformSurface& frame, bool waitRetrace) override;
+  void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+ private:
+  bool Translate(const SDL_Event& sdl, THostEvent& event);
+  static void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
+
+  SDL_Window* Window = nullptr;
+  SDL_Renderer* Renderer = nullptr;
+  SDL_Texture* Texture = nullptr;
+  bool Texture555 = false;
+  bool FullScreen = false;
+  int Vsync = -1;
 };
+
+bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    error = SDL_GetError();
+    return false;
+  }
+  FullScreen = request.FullScreen;
+  uint32_t flags = FullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
+  Window = SDL_CreateWindow(request.Caption.c_str(), SDL_WINDOWPOS_CENTERED,
+                            SDL_WINDOWPOS_CENTERED, request.Width, request.Height, flags);
+  if (!Window) {
+    error = SDL_GetError();
+    return false;
+  }
+  Renderer = SDL_CreateRenderer(Window, -1, 0);
+  if (!Renderer) Renderer = SDL_CreateRenderer(Window, -1, SDL_RENDERER_SOFTWARE);
+  if (!Renderer) {
+    error = SDL_GetError();
+    return false;
+  }
+  // The presentation keeps its own pixels; the renderer scales it into the window with its
+  // aspect kept, leaves black borders, and maps mouse positions back to its pixels.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  SDL_RenderSetLogicalSize(Renderer, request.Width, request.Height);
+  uint32_t format = TextureFormatOf(request.Format);
+  Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, request.Width,
+                              request.Height);
+  if (!Texture) {
+    error = SDL_GetError();
+    return false;
+  }
+  Texture555 = format == SDL_PIXELFORMAT_RGB555;
+  SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+  return true;
+}
+
+void TSdlHost::CloseDisplay() {
+  if (Texture) SDL_DestroyTexture(Texture);
+  if (Renderer) SDL_DestroyRenderer(Renderer);
+  if (Window) SDL_DestroyWindow(Window);
+  Texture = nullptr, Renderer = nullptr, Window = nullptr;
+}
+
+void TSdlHost::FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons) {
+  event.X = x;
+  event.Y = y;
+  event.Left = buttons & SDL_BUTTON_LMASK;
+  event.Right = buttons & SDL_BUTTON_RMASK;
+  event.Middle = buttons & SDL_BUTTON_MMASK;
+  SDL_Keymod mods = SDL_GetModState();
+  event.Shift = mods & KMOD_SHIFT;
+  event.Ctrl = mods & KMOD_CTRL;
+}
+
+bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
+  switch (sdl.type) {
+    case SDL_QUIT:
+      event.Type = THostEventType::Close;
+      return true;
+    case SDL_KEYDOWN:
+      event.Type = THostEventType::Close;
+      return sdl.key.keysym.sym == SDLK_ESCAPE;
+    case SDL_MOUSEMOTION:
+      event.Type = THostEventType::MouseMove;
+      FillMouse(event, sdl.motion.x, sdl.motion.y, sdl.motion.state);
+      return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      event.Type = sdl.type == SDL_MOUSEBUTTONDOWN ? THostEventType::MouseDown
+                                                   : THostEventType::MouseUp;
+      FillMouse(event, sdl.button.x, sdl.button.y, SDL_GetMouseState(nullptr, nullptr));
+      return true;
+    case SDL_WINDOWEVENT:
+      switch (sdl.window.event) {
+        case SDL_WINDOWEVENT_MINIMIZED:
+          event.Type = THostEventType::Minimized;
+          return true;
+        case SDL_WINDOWEVENT_RESTORED:
+          event.Type = THostEventType::Restored;
+          return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          event.Type = THostEventType::FocusLost;
+          return FullScreen;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          event.Type = THostEventType::FocusGained;
+          return FullScreen;
+        default:
+          return false;
+      }
+    default:
+      return false;
+  }
+}
+
+bool TSdlHost::PollEvent(THostEvent& event) {
+  SDL_Event sdl;
+  while (SDL_PollEvent(&sdl)) {
+    event = THostEvent{};
+    if (Translate(sdl, event)) return true;
+  }
+  return false;
+}
+
+void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
+  if (!Texture) return;
+  if (Vsync != static_cast<int>(waitRetrace)) {
+    Vsync = waitRetrace;
+    SDL_RenderSetVSync(Renderer, waitRetrace);
+  }
+  SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
+  SDL_RenderClear(Renderer);
+  SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+  SDL_RenderPresent(Renderer);
+}
 }  // namespace
 
 std::unique_ptr<THost> CreateSdlHost() { return std::make_unique<TSdlHost>(); }

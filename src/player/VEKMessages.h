@@ -2,6 +2,8 @@
 // The three message routines through which the script player reports to the user.
 #include <string>
 
+#include "platform/PL_Host.h"
+
 inline const std::string kMessageCaption = "Üzenet";
 
 // Shows the message (caption "Üzenet") and ends the process with the exit code.
@@ -11,12 +13,3 @@ inline const std::string kMessageCaption = "Üzenet";
 // Shows the message and returns; play goes on.
 void ShowWarning(const std::string& message);
 
-// How a fatal message ends the process. The default exits; tests and the fuzzer install a
-// handler that throws TFatalExit instead, so they can look at what would have ended it.
-struct TFatalExit {
-  int ExitCode;
-  std::string Message;
-};
-using TExitHandler = void (*)(int exitCode, const std::string& message);
-void SetExitHandler(TExitHandler handler);
-[[noreturn]] void ThrowFatalExit(int exitCode, const std::string& message);

@@ -1,0 +1,47 @@
+#include "engine/SE_DDraw.h"
+
+#include <cstring>
+
+#include "media/SE_DDrawErrors.h"
+#include "platform/PL_Host.h"
+
+namespace {
+constexpr int32_t kLargestSide = 16384;
+}
+
+TGEDDraw::TGEDDraw(bool windowed, bool hardware, bool flip)
+    : Windowed(windowed), Flip(flip) {
+  SoftwareOnly = !hardware;
+  SetWaitRetrace(false);
+  SurfaceMode = !SoftwareOnly && CanBlit && CanColorKey;
+}
+
+bool TGEDDraw::SetMode(int32_t width, int32_t height, int32_t bitDepth, bool flip, bool rgb555) {
+  Flip = Windowed ? false : flip;
+  bool depthOk = bitDepth == 15 || bitDepth == 16 || bitDepth == 24 || bitDepth == 32;
+  if (!depthOk || width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide)
+    DisplayFatal("SetDisplayMode: ", DDResult::kInvalidMode);
+  if (!AllocateBuffers(width, height, bitDepth, PixelFormatForDepth(bitDepth, rgb555)))
+    return false;
+  return Ready;
+}
+
+void TGEDDraw::SetWaitRetrace(bool on) {
+  WaitRetrace = on;
+  FlipFlags = on ? 1 : 9;
+}
+
+void TGEDDraw::CopyWorkBuffer() {
+  BeginDraw(false);
+  if (!SurfaceMode && !WorkBuffer.empty()) {
+    for (int32_t y = 0; y < Height; ++y)
+      std::memcpy(SurfaceDesc.Pixels + static_cast<int64_t>(y) * SurfaceDesc.Pitch,
+                  WorkBuffer.data() + static_cast<int64_t>(y) * LineBytes, LineBytes);
+  }
+  EndDraw();
+}
+
+void TGEDDraw::FlipSurface() { Host().Present(*BackSurface, FlipFlags == 1); }
+
+// A window is never synchronised with the retrace, as a blit to it never was.
+void TGEDDraw::BlitToWindow() { Host().Present(*BackSurface, false); }

@@ -1,0 +1,33 @@
+#pragma once
+// The engine's display: the screen mode, the per-frame present, and the display's own text.
+#include <cstdint>
+#include <string>
+
+#include "media/SE_Display.h"
+
+class TGEDDraw : public TGEDisplay {
+ public:
+  // Surface mode is chosen when asked for ("HARDWARE"): our surface device blits, keys and
+  // stretches, which is all that mode needs.
+  TGEDDraw(bool windowed, bool hardware, bool flip);
+
+  // Sets up buffers and surfaces for the mode the screen was opened with. A size or depth
+  // the display cannot take ends the process with the display's fatal message.
+  bool SetMode(int32_t width, int32_t height, int32_t bitDepth, bool flip, bool rgb555);
+  void SetWaitRetrace(bool on);
+
+  // The present steps: the work buffer into the render target, then onto the screen.
+  void CopyWorkBuffer();
+  void FlipSurface();
+  void BlitToWindow();
+
+  // Plain text in a small built-in face onto the frame being composed; `color` is a GDI
+  // colour value (0x00BBGGRR).
+  void TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color);
+
+  bool Windowed = false;
+  bool Flip = false;
+  bool WaitRetrace = false;
+  uint32_t FlipFlags = 9;  // wait for the flip; 8 adds "no vertical-sync wait"
+  bool CanBlit = true, CanColorKey = true, CanStretch = true;
+};

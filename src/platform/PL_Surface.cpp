@@ -1,0 +1,106 @@
+#include "platform/PL_Surface.h"
+
+#include <SDL.h>
+
+struct TPlatformSurface::TImpl {
+  SDL_Surface* Surface = nullptr;
+  bool Keyed = false;
+};
+
+namespace {
+SDL_Rect ToSdl(const TRect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Height()}; }
+
+uint32_t SdlFormatOf(const TPixelFormat& format) {
+  switch (format.BitCount) {
+    case 15:
+      return SDL_PIXELFORMAT_RGB555;
+    case 16:
+      return format.GMask == 0x03E0 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
+    case 24:
+      return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red in memory
+    case 32:
+      return SDL_PIXELFORMAT_RGB888;
+    default:
+      return SDL_PIXELFORMAT_UNKNOWN;
+  }
+}
+}  // namespace
+
+TPixelFormat PixelFormatForDepth(int32_t depth, bool rgb555) {
+  switch (depth) {
+    case 15:
+      return {15, 0x7C00, 0x03E0, 0x001F};
+    case 16:
+      return rgb555 ? TPixelFormat{16, 0x7C00, 0x03E0, 0x001F}
+                    : TPixelFormat{16, 0xF800, 0x07E0, 0x001F};
+    case 24:
+      return {24, 0xFF0000, 0xFF00, 0xFF};
+    case 32:
+      return {32, 0xFF0000, 0xFF00, 0xFF};
+    default:
+      return {};
+  }
+}
+
+int32_t BytesPerPixelOf(const TPixelFormat& format) {
+  return format.BitCount == 15 ? 2 : format.BitCount / 8;
+}
+
+std::unique_ptr<TPlatformSurface> TPlatformSurface::Create(int32_t width, int32_t height,
+                                                           const TPixelFormat& format) {
+  uint32_t sdlFormat = SdlFormatOf(format);
+  if (width <= 0 || height <= 0 || sdlFormat == SDL_PIXELFORMAT_UNKNOWN) return nullptr;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 0, sdlFormat);
+  if (!surface) return nullptr;
+  std::unique_ptr<TPlatformSurface> result(new TPlatformSurface());
+  result->Impl = std::make_unique<TImpl>();
+  result->Impl->Surface = surface;
+  result->PixelFormat = format;
+  SDL_SetSurfaceBlendMode(surface, SDL_BLENDMODE_NONE);
+  return result;
+}
+
+TPlatformSurface::~TPlatformSurface() {
+  if (Impl) SDL_FreeSurface(Impl->Surface);
+}
+
+int32_t TPlatformSurface::Width() const { return Impl->Surface->w; }
+int32_t TPlatformSurface::Height() const { return Impl->Surface->h; }
+int32_t TPlatformSurface::Pitch() const { return Impl->Surface->pitch; }
+uint8_t* TPlatformSurface::Pixels() { return static_cast<uint8_t*>(Impl->Surface->pixels); }
+
+void TPlatformSurface::SetBlackColorKey() {
+  SDL_SetColorKey(Impl->Surface, SDL_TRUE, 0);
+  Impl->Keyed = true;
+}
+
+bool TPlatformSurface::Fill(const TRect* rect, uint32_t pixel) {
+  SDL_Rect r;
+  if (rect) r = ToSdl(*rect);
+  return SDL_FillRect(Impl->Surface, rect ? &r : nullptr, pixel) == 0;
+}
+
+bool TPlatformSurface::Blit(TPlatformSurface& source, const TRect& sourceRect, int32_t x,
+                            int32_t y, bool keyed) {
+  SDL_Surface* src = source.Impl->Surface;
+  // The key is a property of the SDL surface; switch it for this blit only when asked.
+  bool restoreKey = source.Impl->Keyed && !keyed;
+  if (keyed && !source.Impl->Keyed) SDL_SetColorKey(src, SDL_TRUE, 0);
+  if (restoreKey) SDL_SetColorKey(src, SDL_FALSE, 0);
+  SDL_Rect s = ToSdl(sourceRect);
+  SDL_Rect d{x, y, 0, 0};
+  bool ok = SDL_BlitSurface(src, &s, Impl->Surface, &d) == 0;
+  if (keyed && !source.Impl->Keyed) SDL_SetColorKey(src, SDL_FALSE, 0);
+  if (restoreKey) SDL_SetColorKey(src, SDL_TRUE, 0);
+  return ok;
+}
+
+bool TPlatformSurface::BlitScaled(TPlatformSurface& source, const TRect& sourceRect,
+                                  const TRect& destRect) {
+  SDL_Surface* src = source.Impl->Surface;
+  if (source.Impl->Keyed) SDL_SetColorKey(src, SDL_FALSE, 0);
+  SDL_Rect s = ToSdl(sourceRect), d = ToSdl(destRect);
+  bool ok = SDL_BlitScaled(src, &s, Impl->Surface, &d) == 0;
+  if (source.Impl->Keyed) SDL_SetColorKey(src, SDL_TRUE, 0);
+  return ok;
+}

@@ -1,0 +1,177 @@
+// `veke-render`: the player on a virtual clock, without a screen. Frames become PNG files,
+// input comes from the command line, and the same inputs give the same files on every run.
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "platform/PL_Host.h"
+#include "platform/PL_Png.h"
+#include "player/VEKEntry.h"
+
+namespace {
+const char* const kUsage =
+    "Usage: veke-render SCRIPT [HARDWARE] [WINDOWED] [FLIP] [options]\n"
+    "Plays a presentation script on a virtual clock and writes its frames as PNG files.\n\n"
+    "  --ms N            virtual milliseconds to play (default 5000; QUIT ends earlier)\n"
+    "  --step N          virtual milliseconds per frame (default 20)\n"
+    "  --out FILE.png    the last frame\n"
+    "  --at MS:FILE.png  the first frame at or after MS (repeatable)\n"
+    "  --frames DIR      every frame as DIR/00001.png, DIR/00002.png, ...\n"
+    "  --click X,Y@MS    left button pressed at MS and released one frame later\n"
+    "  --move X,Y@MS     mouse moved to X,Y at MS\n"
+    "  --key ESCAPE@MS   Escape pressed at MS\n"
+    "  --rgb555          the display reports the 5-5-5 pixel layout\n"
+    "  --clock-start N   the virtual clock's reading at start (default 0)\n"
+    "  --audio FILE.wav  the mixed sound (no sound is mixed yet)\n"
+    "  --help, --version\n";
+
+struct TRenderOptions {
+  std::vector<std::string> PlayerArguments;
+  std::string OutFile;
+  std::multimap<uint32_t, std::string> AtFiles;
+  std::string FramesDir;
+  bool Failed = false;
+};
+
+[[noreturn]] void BadOption(const std::string& text) {
+  std::fprintf(stderr, "veke-render: %s\n%s", text.c_str(), kUsage);
+  std::exit(1);
+}
+
+uint32_t Number(const std::string& text, const std::string& option) {
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || *end || errno || value > 0xFFFFFFFFull || text[0] == '-')
+    BadOption("bad number for " + option + ": " + text);
+  return static_cast<uint32_t>(value);
+}
+
+// "X,Y@MS" into a point and a time.
+void Point(const std::string& text, const std::string& option, int32_t& x, int32_t& y,
+           uint32_t& at) {
+  int consumed = 0;
+  unsigned long long ms = 0;
+  if (std::sscanf(text.c_str(), "%d,%d@%llu%n", &x, &y, &ms, &consumed) != 3 ||
+      consumed != static_cast<int>(text.size()) || ms > 0xFFFFFFFFull)
+    BadOption("bad " + option + " (wanted X,Y@MS): " + text);
+  at = static_cast<uint32_t>(ms);
+}
+
+void AddMouse(THeadlessHost& host, THostEventType type, int32_t x, int32_t y, bool left,
+              uint32_t at) {
+  TScriptedEvent scripted;
+  scripted.AtMs = at;
+  scripted.Event.Type = type;
+  scripted.Event.X = x;
+  scripted.Event.Y = y;
+  scripted.Event.Left = left;
+  host.Input.push_back(scripted);
+}
+
+TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
+  TRenderOptions options;
+  auto value = [&](int& i) -> std::string {
+    if (i + 1 >= argc) BadOption(std::string(argv[i]) + " needs a value");
+    return argv[++i];
+  };
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    int32_t x = 0, y = 0;
+    uint32_t at = 0;
+    if (arg == "--ms") {
+      host.PlayMs = Number(value(i), arg);
+    } else if (arg == "--step") {
+      host.StepMs = Number(value(i), arg);
+      if (host.StepMs == 0) BadOption("--step must be at least 1");
+    } else if (arg == "--out") {
+      options.OutFile = value(i);
+    } else if (arg == "--at") {
+      std::string spec = value(i);
+      size_t colon = spec.find(':');
+      if (colon == std::string::npos || colon + 1 == spec.size())
+        BadOption("bad --at (wanted MS:FILE.png): " + spec);
+      options.AtFiles.emplace(Number(spec.substr(0, colon), arg), spec.substr(colon + 1));
+    } else if (arg == "--frames") {
+      options.FramesDir = value(i);
+    } else if (arg == "--click") {
+      Point(value(i), arg, x, y, at);
+      AddMouse(host, THostEventType::MouseDown, x, y, true, at);
+      AddMouse(host, THostEventType::MouseUp, x, y, false, at + host.StepMs);
+    } else if (arg == "--move") {
+      Point(value(i), arg, x, y, at);
+      AddMouse(host, THostEventType::MouseMove, x, y, false, at);
+    } else if (arg == "--key") {
+      std::string spec = value(i);
+      size_t sign = spec.find('@');
+      std::string key = spec.substr(0, sign);
+      if (sign == std::string::npos || (key != "ESCAPE" && key != "ESC"))
+        BadOption("bad --key (only ESCAPE@MS does anything): " + spec);
+      TScriptedEvent scripted;
+      scripted.AtMs = Number(spec.substr(sign + 1), arg);
+      host.Input.push_back(scripted);
+    } else if (arg == "--rgb555") {
+      host.Rgb555 = true;
+    } else if (arg == "--clock-start") {
+      host.StartClock(Number(value(i), arg));
+    } else if (arg == "--audio") {
+      value(i);
+    } else if (arg.starts_with("--") && i > 1) {
+      BadOption("unknown option " + arg);
+    } else {
+      options.PlayerArguments.push_back(arg);
+    }
+  }
+  // Later input happens later; at the same moment, in the order given.
+  std::stable_sort(host.Input.begin(), host.Input.end(),
+                   [](const TScriptedEvent& a, const TScriptedEvent& b) { return a.AtMs < b.AtMs; });
+  return options;
+}
+
+void Save(TPlatformSurface& frame, const std::string& path, TRenderOptions& options) {
+  std::string error;
+  if (!WritePng(path, frame, error)) {
+    std::fprintf(stderr, "veke-render: %s\n", error.c_str());
+    options.Failed = true;
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::printf("%s", kUsage);
+    return 0;
+  }
+  auto host = std::make_unique<THeadlessHost>();
+  THeadlessHost& headless = *host;
+  TRenderOptions options = ParseOptions(argc, argv, headless);
+  if (!options.FramesDir.empty()) std::filesystem::create_directories(options.FramesDir);
+
+  std::unique_ptr<TPlatformSurface> last;
+  headless.OnFrame = [&](TPlatformSurface& frame, uint32_t playedMs) {
+    if (!options.FramesDir.empty()) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/%05d.png", headless.FramesPresented);
+      Save(frame, options.FramesDir + name, options);
+    }
+    while (!options.AtFiles.empty() && options.AtFiles.begin()->first <= playedMs) {
+      Save(frame, options.AtFiles.begin()->second, options);
+      options.AtFiles.erase(options.AtFiles.begin());
+    }
+    if (!options.OutFile.empty()) {
+      if (!last) last = TPlatformSurface::Create(frame.Width(), frame.Height(), frame.Format());
+      last->Blit(frame, TRect{0, 0, frame.Width(), frame.Height()}, 0, 0, false);
+    }
+  };
+  InstallHost(std::move(host));
+
+  int code = PlayerMain(options.PlayerArguments, "veke-render");
+  if (code != 0) return code;
+  if (!options.OutFile.empty()) {
+    if (last) Save(*last, options.OutFile, options);
+    else std::fprintf(stderr, "veke-render: no frame was played for %s\n", options.OutFile.c_str());
+  }
+  for (const auto& [at, file] : options.AtFiles)
+    std::fprintf(stderr, "veke-render: play ended before %u ms; %s not written\n", at, file.c_str());
+  return options.Failed || !options.AtFiles.empty() || (!options.OutFile.empty() && !last) ? 1 : 0;
+}
