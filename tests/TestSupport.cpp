@@ -21,3 +21,28 @@ std::filesystem::path TTempFolder::Write(const std::string& relative,
   std::ofstream(file, std::ios::binary) << content;
   return file;
 }
+
+#include <cstring>
+
+TVEKE& TScriptRun::Load(const std::string& text, bool hardware) {
+  SetProgramArguments(hardware ? std::vector<std::string>{"t.vek", "WINDOWED", "HARDWARE"}
+                               : std::vector<std::string>{"t.vek", "WINDOWED"});
+  Veke = std::make_unique<TVEKE>();
+  Veke->LoadScriptText(text);
+  if (!Veke->EngineCreated) Veke->CreateEngine(640, 480, "VEKE", "");
+  return *Veke;
+}
+
+uint32_t TScriptRun::Frame() {
+  uint32_t at = Headless->PlayedMs();
+  while (!Veke->Engine->Terminated && !Veke->Engine->RunOnce()) at = Headless->PlayedMs();
+  return at;
+}
+
+uint32_t TScriptRun::Pixel(int32_t x, int32_t y) const {
+  TPlatformSurface& frame = *Veke->Engine->Display->BackSurface;
+  int32_t bytes = BytesPerPixelOf(frame.Format());
+  uint32_t value = 0;
+  std::memcpy(&value, frame.Pixels() + y * frame.Pitch() + x * bytes, bytes);
+  return value;
+}

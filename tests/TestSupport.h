@@ -31,3 +31,22 @@ class TTempFolder {
   std::filesystem::path Path;
   std::filesystem::path Write(const std::string& relative, const std::string& content) const;
 };
+
+#include "player/VEKEngine.h"
+
+// A script on the headless host, stepped frame by frame by the test.
+class TScriptRun : public THeadlessFixture {
+ public:
+  TVEKE& Load(const std::string& text, bool hardware = false);
+  // Runs one frame of the engine loop (events first, as the loop does) and returns the
+  // time of play at which it ran.
+  uint32_t Frame();
+  void Frames(int count) {
+    for (int i = 0; i < count; ++i) Frame();
+  }
+  // A pixel of the last presented frame.
+  uint32_t Pixel(int32_t x, int32_t y) const;
+  TVKSection& Section(size_t index) { return *Veke->Sections[index]; }
+
+  std::unique_ptr<TVEKE> Veke;
+};

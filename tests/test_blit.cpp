@@ -295,6 +295,30 @@ TEST_F(Blit, SmallestVisiblePixelsAreDrawn) {
   EXPECT_EQ(out24, (std::vector<uint8_t>{0, 0, 1, 7, 7, 7}));
 }
 
+// A background as wide as a margin-less target: rows back to back on both sides, cut at
+// the target's bottom (which the fence right after it would catch).
+TEST_F(Blit, FullWidthCopyStopsAtTheTargetEnd) {
+  for (int32_t bytes : {2, 3, 4}) {
+    TFencedBytes block(13 * 9 * bytes), pixels(13 * 7 * bytes);
+    FillSprite(block.Data, 13 * 9, bytes);
+    TSurfaceDesc target{13, 7, 13 * bytes, pixels.Data, {}};
+    for (int32_t y : {0, 2, -3}) {
+      std::memset(pixels.Data, 0xAB, 13 * 7 * bytes);
+      (bytes == 2   ? BlitCopy16
+       : bytes == 3 ? BlitCopy24
+                    : BlitCopy32)({block.Data, 13, 9, 0, y, 255}, target);
+      for (int32_t row = 0; row < 7; ++row) {
+        const int32_t from = row - y;
+        const bool drawn = from >= 0 && from < 9;
+        for (int32_t i = 0; i < 13 * bytes; ++i)
+          ASSERT_EQ(pixels.Data[row * 13 * bytes + i],
+                    drawn ? block.Data[from * 13 * bytes + i] : 0xAB)
+              << bytes << " at " << y << " row " << row;
+      }
+    }
+  }
+}
+
 // DrawRect: any part of the block, clipped to the inclusive clip rectangle; the part that
 // lies outside the block is never read.
 TEST_F(Blit, DrawRectShowsTheClippedPart) {

@@ -49,16 +49,19 @@ TGEngine::~TGEngine() {
 }
 
 void TGEngine::Run() {
-  while (!Terminated) {
-    THostEvent event;
-    if (QuitPosted) {
-      Terminated = true;
-    } else if (Host().PollEvent(event)) {
-      HandleEvent(event);
-    } else {
-      FrameStep();
-    }
+  while (!Terminated) RunOnce();
+}
+
+bool TGEngine::RunOnce() {
+  THostEvent event;
+  if (QuitPosted) {
+    Terminated = true;
+  } else if (Host().PollEvent(event)) {
+    HandleEvent(event);
+  } else {
+    return FrameStep();
   }
+  return false;
 }
 
 void TGEngine::HandleEvent(const THostEvent& event) {
@@ -88,8 +91,12 @@ void TGEngine::HandleEvent(const THostEvent& event) {
   }
 }
 
-void TGEngine::FrameStep() {
-  if (!AppActive || Display->InFrame) return;
+bool TGEngine::FrameStep() {
+  if (!AppActive) {
+    Host().FrameSkipped();
+    return false;
+  }
+  if (Display->InFrame) return false;
   UpdateTiming();
   Display->InFrame = true;
   MouseSnapshot = MouseState;
@@ -105,6 +112,7 @@ void TGEngine::FrameStep() {
   }
   Display->InFrame = false;
   Present();
+  return true;
 }
 
 void TGEngine::UpdateTiming() {

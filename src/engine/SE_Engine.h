@@ -50,8 +50,11 @@ class TGEngine : public TGEObject {
   void PostQuit() { QuitPosted = true; }
   void ShowCursor(bool visible);
 
-  // One pass of the loop without a waiting message.
-  void FrameStep();
+  // One turn of the loop: the quit message, else one waiting event, else one frame.
+  // True when a frame was run.
+  bool RunOnce();
+  // One pass of the loop without a waiting message; true when a frame ran and was shown.
+  bool FrameStep();
 
   TEngineParams Params;
   bool Terminated = false;

@@ -1,6 +1,7 @@
 #include "media/SE_Blit.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -93,14 +94,18 @@ const TVisibleSpans* SpansOf(const TBlitSprite& sprite) {
 }
 
 // Clips, then hands each row to `row(dest, source, columns)`; with spans, only the row's
-// visible part.
-template <typename RowFn>
+// visible part. JoinRows: when the rows lie back to back in both block and target (a
+// full-screen background), they go as one long row.
+template <bool JoinRows = false, typename RowFn>
 void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
               int32_t bytesPerPixel, const TVisibleSpans* spans, RowFn row) {
   if (!Trim(area, sprite, target, bounds)) return;
   const std::ptrdiff_t stride = std::ptrdiff_t{sprite.Width} * bytesPerPixel;
   const uint8_t* src = sprite.Pixels + area.SourceY * stride + area.SourceX * bytesPerPixel;
   uint8_t* dst = target.Pixels + area.DestY * target.Pitch + area.DestX * bytesPerPixel;
+  if (JoinRows && area.Columns * bytesPerPixel == stride && stride == target.Pitch &&
+      area.Columns * area.Rows <= INT32_MAX)
+    return row(dst, src, static_cast<int32_t>(area.Columns * area.Rows));
   for (int64_t y = 0; y < area.Rows; ++y, src += stride, dst += target.Pitch) {
     int64_t first = 0, end = area.Columns;
     if (spans != nullptr) {
@@ -112,11 +117,6 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
     const std::ptrdiff_t skip = first * bytesPerPixel;
     row(dst + skip, src + skip, static_cast<int32_t>(end - first));
   }
-}
-
-template <int32_t BytesPerPixel>
-void CopyRow(uint8_t* dst, const uint8_t* src, int32_t count) {
-  std::memcpy(dst, src, static_cast<size_t>(count) * BytesPerPixel);
 }
 
 // 24-bit pixels are keyed on all three bytes together.
@@ -136,17 +136,6 @@ TKeyRow KeyRowFor(int32_t bytesPerPixel) {
   }
 }
 
-TKeyRow CopyRowFor(int32_t bytesPerPixel) {
-  switch (bytesPerPixel) {
-    case 2:
-      return CopyRow<2>;
-    case 3:
-      return CopyRow<3>;
-    default:
-      return CopyRow<4>;
-  }
-}
-
 void DrawKeyed(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
                int32_t bytesPerPixel) {
   DrawArea(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, SpansOf(sprite),
@@ -155,8 +144,10 @@ void DrawKeyed(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& b
 
 void DrawOpaque(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
                 int32_t bytesPerPixel) {
-  DrawArea(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, nullptr,
-           CopyRowFor(bytesPerPixel));
+  DrawArea<true>(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, nullptr,
+                 [bytesPerPixel](uint8_t* dst, const uint8_t* src, int32_t count) {
+                   std::memcpy(dst, src, static_cast<size_t>(count) * bytesPerPixel);
+                 });
 }
 
 void KeyRect(const TBlitSprite& sprite, const TKeyRect& rect, TSurfaceDesc& target,

@@ -85,8 +85,8 @@ bool BlitVariantSupported(TBlitVariant variant);
 bool ForceBlitVariant(TBlitVariant variant);
 TBlitVariant ActiveBlitVariant();
 
-// How a sprite draws itself in memory mode. depth is the display's (15, 16, 24, 32),
-// is555 its 5-5-5 flag at depth 16, hasMmx whether the packed blends may be used.
+// How a sprite draws itself in memory mode: Depth is the display's (15, 16, 24, 32), Is555
+// its 5-5-5 flag at depth 16, HasMMX its flag that allows the packed blends.
 // The clip rectangle is also held to the target's edges.
 struct TBlitDisplay {
   int32_t Depth = 16;

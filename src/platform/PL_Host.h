@@ -53,6 +53,8 @@ class THost {
   // Shows a finished frame; with `waitRetrace` it waits for the vertical retrace.
   virtual void Present(TPlatformSurface& frame, bool waitRetrace) = 0;
   virtual void ShowCursor(bool visible) = 0;
+  // A turn of the loop in which no frame ran (the program is minimised or in the background).
+  virtual void FrameSkipped() = 0;
 };
 
 // The host in use. Until a program installs one, a headless host serves.
@@ -96,6 +98,8 @@ class THeadlessHost : public THost {
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace) override;
   void ShowCursor(bool visible) override { CursorVisible = visible; }
+  // Time passes while no frame is shown, as it does on a real clock.
+  void FrameSkipped() override { VirtualTime += StepMs; }
 
   // Milliseconds of play since the clock started.
   uint32_t PlayedMs() const { return VirtualTime - StartTime; }

@@ -40,6 +40,8 @@ class TSdlHost : public THost {
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace) override;
   void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+  // Nothing to draw: let the processor rest instead of spinning until the window is back.
+  void FrameSkipped() override { SDL_Delay(10); }
 
  private:
   bool Translate(const SDL_Event& sdl, THostEvent& event);

@@ -96,15 +96,3 @@ void TVEKE::ReportRunError() {
                      text.empty() ? "Ismeretlen hiba miatt a program futása megszakadt!" : text);
 }
 
-void TVEKE::IdleStep(int32_t) {}
-
-void TVEKE::Step(int32_t) {}
-
-void TVEKE::LoadBackground(const std::string& resFile, const std::string& picture) {
-  CurrentSection->BackgroundColour = 0;
-  CurrentSection->BackgroundResFile = resFile;
-  CurrentSection->BackgroundImage = picture;
-  if (CurrentSection != Sections.front().get()) BackgroundSaved = true;
-}
-
-void TVEKE::FreeSectionObjects() { CurrentSection->Objects.clear(); }

@@ -79,8 +79,13 @@ class TVEKE {
   void IdleStep(int32_t elapsed);
   void Step(int32_t elapsed);
 
+  // Called by a script button's click; true when the click was this section's.
+  bool ButtonClicked(TVKObject* button);
+
   TVKSection* FindSection(const std::string& name) const;
   TVKObject* FindObject(const std::string& name) const;
+  // The kind of an object of the current section; 0 for any other.
+  uint8_t KindOf(const TVKObject* object) const;
 
   bool EngineCreated = false;
   bool NeedRedraw = false;
@@ -100,8 +105,19 @@ class TVEKE {
   void EnsureEngine();
   bool AnyObjects() const;
 
-  void LoadBackground(const std::string& resFile, const std::string& picture);
+  void ExecuteCommand(TVKCommand& command);
+  void AdvanceWait(TVKCommand& command);
+  void StepEffect(TVKCommand& command);
+  void RunObjectCommand(TVKCommand& command);
+  void EnterSection(const std::string& name);
+  void ReturnFromSection();
   void FreeSectionObjects();
+  void FreeObject(TVKObject* object);
+  void LoadBackground(const std::string& resFile, const std::string& picture);
+  void ClearBackground(int32_t colour);
+  void RecordBackground(const std::string& resFile, const std::string& picture, int32_t colour);
+  void EraseObjects();
+  void DrawObjects();
 
   std::unique_ptr<TVKObject> NewImage(const TImageDecl& decl);
   std::unique_ptr<TVKObject> NewButton(const TButtonDecl& decl);

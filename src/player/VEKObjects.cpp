@@ -53,3 +53,21 @@ std::unique_ptr<TVKObject> TVEKE::NewSound(const TSoundDecl&) {
 std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl&) {
   return std::make_unique<TVKObject>(kKind3DObj);
 }
+
+// The objects' effects, commands and drawing arrive with the objects themselves.
+void TVEKE::StepEffect(TVKCommand&) {}
+void TVEKE::RunObjectCommand(TVKCommand&) {}
+bool TVEKE::ButtonClicked(TVKObject*) { return false; }
+
+void TVEKE::EraseObjects() {
+  if (Engine->ShowFPS) Engine->Display->RestoreRect(0, 0, 60, 12);
+  NeedRedraw = false;
+}
+
+void TVEKE::DrawObjects() { NeedRedraw = false; }
+
+void TVEKE::LoadBackground(const std::string& resFile, const std::string& picture) {
+  Engine->Display->RestoreRect(0, 0, Engine->Display->Width, Engine->Display->Height);
+  NeedRedraw = true;
+  RecordBackground(resFile, picture, 0);
+}

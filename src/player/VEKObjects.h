@@ -23,6 +23,7 @@ class TVKObject {
   TVKObject& operator=(const TVKObject&) = delete;
 
   const uint8_t Kind;
+  bool EffectRunning = false;  // a timed effect moves or fades the object
 };
 
 // Strings are as the parser read them: code page 1250, quoted values with their quotes.

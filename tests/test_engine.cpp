@@ -1,0 +1,84 @@
+// The engine loop on the headless host: frame clock, frame rate, window events, the mouse.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace {
+class Engine : public ::testing::Test, public TScriptRun {
+ protected:
+  void Schedule(uint32_t at, THostEventType type, int32_t x = 0, int32_t y = 0,
+                bool left = false) {
+    TScriptedEvent scripted;
+    scripted.AtMs = at;
+    scripted.Event.Type = type;
+    scripted.Event.X = x;
+    scripted.Event.Y = y;
+    scripted.Event.Left = left;
+    Headless->Input.push_back(scripted);
+  }
+};
+
+TEST_F(Engine, FrameRateIsMeasuredOncePerSecond) {
+  Headless->StartClock(5000);  // a clock that has run a while, as a real one has
+  Load("");
+  Frame();
+  EXPECT_EQ(Veke->Engine->FPS, 0);  // the first frame measures an empty second
+  Frames(49);
+  EXPECT_EQ(Veke->Engine->FPS, 0);
+  Frame();  // 1000 ms after the first measurement: 50 frames
+  EXPECT_EQ(Veke->Engine->FPS, 50);
+  EXPECT_EQ(Veke->Engine->TotalTime, 1000u);
+}
+
+TEST_F(Engine, MinimisedPlayStopsFramesButNotTime) {
+  Load("");
+  Schedule(100, THostEventType::Minimized);
+  Schedule(200, THostEventType::Restored);
+  EXPECT_EQ(Frame(), 0u);
+  Frames(4);  // up to 80
+  EXPECT_EQ(Frame(), 200u);  // nothing was shown while minimised
+  EXPECT_EQ(Headless->FramesPresented, 6);
+  EXPECT_EQ(Veke->Engine->TotalTime, 200u);  // the first frame back carries the whole gap
+  EXPECT_EQ(Veke->Engine->FrameTime, 120);
+}
+
+TEST_F(Engine, FocusMattersOnlyInFullScreen) {
+  Load("");
+  Schedule(0, THostEventType::FocusLost);
+  Schedule(20, THostEventType::FocusLost);
+  Frame();
+  EXPECT_TRUE(Veke->Engine->AppActive);  // the tests play windowed
+  Veke->Engine->Windowed = false;
+  Veke->Engine->RunOnce();
+  EXPECT_FALSE(Veke->Engine->AppActive);
+}
+
+TEST_F(Engine, CloseEndsTheLoop) {
+  Load("");
+  Schedule(40, THostEventType::Close);
+  Veke->Engine->Run();
+  EXPECT_TRUE(Veke->Engine->Terminated);
+  EXPECT_EQ(Headless->FramesPresented, 2);  // frames at 0 and 20; at 40 the event comes first
+}
+
+TEST_F(Engine, MouseSnapshotIsTakenAtTheStartOfEachFrame) {
+  Load("");
+  Schedule(20, THostEventType::MouseDown, 30, 40, true);
+  Frame();
+  EXPECT_FALSE(MouseSnapshot.Left);
+  Frame();
+  EXPECT_TRUE(MouseSnapshot.Left);
+  EXPECT_EQ(MouseSnapshot.X, 30);
+  EXPECT_EQ(MouseSnapshot.Y, 40);
+}
+
+TEST_F(Engine, AbsurdDisplaySizesStopWithTheDisplayMessage) {
+  try {
+    Load("CREATEENGINE(100000, 480, X, )\n");
+    FAIL() << "the engine was made";
+  } catch (const TFatalExit& fatal) {
+    EXPECT_EQ(fatal.ExitCode, 1);
+    EXPECT_EQ(fatal.Message, "SetDisplayMode: DirectDraw does not support the requested mode.");
+  }
+}
+}  // namespace

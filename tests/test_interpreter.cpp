@@ -1,0 +1,184 @@
+// Playing sections: one command per frame, waits, calls and jumps, the background.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace {
+class Interpreter : public ::testing::Test, public TScriptRun {
+ protected:
+  // The frame in which the section's command index first reaches `index`.
+  uint32_t FrameReaching(size_t section, int32_t index, int limit = 500) {
+    for (int i = 0; i < limit; ++i) {
+      uint32_t at = Frame();
+      if (Section(section).CommandIndex >= index) return at;
+    }
+    ADD_FAILURE() << "command " << index << " never started";
+    return 0;
+  }
+};
+
+TEST_F(Interpreter, CommandsThatDoNotWaitStartInConsecutiveFrames) {
+  Load("NOTHING\nSHOWFPS\nHIDEFPS\n");
+  EXPECT_EQ(Frame(), 0u);
+  EXPECT_EQ(Section(0).CommandIndex, 0);
+  Frame();
+  EXPECT_TRUE(Veke->Engine->ShowFPS);
+  Frame();
+  EXPECT_FALSE(Veke->Engine->ShowFPS);
+  Frames(3);
+  EXPECT_EQ(Section(0).CommandIndex, 3);  // finished: the index stays at the end
+}
+
+TEST_F(Interpreter, WaitReleasesTheFirstFrameAtOrAfterItsTime) {
+  Headless->StepMs = 30;
+  Load("WAIT(500)\nNOTHING\n");
+  EXPECT_EQ(FrameReaching(0, 1), 510u);  // 0 + 500 lands between frames at 480 and 510
+  Load("WAIT(0)\nNOTHING\n");
+  Headless->StepMs = 0;  // no time passes: WAIT(0) holds
+  Frames(5);
+  EXPECT_EQ(Section(0).CommandIndex, 0);
+  Headless->StepMs = 1;
+  Frames(2);
+  EXPECT_EQ(Section(0).CommandIndex, 1);
+}
+
+TEST_F(Interpreter, WaitCountsAcrossTheClockWrapAround) {
+  Headless->StartClock(0xFFFFFF00u);
+  Load("WAIT(1000)\nQUIT\n");
+  EXPECT_EQ(FrameReaching(0, 1), 1000u);
+  EXPECT_EQ(Veke->Engine->TotalTime, 1000u);
+  EXPECT_LT(Headless->VirtualTime, 0xFFFFFF00u);  // the clock itself has wrapped
+}
+
+TEST_F(Interpreter, CallRunsTheSectionAndReturnResumesTheCallerWait) {
+  Load(
+      "CALL(sub)\n"
+      "WAITFOR(nothing)\n"
+      "[SUB]\n"
+      "SHOWFPS\n"
+      "RETURN\n");
+  Frame();  // CALL
+  EXPECT_EQ(Veke->CurrentSection, &Section(1));
+  EXPECT_EQ(Section(1).CommandIndex, -1);
+  Frame();  // SHOWFPS
+  Frame();  // RETURN
+  EXPECT_EQ(Veke->CurrentSection, &Section(0));
+  EXPECT_EQ(Section(1).CommandIndex, -1);
+  Frames(3);
+  EXPECT_EQ(Section(0).CommandIndex, 1);  // WAITFOR on a name that found nothing holds
+  EXPECT_EQ(Headless->Messages.size(), 1u);  // the warning about the missing object
+}
+
+TEST_F(Interpreter, SectionCalledAgainRunsFromItsFirstCommand) {
+  Load(
+      "CALL(SUB)\nCALL(SUB)\n"
+      "[SUB]\nCURSOROFF\nCURSORON\nRETURN\n");
+  Frames(4);
+  EXPECT_TRUE(Headless->CursorVisible);
+  Frame();  // second CALL
+  Frame();  // CURSOROFF again
+  EXPECT_FALSE(Headless->CursorVisible);
+}
+
+TEST_F(Interpreter, ReturnWithoutCallWarnsAndPlayGoesOn) {
+  Load("RETURN\nSHOWFPS\n");
+  Frames(2);
+  ASSERT_EQ(Headless->Messages.size(), 1u);
+  EXPECT_EQ(Headless->Messages[0], "Üzenet: Visszatérés (Return) hívás nélkül.");
+  EXPECT_TRUE(Veke->Engine->ShowFPS);
+}
+
+TEST_F(Interpreter, MissingSectionEndsThePlay) {
+  Load("CALL(nowhere)\n");
+  try {
+    Frame();
+    FAIL() << "the call went on";
+  } catch (const TFatalExit& fatal) {
+    EXPECT_EQ(fatal.ExitCode, 1);
+    EXPECT_EQ(fatal.Message, "Nem létező szekció: NOWHERE");
+  }
+}
+
+TEST_F(Interpreter, JumpFreesTheObjectsAndStillPushesTheCaller) {
+  Load(
+      "CREATESOUND(a, none.wav, FALSE, FALSE)\n"
+      "CREATESOUND(b, none.wav, FALSE, FALSE)\n"
+      "JUMP(next)\n"
+      "[NEXT]\n"
+      "RETURN\n");
+  Frame();
+  EXPECT_TRUE(Section(0).Objects.empty());
+  EXPECT_EQ(Veke->CallStack.size(), 1u);
+  Frame();
+  EXPECT_EQ(Veke->CurrentSection, &Section(0));
+}
+
+TEST_F(Interpreter, FreeDropsTheObjectAndDisarmsItsCommands) {
+  Load(
+      "CREATEIMAGE(logo, , a.bmp, 0, 0, TRUE, TRUE)\n"
+      "MOVEIMAGE(logo, 10, 10, 100)\n"
+      "FREE(logo)\n");
+  Frame();
+  EXPECT_TRUE(Section(0).Commands[0]->Active);
+  Frame();
+  EXPECT_TRUE(Section(0).Objects.empty());
+  EXPECT_EQ(Section(0).Commands[0]->Target, nullptr);
+  EXPECT_FALSE(Section(0).Commands[0]->Active);
+}
+
+TEST_F(Interpreter, ClearFillsPixelPairs) {
+  Load("CLEAR($001F)\nCLEAR($07E0F800)\nCLEAR()\nCLEAR(blue)\n");
+  Frame();
+  EXPECT_EQ(Pixel(0, 0), 0x001Fu);
+  EXPECT_EQ(Pixel(1, 0), 0u);
+  EXPECT_EQ(Pixel(638, 479), 0x001Fu);
+  Frame();
+  EXPECT_EQ(Pixel(0, 5), 0xF800u);
+  EXPECT_EQ(Pixel(1, 5), 0x07E0u);
+  Frame();  // a missing colour is -1: white
+  EXPECT_EQ(Pixel(3, 3), 0xFFFFu);
+  Frame();  // not a number: a warning and black
+  EXPECT_EQ(Pixel(3, 3), 0u);
+  EXPECT_EQ(Headless->Messages.back(), "Üzenet: Hibás egész szám effekt paraméter.");
+}
+
+TEST_F(Interpreter, ClearLooksTheSameInBothDisplayModesAnd555) {
+  for (bool hardware : {false, true}) {
+    Headless->Rgb555 = hardware;
+    Load("CLEAR($7C00001F)\n", hardware);
+    EXPECT_EQ(Veke->Engine->Display->SurfaceMode, hardware);
+    EXPECT_EQ(Veke->Engine->Display->Is555, hardware);
+    Frame();
+    EXPECT_EQ(Pixel(10, 10), 0x001Fu);
+    EXPECT_EQ(Pixel(11, 10), 0x7C00u);
+  }
+}
+
+TEST_F(Interpreter, ReturnRestoresTheCallerBackgroundColour) {
+  Load(
+      "CLEAR($001F001F)\nCALL(red)\nWAITFOR(x)\n"
+      "[RED]\nCLEAR($F800F800)\nRETURN\n");
+  Frames(3);
+  EXPECT_EQ(Pixel(5, 5), 0xF800u);
+  Frame();  // RETURN
+  EXPECT_TRUE(Veke->BackgroundSaved);
+  EXPECT_EQ(Pixel(5, 5), 0x001Fu);
+}
+
+TEST_F(Interpreter, ProgramsAndDocumentsAreStartedWithoutWaiting) {
+  Load("EXECUTE(\"notepad.exe\" readme.txt, ignored)\nWINOPEN(http://example.org)\n");
+  Frames(2);
+  ASSERT_EQ(Headless->Started.size(), 2u);
+  EXPECT_EQ(Headless->Started[0], "\"NOTEPAD.EXE\" README.TXT");
+  EXPECT_EQ(Headless->Started[1], "xdg-open HTTP://EXAMPLE.ORG");
+}
+
+TEST_F(Interpreter, QuitEndsTheLoopAfterTheFrame) {
+  Load("QUIT\nSHOWFPS\n");
+  Frame();
+  EXPECT_FALSE(Veke->Engine->Terminated);  // the quit message is taken by the next turn
+  EXPECT_FALSE(Veke->Engine->RunOnce());
+  EXPECT_TRUE(Veke->Engine->Terminated);
+  EXPECT_FALSE(Veke->Engine->ShowFPS);
+}
+}  // namespace
