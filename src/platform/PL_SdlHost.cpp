@@ -61,9 +61,16 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     return false;
   }
   FullScreen = request.FullScreen;
-  uint32_t flags = FullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
-  Window = SDL_CreateWindow(request.Caption.c_str(), SDL_WINDOWPOS_CENTERED,
-                            SDL_WINDOWPOS_CENTERED, request.Width, request.Height, flags);
+  SDL_Rect bounds{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.Width, request.Height};
+  uint32_t flags = SDL_WINDOW_RESIZABLE;
+  if (FullScreen) {
+    // Covering the desktop ourselves also works where no window manager takes the
+    // full-screen request.
+    SDL_GetDisplayBounds(0, &bounds);
+    flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  }
+  Window = SDL_CreateWindow(request.Caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                            flags);
   if (!Window) {
     error = SDL_GetError();
     return false;

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The real window under Xvfb: title and size, Escape, and full screen scaled with its aspect.
+set -u
+veke=$1
+for tool in Xvfb xdotool convert; do
+  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
+work=$(mktemp -d)
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+export DISPLAY=$display
+unset SDL_VIDEODRIVER
+for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+fail=0
+say() { echo "FAIL $*"; fail=1; }
+
+# Waits for the window titled VEKE and prints its id.
+find_window() {
+  for i in $(seq 100); do
+    w=$(xdotool search --onlyvisible --name '^VEKE$' 2>/dev/null | head -1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+escape_and_wait() {
+  xdotool windowfocus --sync "$1" key Escape 2>/dev/null
+  for i in $(seq 100); do kill -0 "$2" 2>/dev/null || break; sleep 0.1; done
+  kill "$2" 2>/dev/null; wait "$2"
+}
+
+printf 'CLEAR($001F001F)\n' > "$work/blue.vek"
+"$veke" "$work/blue.vek" WINDOWED & pid=$!
+if w=$(find_window); then
+  geometry=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
+  [ "$geometry" = "640x480" ] || say "window is $geometry"
+  sleep 0.5
+  kill -0 $pid 2>/dev/null || say "the player did not keep running"
+  escape_and_wait "$w" $pid; code=$?
+  [ $code = 0 ] || say "Escape ended with $code"
+else
+  say "no window titled VEKE"; kill $pid
+fi
+
+"$veke" "$work/blue.vek" & pid=$!
+if w=$(find_window); then
+  sleep 0.5
+  import -window root "$work/full.png"
+  p() { convert "$work/full.png" -format "%[pixel:p{$1,$2}]" info:; }
+  # 640x480 doubled is 1280x960, centred: black bands of 32 rows above and below.
+  [ "$(p 640 10)" = "srgb(0,0,0)" ] || say "top band not black: $(p 640 10)"
+  [ "$(p 640 40)" = "srgb(0,0,255)" ] || say "picture not blue at the top: $(p 640 40)"
+  [ "$(p 1279 991)" = "srgb(0,0,255)" ] || say "picture not reaching the corner"
+  [ "$(p 1279 992)" = "srgb(0,0,0)" ] || say "bottom band not black"
+  escape_and_wait "$w" $pid; code=$?
+  [ $code = 0 ] || say "full screen Escape ended with $code"
+else
+  say "no full-screen window"; kill $pid
+fi
+exit $fail
