@@ -232,7 +232,7 @@ void TGEDisplay::CopyPixelsToSurface(const uint8_t* source, int32_t x, int32_t y
                                      int32_t height, int32_t sourceBits,
                                      TPlatformSurface& surface) {
   TSurfaceDesc desc;
-  LockSurface(surface, desc);
+  desc = DescribeSurface(surface);  // loading must not move DrawTarget
   int32_t bytes = BytesPerPixelOf(desc.Format);
   bool palette = sourceBits == 8;
   if (!palette && (sourceBits + 7) / 8 != bytes) return;  // the block is not in this format

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "media/SE_Globals.h"
+#include "media/SE_Sprite.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
@@ -175,6 +176,23 @@ uint8_t TVEKE::KindOf(const TVKObject* object) const {
   for (const auto& entry : CurrentSection->Objects)
     if (entry->Obj.get() == object) return entry->Kind;
   return kKindNone;
+}
+
+void TVEKE::LoadBackground(const std::string& resFile, const std::string& picture) {
+  TGEDDraw& display = *Engine->Display;
+  {
+    // A picture that does not load has reported itself; the background keeps what it had.
+    TGESprite sprite(display, 0, 0, display.Width, display.Height);
+    if (resFile.empty())
+      sprite.LoadFromFile(picture);
+    else
+      sprite.LoadFromResource(resFile, picture, false);
+    TDrawTargetScope background(display.BackgroundDesc);
+    sprite.Draw();
+  }
+  display.RestoreRect(0, 0, display.Width, display.Height);
+  NeedRedraw = true;
+  RecordBackground(resFile, picture, 0);
 }
 
 void TVEKE::ClearBackground(int32_t colour) {

@@ -65,9 +65,3 @@ void TVEKE::EraseObjects() {
 }
 
 void TVEKE::DrawObjects() { NeedRedraw = false; }
-
-void TVEKE::LoadBackground(const std::string& resFile, const std::string& picture) {
-  Engine->Display->RestoreRect(0, 0, Engine->Display->Width, Engine->Display->Height);
-  NeedRedraw = true;
-  RecordBackground(resFile, picture, 0);
-}

@@ -1,0 +1,124 @@
+#pragma once
+// The engine's image: a picture loaded once from a file or a resource entry and drawn every
+// frame at a position, cut at its clip rectangle, black being transparent. Backgrounds,
+// script images, button faces, font sheets and map tiles are all sprites.
+//
+// Memory mode keeps the pixels in a packed block in the display's format and draws them with
+// the software blitters; surface mode keeps them in an off-screen surface.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/SE_Blit.h"
+#include "media/SE_Display.h"
+#include "media/SE_Object.h"
+
+struct TGEResourceEntry;
+
+// A surface-backed image that can reload itself when its surface was lost.
+class TCustomGESurface : public TGEObject {
+ public:
+  virtual bool Restore() = 0;
+
+  std::string ResourceFile;
+  std::string ResourceName;
+  std::string FileName;
+  std::unique_ptr<TPlatformSurface> Surface;
+};
+
+class TGESprite : public TCustomGESurface {
+ public:
+  // The clip rectangle as DirectDraw rectangles give it: right and bottom exclusive.
+  TGESprite(TGEDisplay& display, int32_t clipLeft, int32_t clipTop, int32_t clipRight,
+            int32_t clipBottom);
+  ~TGESprite() override;
+  TGESprite(const TGESprite&) = delete;
+  TGESprite& operator=(const TGESprite&) = delete;
+
+  // A ".SPR", ".JPG" or ".BMP" file (chosen by the first of those found in the upper-cased
+  // name). A missing, unknown or damaged file is reported and leaves the sprite unloaded.
+  bool LoadFromFile(const std::string& fileName);
+  bool LoadFromResource(const std::string& resourceFile, const std::string& entryName,
+                        bool keepInMemory);
+  // Sizes of 0 or less and a negative delay keep the current value.
+  void SetAnimation(int32_t frameWidth, int32_t frameHeight, int32_t delay, bool animate);
+  void SplitFrames();
+  void NextFrame(int32_t step);
+
+  void Draw();
+  void DrawTransparent();
+  // The part `rect` of the image (right and bottom exclusive) at (X, Y), colour-keyed.
+  void DrawRect(const TRect& rect);
+  void DrawFrame();
+  // Cuts both rectangles at the clip rectangle; false when nothing is left.
+  bool ClipRects(TRect& source, TRect& dest) const;
+  // One pixel of the image as the display stores it; 0 (transparent) outside the image.
+  uint32_t GetPixel(int32_t px, int32_t py);
+  bool Restore() override;
+  void FreeImage();
+  void FreeFrames();
+
+  // The pixels the memory-mode blitters draw: the whole image, or the current frame.
+  const uint8_t* CurrentPixels() const { return Current; }
+
+  bool KeepInMemory = false;
+  int32_t ClipTop = 0, ClipBottom = 0, ClipLeft = 0, ClipRight = 0;
+  int32_t FrameWidth = 0, FrameHeight = 0;
+  int32_t FramesPerRow = 0;
+  int32_t AnimRow = 0, AnimFrame = 0;
+  uint32_t FrameDelay = 0;
+  bool Animate = false;
+  uint32_t LastFrameTime = 0;
+  int32_t FrameCols = 0, FrameRows = 0;
+  int32_t PixelSize = 0;
+  std::string EntryName;
+  TGEDisplay& Display;
+  int32_t X = 0, Y = 0;
+  int32_t Width = 0, Height = 0;
+  int32_t Alpha = 255;
+  TRect SourceRect;
+  bool Loaded = false;
+  bool Visible = true;
+
+ private:
+  // A packed block with the visible spans the keyed blitters skip by.
+  struct TPixelBlock {
+    std::vector<uint8_t> Bytes;
+    TVisibleSpans Spans;
+  };
+
+  void ReportError(const std::string& message);
+  bool MemoryBacked() const { return !Display.SurfaceMode || KeepInMemory; }
+  void LoadFile(const std::string& path, const std::string& upperPath);
+  void ReadSprFile(const std::string& path);
+  void TakeImage(const TBitmap24& image);
+  void LoadFromEntry(TGEResourceEntry& entry);
+  void SetPixels(std::vector<uint8_t> bytes);
+  // A memory-backed sprite drawn in surface mode gets a surface made from its pixels.
+  bool EnsureSurface();
+  void SurfaceBlit(const TRect& source, bool keyed);
+  // Points the memory-mode drawing at frame AnimRow x FramesPerRow + AnimFrame.
+  void SelectFrame();
+  TBlitSprite BlitSprite() const;
+  TBlitDisplay BlitDisplay() const;
+
+  // The whole picture, kept after it is cut into frames so it can be cut again.
+  int32_t SheetWidth = 0, SheetHeight = 0;
+  TPixelBlock Image;                // memory-backed sprites: the whole picture
+  std::vector<TPixelBlock> Frames;  // memory mode: one block per frame
+  const uint8_t* Current = nullptr;
+  const TVisibleSpans* CurrentSpans = nullptr;
+};
+
+// A list that owns its sprites.
+class TGESprites : public TGEObject {
+ public:
+  explicit TGESprites(TGEDisplay& display) : Display(display) {}
+  void Clear() { Items.clear(); }
+  // Takes a sprite out of the list without freeing it; the caller owns it from then on.
+  std::unique_ptr<TGESprite> Remove(TGESprite* sprite);
+
+  std::vector<std::unique_ptr<TGESprite>> Items;
+  TGEDisplay& Display;
+};
