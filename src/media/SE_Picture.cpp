@@ -48,6 +48,15 @@ void Allocate(TBitmap24& picture, int64_t width, int64_t height) {
   picture.Rows.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
 }
 
+bool TryAllocate(TBitmap24& picture, int64_t width, int64_t height) noexcept {
+  try {
+    Allocate(picture, width, height);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 uint8_t* MutableRow(TBitmap24& picture, int64_t y) {
   return picture.Rows.data() + static_cast<size_t>(y) * picture.Width * 3;
 }
@@ -131,8 +140,9 @@ void CheckBmpFormat(const TBmpLayout& l) {
 }
 
 TBmpLayout ParseBmpHeaders(const uint8_t* d, size_t size) {
+  // The file size field is often wrong in files from real writers; every part we read is
+  // checked against the bytes we have instead.
   if (size < 18 || d[0] != 'B' || d[1] != 'M') Fail(kBmp, "Not a BMP file");
-  if (Get32(d + 2) > size) Fail(kBmp, "BMP file size runs past the end of the data");
   TBmpLayout l;
   l.PixelOffset = Get32(d + 10);
   const uint32_t headerSize = Get32(d + 14);
@@ -216,11 +226,13 @@ void DecodeMaskedRow(const uint8_t* src, uint8_t* dst, int64_t width, uint32_t b
   }
 }
 
-void DecodeBmpRows(const uint8_t* d, size_t size, const TBmpLayout& l, const TPalette& palette,
+uint64_t BmpStride(const TBmpLayout& l) {
+  return (static_cast<uint64_t>(l.Width) * l.Bits + 31) / 32 * 4;
+}
+
+void DecodeBmpRows(const uint8_t* d, const TBmpLayout& l, const TPalette& palette,
                    TBitmap24& out) {
-  const uint64_t stride = (static_cast<uint64_t>(l.Width) * l.Bits + 31) / 32 * 4;
-  if (stride * static_cast<uint64_t>(l.Height) > size - l.PixelOffset)
-    Fail(kBmp, "BMP pixel data runs past the end of the data");
+  const uint64_t stride = BmpStride(l);
   const TMaskChannel channels[3] = {TMaskChannel(l.Masks[0]), TMaskChannel(l.Masks[1]),
                                     TMaskChannel(l.Masks[2])};
   for (int64_t r = 0; r < l.Height; ++r) {
@@ -306,20 +318,24 @@ void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out) {
   if (!data) size = 0;
   const TBmpLayout layout = ParseBmpHeaders(data, size);
   const TPalette palette = ReadBmpPalette(data, size, layout);
+  const bool rle = layout.Compression == kBiRle8 || layout.Compression == kBiRle4;
+  // Checked before allocating, so a header alone cannot make us reserve the whole picture.
+  const size_t available = size - layout.PixelOffset;
+  if (!rle && BmpStride(layout) * static_cast<uint64_t>(layout.Height) > available)
+    Fail(kBmp, "BMP pixel data runs past the end of the data");
   TBitmap24 picture;
-  Allocate(picture, layout.Width, layout.Height);
-  if (layout.Compression == kBiRle8 || layout.Compression == kBiRle4) {
-    size_t available = size - layout.PixelOffset;
-    if (layout.SizeImage != 0) {
-      if (layout.SizeImage > available)
-        Fail(kBmp, "BMP run-length data runs past the end of the data");
-      available = layout.SizeImage;
-    }
-    TRleDecoder(data + layout.PixelOffset, available, layout.Compression == kBiRle4, palette,
+  if (!TryAllocate(picture, layout.Width, layout.Height))
+    Fail(kBmp, "Not enough memory for the BMP picture");
+  if (rle) {
+    // A stated image size that is too large is common and harmless: the decoder stops at
+    // the end of the data and reports it if rows are still missing.
+    const size_t length = layout.SizeImage != 0 ? std::min<size_t>(layout.SizeImage, available)
+                                                : available;
+    TRleDecoder(data + layout.PixelOffset, length, layout.Compression == kBiRle4, palette,
                 picture)
         .Run();
   } else {
-    DecodeBmpRows(data, size, layout, palette, picture);
+    DecodeBmpRows(data, layout, palette, picture);
   }
   out = std::move(picture);
 }
@@ -338,9 +354,54 @@ struct TJpegGuard {
   jpeg_decompress_struct Info;
   jpeg_error_mgr Error;
   jpeg_progress_mgr Progress;
+  jpeg_source_mgr Source;
+  bool GaveEndMarker;
   std::jmp_buf Jump;
   char Message[JMSG_LENGTH_MAX];
 };
+
+// Serves the file from memory. At its end the decoder gets one end marker of ours, so a file
+// that merely lacks its own decodes without complaint; data cut short inside a scan then meets
+// that marker early, which libjpeg reports as a warning we treat as an error. Asking for more
+// after our marker means the file ends inside a marker segment.
+constexpr JOCTET kEndMarker[2] = {0xFF, JPEG_EOI};
+
+void JpegInitSource(j_decompress_ptr) {}
+void JpegTermSource(j_decompress_ptr) {}
+
+boolean JpegFillInput(j_decompress_ptr info) {
+  auto* guard = static_cast<TJpegGuard*>(info->client_data);
+  if (guard->GaveEndMarker) ERREXIT(info, JERR_INPUT_EOF);
+  guard->GaveEndMarker = true;
+  info->src->next_input_byte = kEndMarker;
+  info->src->bytes_in_buffer = sizeof kEndMarker;
+  return TRUE;
+}
+
+void JpegSkipInput(j_decompress_ptr info, long count) {
+  jpeg_source_mgr* src = info->src;
+  while (count > static_cast<long>(src->bytes_in_buffer)) {
+    count -= static_cast<long>(src->bytes_in_buffer);
+    JpegFillInput(info);
+  }
+  if (count > 0) {
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<size_t>(count);
+  }
+}
+
+void JpegMemorySource(TJpegGuard& guard, const uint8_t* data, size_t size) {
+  jpeg_source_mgr& src = guard.Source;
+  src.init_source = JpegInitSource;
+  src.fill_input_buffer = JpegFillInput;
+  src.skip_input_data = JpegSkipInput;
+  src.resync_to_restart = jpeg_resync_to_restart;
+  src.term_source = JpegTermSource;
+  src.next_input_byte = data;
+  src.bytes_in_buffer = size;
+  guard.GaveEndMarker = false;
+  guard.Info.src = &src;
+}
 
 [[noreturn]] void JpegErrorExit(j_common_ptr info) {
   auto* guard = static_cast<TJpegGuard*>(info->client_data);
@@ -348,10 +409,12 @@ struct TJpegGuard {
   std::longjmp(guard->Jump, 1);
 }
 
-// libjpeg pads a file that ends early with gray and carries on; for us it is truncated.
-// Other warnings (stray bytes between markers and the like) are harmless and stay quiet.
+// libjpeg pads scan data that ends early with gray and carries on; for us the file is
+// truncated. Other warnings (stray bytes between markers and the like) are harmless and stay
+// quiet.
 void JpegEmitMessage(j_common_ptr info, int level) {
-  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+  const int code = info->err->msg_code;
+  if (level < 0 && (code == JWRN_HIT_MARKER || code == JWRN_JPEG_EOF)) JpegErrorExit(info);
 }
 
 void JpegProgress(j_common_ptr info) {
@@ -359,15 +422,6 @@ void JpegProgress(j_common_ptr info) {
   if (guard->Info.input_scan_number > kMaxJpegScans) {
     std::snprintf(guard->Message, sizeof guard->Message, "JPEG file has too many scans");
     std::longjmp(guard->Jump, 1);
-  }
-}
-
-bool TryAllocate(TBitmap24& picture, int64_t width, int64_t height) noexcept {
-  try {
-    Allocate(picture, width, height);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
   }
 }
 
@@ -423,7 +477,7 @@ bool RunJpeg(TJpegGuard& guard, const uint8_t* data, size_t size, TBitmap24& pic
   // Without a backing store libjpeg fails cleanly once whole-picture buffers would pass this.
   const uint64_t budget = (64ull << 20) + std::min<uint64_t>(gPixelLimit, 1ull << 32) * 8;
   info->mem->max_memory_to_use = static_cast<long>(budget);
-  jpeg_mem_src(info, data, static_cast<unsigned long>(size));
+  JpegMemorySource(guard, data, size);
   jpeg_read_header(info, TRUE);
   if (const char* problem = PictureSizeProblem(info->image_width, info->image_height))
     return JpegFail(guard, problem);

@@ -177,13 +177,19 @@ bool TGEResource::CheckMagic() {
     ErrorText = kNotResourceFile;
     return false;
   }
+  // A damaged table closes the file again, for the same reason.
+  const auto damaged = [this](const char* what) {
+    Stream.reset();
+    EntryCount = 0;
+    Fail(what, "Open/Load");
+  };
   uint8_t count[4];
-  if (size < kResourceFirstEntry) Fail("Resource file ends inside its header", "Open/Load");
+  if (size < kResourceFirstEntry) damaged("Resource file ends inside its header");
   Stream->ReadAt(kResourceMagicSize, count, 4);
   const int32_t entries = static_cast<int32_t>(Get32(count));
-  if (entries < 0) Fail("Resource file has a negative entry count", "Open/Load");
+  if (entries < 0) damaged("Resource file has a negative entry count");
   if (static_cast<uint64_t>(entries) * kResourceHeaderSize > size - kResourceFirstEntry)
-    Fail("Resource file holds fewer entries than it declares", "Open/Load");
+    damaged("Resource file holds fewer entries than it declares");
   EntryCount = entries;
   return true;
 }
@@ -276,7 +282,11 @@ bool TGEResource::ReadByName(const std::string& name, TGEResourceEntry& entry) {
     return false;
   }
   static_cast<TGEResourceHeader&>(entry) = header;
-  if (entry.Kind == kResourceRaw &&
+  // 3D objects are stored as raw entries too, with no image fields at all; only a block that
+  // describes pixels must hold them.
+  const bool describesImage = entry.PixelBits != 0 || entry.ImageWidth != 0 ||
+                              entry.ImageHeight != 0;
+  if (entry.Kind == kResourceRaw && describesImage &&
       RawImageBytes(entry.ImageWidth, entry.ImageHeight, entry.PixelBits) > entry.Size)
     Fail("Raw resource entry is smaller than its image", "ReadByName");
   if (entry.Kind >= kResourceBmp && entry.Kind <= kResourceData5)

@@ -54,8 +54,9 @@ struct TGEResourceHeader {
 };
 
 // An entry as loaded: kinds 1 and 2 bring their decoded picture, kinds 3 to 5 their data.
-// The picture always has the header's ImageWidth x ImageHeight, and a raw block holds at
-// least the bytes its image needs; the reader refuses entries that do not.
+// The picture always has the header's ImageWidth x ImageHeight, and a raw block that has
+// pixel bits or an image size holds at least the bytes its image needs; the reader refuses
+// entries that do not. A raw block with neither (a 3D object) is plain data.
 struct TGEResourceEntry : TGEResourceHeader {
   std::unique_ptr<TBitmap24> Image;
   std::vector<uint8_t> Data;
