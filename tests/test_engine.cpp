@@ -82,3 +82,21 @@ TEST_F(Engine, AbsurdDisplaySizesStopWithTheDisplayMessage) {
   }
 }
 }  // namespace
+
+// A failure that ends play names the first failed part, in the engine's order of parts.
+TEST(RunError, NamesTheFirstFailedPart) {
+  TScriptRun run;
+  TVEKE& veke = run.Load("CREATEENGINE(320,200,Show)\n");
+  veke.ReportRunError();
+  EXPECT_EQ(run.Headless->Messages.back(), "SHOW: Ismeretlen hiba miatt a program futása megszakadt!");
+  veke.Engine->Map->Ready = false;
+  veke.Engine->Map->ErrorText = "map broke";
+  veke.Engine->Sprites->Ready = false;
+  veke.Engine->Sprites->ErrorText = "sprite broke";
+  veke.ReportRunError();
+  EXPECT_EQ(run.Headless->Messages.back(), "SHOW: sprite broke");
+  veke.Engine->Display->Ready = false;
+  veke.Engine->Display->ErrorText = "display broke";
+  veke.ReportRunError();
+  EXPECT_EQ(veke.Engine->ErrorText, "display broke");
+}

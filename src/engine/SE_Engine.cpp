@@ -38,12 +38,14 @@ TGEngine::TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent
     Display->DisplayFatal("SetDisplayMode: ", DDResult::kInvalidMode);
   }
   DisplayOpen = true;
+  Sprites = std::make_unique<TGESprites>(*Display);
   Map = std::make_unique<TGEMap>(Display.get());
   if (!Map->Ready) GetErrorFrom(*Map);
 }
 
 TGEngine::~TGEngine() {
   Map.reset();
+  Sprites.reset();
   Display.reset();
   if (DisplayOpen) Host().CloseDisplay();
 }

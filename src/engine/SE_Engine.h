@@ -8,6 +8,7 @@
 
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Map.h"
+#include "media/SE_Sprite.h"
 #include "platform/PL_Host.h"
 #include "media/SE_Object.h"
 
@@ -76,6 +77,7 @@ class TGEngine : public TGEObject {
   bool Windowed = false;
   bool Flip = false;
   std::unique_ptr<TGEDDraw> Display;
+  std::unique_ptr<TGESprites> Sprites;
   std::unique_ptr<TGEMap> Map;
   TMouseState MouseState;
 

@@ -91,7 +91,14 @@ void TVEKE::EnsureEngine() {
 void TVEKE::ReportRunError() {
   if (!Engine) return;
   Engine->ErrorText.clear();
-  std::string text = Engine->ErrorText;
+  // The first component that has failed names the reason.
+  const TGEObject* parts[] = {Engine->Display.get(), Engine->Sprites.get(), Engine->Map.get()};
+  for (const TGEObject* part : parts)
+    if (part && !part->Ready) {
+      Engine->ErrorText = part->ErrorText;
+      break;
+    }
+  const std::string& text = Engine->ErrorText;
   Host().ShowMessage(Cp1250ToUtf8(Engine->Caption),
                      text.empty() ? "Ismeretlen hiba miatt a program futása megszakadt!" : text);
 }
