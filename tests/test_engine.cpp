@@ -86,7 +86,7 @@ TEST_F(Engine, AbsurdDisplaySizesStopWithTheDisplayMessage) {
 // A failure that ends play names the first failed part, in the engine's order of parts.
 TEST(RunError, NamesTheFirstFailedPart) {
   TScriptRun run;
-  TVEKE& veke = run.Load("CREATEENGINE(320,200,Show)\n");
+  TVEKE& veke = run.Load("CREATEENGINE(320,200,Show,)\n");
   veke.ReportRunError();
   EXPECT_EQ(run.Headless->Messages.back(), "SHOW: Ismeretlen hiba miatt a program futása megszakadt!");
   veke.Engine->Map->Ready = false;
