@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/SE_Font.h"
 #include "media/SE_DDrawErrors.h"
 #include "platform/PL_Host.h"
 
@@ -45,3 +46,9 @@ void TGEDDraw::FlipSurface() { Host().Present(*BackSurface, FlipFlags == 1); }
 
 // A window is never synchronised with the retrace, as a blit to it never was.
 void TGEDDraw::BlitToWindow() { Host().Present(*BackSurface, false); }
+
+void TGEDDraw::TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color) {
+  if (!TextFont) return;
+  TextFont->SolidTextOut(x, y, text,
+                         PackRgb(Format, color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+}

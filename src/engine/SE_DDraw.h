@@ -5,6 +5,8 @@
 
 #include "media/SE_Display.h"
 
+class TGEFont;
+
 class TGEDDraw : public TGEDisplay {
  public:
   // Surface mode is chosen when asked for ("HARDWARE"): our surface device blits, keys and
@@ -21,9 +23,10 @@ class TGEDDraw : public TGEDisplay {
   void FlipSurface();
   void BlitToWindow();
 
-  // Plain text in a small built-in face onto the frame being composed; `color` is a GDI
-  // colour value (0x00BBGGRR).
+  // Plain text in one colour onto the frame being composed, in the shapes of the engine
+  // font's fixed face (nothing when there is no font); `color` is a GDI colour (0x00BBGGRR).
   void TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color);
+  TGEFont* TextFont = nullptr;  // the engine's font, set once it exists
 
   bool Windowed = false;
   bool Flip = false;

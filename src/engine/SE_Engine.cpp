@@ -44,6 +44,7 @@ TGEngine::TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent
 }
 
 TGEngine::~TGEngine() {
+  Font.reset();
   Map.reset();
   Sprites.reset();
   Display.reset();
@@ -138,8 +139,11 @@ void TGEngine::Present() {
   else Display->BlitToWindow();
 }
 
-// The frames-per-second line arrives with the bitmap font.
-void TGEngine::DrawOverlay(const std::string&) {}
+void TGEngine::DrawOverlay(const std::string& text) {
+  if (!ShowFPS || !Font) return;
+  Font->SetFace(kFixedFace);
+  Font->TextOut(FPSX, FPSY, text + " " + StatusText);
+}
 
 void TGEngine::ShowCursor(bool visible) {
   CursorVisible = visible;

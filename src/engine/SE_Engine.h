@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/SE_DDraw.h"
+#include "engine/SE_Font.h"
 #include "engine/SE_Map.h"
 #include "media/SE_Sprite.h"
 #include "platform/PL_Host.h"
@@ -79,6 +80,7 @@ class TGEngine : public TGEObject {
   std::unique_ptr<TGEDDraw> Display;
   std::unique_ptr<TGESprites> Sprites;
   std::unique_ptr<TGEMap> Map;
+  std::unique_ptr<TGEFont> Font;  // given by the script player
   TMouseState MouseState;
 
  private:

@@ -188,6 +188,10 @@ TPlatformSurface& TGEDisplay::TargetSurface() {
   return *BackSurface;
 }
 
+TSurfaceDesc TGEDisplay::FrameTarget() {
+  return SurfaceMode ? DescribeSurface(TargetSurface()) : DrawTarget;
+}
+
 void TGEDisplay::BlitOrFail(bool ok, const char* operation) {
   if (!ok) DisplayFatal(operation, DDResult::kGeneric);
 }

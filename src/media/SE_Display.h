@@ -52,6 +52,8 @@ class TGEDisplay : public TGEObject {
   void DrawSurface(TPlatformSurface& source, const TRect& sourceRect, const TRect& destRect);
   void PutSurface(TPlatformSurface& source, const TRect& sourceRect, const TRect& destRect);
   void StretchSurface(TPlatformSurface& source, const TRect& sourceRect, const TRect& destRect);
+  // The frame being composed, open for direct pixel writes.
+  TSurfaceDesc FrameTarget();
   // Cuts both rectangles where the destination leaves the display; false when nothing is left.
   bool ClipRects(TRect& sourceRect, TRect& destRect) const;
 

@@ -34,8 +34,8 @@ class TColumnProbe {
 
  private:
   bool ColumnHasInk(int32_t x, int32_t rowTop) const {
-    const uint8_t* p = Pixels + static_cast<ptrdiff_t>(rowTop) * Pitch +
-                       static_cast<ptrdiff_t>(x) * BytesPerPixel;
+    const uint8_t* p =
+        Pixels + static_cast<ptrdiff_t>(rowTop) * Pitch + static_cast<ptrdiff_t>(x) * BytesPerPixel;
     for (int32_t line = 0; line < LineHeight; ++line, p += Pitch)
       for (int32_t b = 0; b < BytesPerPixel; ++b)
         if (p[b] != 0) return true;

@@ -249,7 +249,8 @@ void DecodeBmpRows(const uint8_t* d, const TBmpLayout& l, const TPalette& palett
 }
 
 // Run-length data draws bottom-up from the lower left corner. Runs and deltas that leave the
-// picture are clipped; the data must not end before every row was reached.
+// picture are clipped; the data must not end before every pixel row was reached, though the
+// markers after the last pixel may be missing.
 class TRleDecoder {
  public:
   TRleDecoder(const uint8_t* data, size_t size, bool fourBit, const TPalette& palette,
@@ -257,8 +258,13 @@ class TRleDecoder {
       : Data(data), Size(size), FourBit(fourBit), Palette(palette), Out(out) {}
 
   void Run() {
-    while (Y < static_cast<uint64_t>(Out.Height)) {
-      if (Size - Pos < 2) Fail(kBmp, "BMP run-length data ends before the end of the bitmap");
+    const uint64_t width = static_cast<uint64_t>(Out.Width);
+    const uint64_t height = static_cast<uint64_t>(Out.Height);
+    while (Y < height) {
+      if (Size - Pos < 2) {
+        if (Y + 1 == height && X >= width) return;
+        Fail(kBmp, "BMP run-length data ends before the end of the bitmap");
+      }
       const uint8_t count = Data[Pos], value = Data[Pos + 1];
       Pos += 2;
       if (count > 0) {
@@ -356,6 +362,7 @@ struct TJpegGuard {
   jpeg_progress_mgr Progress;
   jpeg_source_mgr Source;
   bool GaveEndMarker;
+  uint32_t ComponentsInScans;  // bit per component that some scan carried
   std::jmp_buf Jump;
   char Message[JMSG_LENGTH_MAX];
 };
@@ -419,6 +426,8 @@ void JpegEmitMessage(j_common_ptr info, int level) {
 
 void JpegProgress(j_common_ptr info) {
   auto* guard = static_cast<TJpegGuard*>(info->client_data);
+  for (int i = 0; i < guard->Info.comps_in_scan; ++i)
+    guard->ComponentsInScans |= 1u << guard->Info.cur_comp_info[i]->component_index;
   if (guard->Info.input_scan_number > kMaxJpegScans) {
     std::snprintf(guard->Message, sizeof guard->Message, "JPEG file has too many scans");
     std::longjmp(guard->Jump, 1);
@@ -440,6 +449,20 @@ bool JpegFail(TJpegGuard& guard, const char* message) {
   std::snprintf(guard.Message, sizeof guard.Message, "%s", message);
   jpeg_destroy_decompress(&guard.Info);
   return false;
+}
+
+// A file of several scans that was cut between two of them decodes without a single warning,
+// only blurred or with a colour missing. One that has its own end marker is complete as its
+// writer meant it; without one, every scan must have arrived.
+bool JpegScansComplete(TJpegGuard& guard) {
+  j_decompress_ptr info = &guard.Info;
+  if (!guard.GaveEndMarker || !jpeg_has_multiple_scans(info)) return true;
+  if (!info->progressive_mode)
+    return guard.ComponentsInScans == (1u << info->num_components) - 1;
+  for (int c = 0; c < info->num_components; ++c)
+    for (int k = 0; k < DCTSIZE2; ++k)
+      if (info->coef_bits[c][k] != 0) return false;
+  return true;
 }
 
 void ReadJpegLines(TJpegGuard& guard, bool cmyk, TBitmap24& picture) {
@@ -484,6 +507,7 @@ bool RunJpeg(TJpegGuard& guard, const uint8_t* data, size_t size, TBitmap24& pic
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   info->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(info);
+  if (!JpegScansComplete(guard)) return JpegFail(guard, "JPEG file ends before its last scan");
   if (!TryAllocate(picture, info->output_width, info->output_height))
     return JpegFail(guard, "Not enough memory for the JPEG picture");
   ReadJpegLines(guard, cmyk, picture);

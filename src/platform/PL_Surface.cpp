@@ -26,6 +26,15 @@ uint32_t SdlFormatOf(const TPixelFormat& format) {
 }
 }  // namespace
 
+uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t blue) {
+  const auto channel = [](uint32_t mask, uint32_t value) -> uint32_t {
+    if (mask == 0) return 0;
+    const int shift = __builtin_ctz(mask), bits = __builtin_popcount(mask);
+    return (bits >= 8 ? value << (bits - 8) : value >> (8 - bits)) << shift & mask;
+  };
+  return channel(format.RMask, red) | channel(format.GMask, green) | channel(format.BMask, blue);
+}
+
 TPixelFormat PixelFormatForDepth(int32_t depth, bool rgb555) {
   switch (depth) {
     case 15:

@@ -35,6 +35,7 @@ TVEKE::TVEKE() {
 }
 
 TVEKE::~TVEKE() {
+  Buttons.reset();
   Engine.reset();
   CallStack.clear();
   for (const auto& section : Sections) {
@@ -57,9 +58,11 @@ void TVEKE::Execute(const std::string& scriptFileName) {
     Engine->Run();
   } catch (...) {
     ReportRunError();
+    Buttons.reset();
     Engine.reset();
     throw;
   }
+  Buttons.reset();
   Engine.reset();
 }
 
@@ -73,6 +76,7 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   params.Hardware = SwitchGiven("HARDWARE");
   params.FullScreen = !SwitchGiven("WINDOWED");
   params.Flip = SwitchGiven("FLIP");
+  Buttons.reset();
   Engine.reset();
   Engine = std::make_unique<TGEngine>(
       params, [this](int32_t elapsed) { IdleStep(elapsed); },
@@ -81,6 +85,10 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   EngineCreated = true;
   Engine->ShowCursor(true);
   FontFile = fontFile.empty() ? kDefaultFontFile : fontFile;
+  Engine->Font = std::make_unique<TGEFont>(*Engine->Display, FontFile);
+  Engine->Display->TextFont = Engine->Font.get();
+  Buttons = std::make_unique<TGEButtonList>(*Engine->Display, kButtonsPlain, nullptr,
+                                            Engine->Font.get());
 }
 
 void TVEKE::EnsureEngine() {

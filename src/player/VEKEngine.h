@@ -1,11 +1,13 @@
 #pragma once
 // The script interpreter: the parsed script (sections, objects, commands) and its player.
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/SE_Controls.h"
 #include "engine/SE_Engine.h"
 #include "player/VEKObjects.h"
 
@@ -80,7 +82,7 @@ class TVEKE {
   void Step(int32_t elapsed);
 
   // Called by a script button's click; true when the click was this section's.
-  bool ButtonClicked(TVKObject* button);
+  bool ButtonClicked(TGEButton& sender);
 
   TVKSection* FindSection(const std::string& name) const;
   TVKObject* FindObject(const std::string& name) const;
@@ -95,6 +97,7 @@ class TVEKE {
   std::vector<TVKSection*> CallStack;
   std::unique_ptr<TGEngine> Engine;
   std::string FontFile;  // the font file the engine was given
+  std::unique_ptr<TGEButtonList> Buttons;
 
  private:
   void ParseLine(std::string_view line);
@@ -108,6 +111,8 @@ class TVEKE {
   void ExecuteCommand(TVKCommand& command);
   void AdvanceWait(TVKCommand& command);
   void StepEffect(TVKCommand& command);
+  void StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
+                        std::initializer_list<TEffectChannel> channels);
   void RunObjectCommand(TVKCommand& command);
   void EnterSection(const std::string& name);
   void ReturnFromSection();
@@ -116,6 +121,8 @@ class TVEKE {
   void LoadBackground(const std::string& resFile, const std::string& picture);
   void ClearBackground(int32_t colour);
   void RecordBackground(const std::string& resFile, const std::string& picture, int32_t colour);
+  // Marks a redraw when a button of the section has changed its look.
+  void UpdateButtonLooks();
   void EraseObjects();
   void DrawObjects();
 

@@ -51,6 +51,10 @@ void TVEKE::Step(int32_t) {
     if (section->CommandIndex < count) ExecuteCommand(*section->Commands[section->CommandIndex]);
   }
 
+  // A click may change the section; what follows works on the section current then.
+  if (Buttons) Buttons->Update(false);
+  UpdateButtonLooks();
+
   if (NeedRedraw) {
     EraseObjects();
     DrawObjects();

@@ -1,8 +1,14 @@
 #include "player/VEKObjects.h"
 
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <utility>
 
 #include "player/VEKEngine.h"
+#include "player/VEKParams.h"
+#include "platform/PL_Paths.h"
+#include "platform/PL_Text.h"
 
 namespace {
 int32_t KeywordCode(const std::string& keyword,
@@ -33,17 +39,121 @@ int32_t MappingCode(const std::string& keyword) {
                      2);
 }
 
-// The engine objects behind script objects arrive with the sprites, buttons, fonts, media and
-// 3D scene; until then a declaration keeps its entry and an object of its kind.
-std::unique_ptr<TVKObject> TVEKE::NewImage(const TImageDecl&) {
-  return std::make_unique<TVKObject>(kKindImage);
+namespace {
+// A text object's file: its lines, each ended with a carriage return and a line feed. Like
+// any input/output error while the script is read, a file that cannot be read ends the play.
+std::string ReadTextObjectFile(const std::string& name) {
+  const std::string path = ResolveScriptPath(name);
+  std::ifstream file(path, std::ios::binary);
+  if (!IsRegularFile(path) || !file) throw std::runtime_error("cannot read the text file " + path);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string text = DecodeTextFile(bytes);
+  std::string joined;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    joined += text.substr(start, end - start) + "\r\n";
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+  return joined;
 }
-std::unique_ptr<TVKObject> TVEKE::NewButton(const TButtonDecl&) {
-  return std::make_unique<TVKObject>(kKindButton);
+}  // namespace
+
+TVKImage::TVKImage(std::unique_ptr<TGESprite> sprite)
+    : TVKEffectObject(kKindImage), Sprite(std::move(sprite)) {}
+TVKImage::~TVKImage() = default;
+
+int32_t TVKImage::Value(TEffectChannel channel) const {
+  return channel == kChannelX ? Sprite->X : channel == kChannelY ? Sprite->Y : Sprite->Alpha;
 }
-std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl&) {
-  return std::make_unique<TVKObject>(kKindText);
+void TVKImage::SetPosition(int32_t x, int32_t y) {
+  Sprite->X = x;
+  Sprite->Y = y;
 }
+void TVKImage::SetAlpha(int32_t alpha) { Sprite->Alpha = alpha; }
+
+TVKButton::TVKButton(TGEButton& button)
+    : TVKEffectObject(kKindButton), LastState(button.State), Button(button) {}
+
+int32_t TVKButton::Value(TEffectChannel channel) const {
+  return channel == kChannelX ? Button.X() : channel == kChannelY ? Button.Y() : Button.Alpha;
+}
+void TVKButton::SetPosition(int32_t x, int32_t y) {
+  Button.SetX(x);
+  Button.SetY(y);
+}
+void TVKButton::SetAlpha(int32_t alpha) {
+  Button.SetAlpha(alpha);
+  Button.Visible = true;
+}
+
+int32_t TVKText::Value(TEffectChannel channel) const {
+  return channel == kChannelX ? X : channel == kChannelY ? Y : 255;
+}
+void TVKText::SetPosition(int32_t x, int32_t y) {
+  X = x;
+  Y = y;
+  Bounds = TRect{X, Y, X + Width, Y + Height};
+}
+
+std::unique_ptr<TVKObject> TVEKE::NewImage(const TImageDecl& d) {
+  TGEDDraw& display = *Engine->Display;
+  auto sprite = std::make_unique<TGESprite>(display, 0, 0, display.Width, display.Height);
+  if (!d.ResFile.empty())
+    sprite->LoadFromResource(d.ResFile, d.Picture, true);
+  else
+    sprite->LoadFromFile(d.Picture);
+  sprite->Alpha = 255;
+  sprite->X = d.X;
+  sprite->Y = d.Y;
+  sprite->Visible = d.Visible;
+  auto image = std::make_unique<TVKImage>(std::move(sprite));
+  image->Transparent = d.Transparent;
+  return image;
+}
+
+std::unique_ptr<TVKObject> TVEKE::NewButton(const TButtonDecl& d) {
+  auto clicked = [this](TGEButton& sender) { return ButtonClicked(sender); };
+  TGEButton& engineButton =
+      d.ResFile.empty()
+          ? Buttons->AddButton(0, 0, d.Normal, d.Hover, d.Pressed, nullptr, clicked, "")
+          : Buttons->AddResourceButton(0, 0, d.ResFile, d.Normal, d.Hover, d.Pressed, nullptr,
+                                       clicked, "");
+  auto button = std::make_unique<TVKButton>(engineButton);
+  engineButton.SetX(d.X);
+  engineButton.SetY(d.Y);
+  button->TargetSection = d.TargetSection;
+  engineButton.Enabled = d.Enabled;
+  engineButton.Visible = d.Visible;
+  engineButton.SetAlpha(d.Alpha);
+  return button;
+}
+
+std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl& d) {
+  auto text = std::make_unique<TVKText>();
+  std::string content;
+  if (!d.Text.empty() && d.Text.front() == '"') {
+    const size_t last = d.Text.rfind('"');
+    content = last > 0 ? d.Text.substr(1, last - 1) : d.Text.substr(1);
+  } else {
+    content = ReadTextObjectFile(d.Text);
+  }
+  text->X = d.X;
+  text->Y = d.Y;
+  text->Width = d.Width;
+  text->Height = d.Height;
+  TGEFont& font = *Engine->Font;
+  text->FontIndex = static_cast<uint8_t>(TGEFont::FaceIndex(d.FontName));
+  font.SetFace(text->FontIndex);
+  text->Lines = WrapWords(content, text->Width,
+                          [&font](const std::string& part) { return font.TextWidth(part); });
+  text->Bounds = TRect{d.X, d.Y, d.X + d.Width, d.Y + d.Height};
+  return text;
+}
+
+// Video, sound and 3D objects keep their entry and kind until their players exist.
 std::unique_ptr<TVKObject> TVEKE::NewAnim(const TAnimDecl&) {
   return std::make_unique<TVKObject>(kKindAnim);
 }
@@ -54,14 +164,132 @@ std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl&) {
   return std::make_unique<TVKObject>(kKind3DObj);
 }
 
-// The objects' effects, commands and drawing arrive with the objects themselves.
-void TVEKE::StepEffect(TVKCommand&) {}
-void TVEKE::RunObjectCommand(TVKCommand&) {}
-bool TVEKE::ButtonClicked(TVKObject*) { return false; }
+void TVEKE::RunObjectCommand(TVKCommand& command) {
+  std::string params = command.Params;
+  const std::string& name = command.Name;
+  if (name == "SETIMAGEPOS" || name == "SHOWIMAGE") {
+    auto* image = dynamic_cast<TVKImage*>(command.Target);
+    if (!image) return;
+    TGESprite& sprite = *image->Sprite;
+    if (name == "SETIMAGEPOS") {
+      sprite.X = ParamInt(params);
+      sprite.Y = ParamInt(params);
+    }
+    sprite.Visible = ParamBool(params);
+    // An optional alpha that is not a number means opaque.
+    const std::string alpha = NextParam(params);
+    if (!alpha.empty()) {
+      int32_t value = 255;
+      sprite.Alpha = TextToInt(alpha, value) ? value : 255;
+    }
+    command.Waiting = false;
+    NeedRedraw = true;
+  } else if (name == "SETBUTTON") {
+    auto* button = dynamic_cast<TVKButton*>(command.Target);
+    if (!button) return;
+    button->Button.Enabled = ParamBool(params);
+    button->Button.Visible = ParamBool(params);
+    button->Button.Down = ParamBool(params);
+    command.Waiting = false;
+  } else if (name == "SHOWTEXT") {
+    auto* text = dynamic_cast<TVKText*>(command.Target);
+    if (!text) return;
+    text->Visible = ParamBool(params);
+    NeedRedraw = true;
+  }
+}
+
+bool TVEKE::ButtonClicked(TGEButton& sender) {
+  for (const auto& entry : CurrentSection->Objects) {
+    auto* button = dynamic_cast<TVKButton*>(entry->Obj.get());
+    if (!button || &button->Button != &sender) continue;
+    if (UpperAscii(TrimBlanks(button->TargetSection)) == "RETURN")
+      ReturnFromSection();
+    else
+      EnterSection(button->TargetSection);
+    return true;
+  }
+  return false;
+}
+
+void TVEKE::UpdateButtonLooks() {
+  for (const auto& entry : CurrentSection->Objects) {
+    if (NeedRedraw) return;
+    auto* button = dynamic_cast<TVKButton*>(entry->Obj.get());
+    if (!button || button->Button.State == button->LastState) continue;
+    button->LastState = button->Button.State;
+    NeedRedraw = true;
+  }
+}
+
+namespace {
+// An object needs erasing when it was drawn, or when it shows and has moved or is see-through
+// (a see-through object blends with whatever was under it, so it cannot be drawn over itself).
+bool NeedsErase(bool drawn, bool visible, int32_t alpha, int32_t x, int32_t y, int32_t drawnX,
+                int32_t drawnY) {
+  return drawn || (visible && ((alpha >= 1 && alpha <= 254) || x != drawnX || y != drawnY));
+}
+}  // namespace
 
 void TVEKE::EraseObjects() {
-  if (Engine->ShowFPS) Engine->Display->RestoreRect(0, 0, 60, 12);
+  TGEDDraw& display = *Engine->Display;
+  if (Engine->ShowFPS) display.RestoreRect(0, 0, 60, 12);
+  for (const auto& entry : CurrentSection->Objects) {
+    if (auto* image = dynamic_cast<TVKImage*>(entry->Obj.get())) {
+      const TGESprite& s = *image->Sprite;
+      if (NeedsErase(image->Drawn, s.Visible, s.Alpha, s.X, s.Y, image->DrawnX, image->DrawnY)) {
+        display.RestoreRect(image->DrawnX, image->DrawnY, s.Width, s.Height);
+        image->Drawn = false;
+      }
+    } else if (auto* button = dynamic_cast<TVKButton*>(entry->Obj.get())) {
+      const TGEButton& b = button->Button;
+      if (NeedsErase(button->Drawn, b.Visible, b.Alpha, b.X(), b.Y(), button->DrawnX,
+                     button->DrawnY) &&
+          b.ImgNormal)
+        display.RestoreRect(button->DrawnX, button->DrawnY, b.ImgNormal->Width,
+                            b.ImgNormal->Height);
+    } else if (auto* text = dynamic_cast<TVKText*>(entry->Obj.get())) {
+      if (NeedsErase(text->Drawn, text->Visible, 255, text->X, text->Y, text->DrawnX,
+                     text->DrawnY)) {
+        display.RestoreRect(text->DrawnX, text->DrawnY, text->Width, text->Height);
+        text->Drawn = false;
+      }
+    }
+  }
   NeedRedraw = false;
 }
 
-void TVEKE::DrawObjects() { NeedRedraw = false; }
+void TVEKE::DrawObjects() {
+  Buttons->DrawAll();
+  TGEFont& font = *Engine->Font;
+  for (const auto& entry : CurrentSection->Objects) {
+    if (auto* image = dynamic_cast<TVKImage*>(entry->Obj.get())) {
+      TGESprite& s = *image->Sprite;
+      if (!s.Visible) continue;
+      image->DrawnX = s.X;
+      image->DrawnY = s.Y;
+      if (image->Transparent)
+        s.DrawTransparent();
+      else
+        s.Draw();
+      image->Drawn = true;
+    } else if (auto* button = dynamic_cast<TVKButton*>(entry->Obj.get())) {
+      if (!button->Button.Visible) continue;
+      button->DrawnX = button->Button.X();
+      button->DrawnY = button->Button.Y();
+      button->Drawn = true;
+    } else if (auto* text = dynamic_cast<TVKText*>(entry->Obj.get())) {
+      if (!text->Visible) continue;
+      text->DrawnX = text->X;
+      text->DrawnY = text->Y;
+      font.SetFace(text->FontIndex);
+      int32_t y = text->Y;
+      for (const std::string& line : text->Lines) {
+        font.TextOut(text->X, y, line);
+        y += font.LineHeight();
+      }
+      text->Drawn = true;
+    }
+  }
+  NeedRedraw = false;
+}

@@ -1,7 +1,15 @@
 #pragma once
 // Script objects and the parameters of the declarations that create them.
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/PL_Surface.h"
+
+class TGESprite;
+class TGEButton;
 
 // Kinds of script objects as the object entries record them.
 enum : uint8_t {
@@ -25,6 +33,93 @@ class TVKObject {
   const uint8_t Kind;
   bool EffectRunning = false;  // a timed effect moves or fades the object
 };
+
+// The values a timed effect drives: position and opacity.
+enum TEffectChannel { kChannelX = 0, kChannelY = 1, kChannelAlpha = 2, kChannelCount = 3 };
+
+// The state of the one effect an object runs at a time; exact values in extended precision.
+struct TEffectState {
+  std::array<int32_t, kChannelCount> Target{};
+  std::array<long double, kChannelCount> Step{}, Cur{};
+  uint32_t Duration = 0;
+  uint32_t AlphaDuration = 0;  // buttons time their fades apart from their moves
+};
+
+// A script object that timed effects can move or fade.
+class TVKEffectObject : public TVKObject {
+ public:
+  using TVKObject::TVKObject;
+  virtual int32_t Value(TEffectChannel channel) const = 0;
+  virtual void SetPosition(int32_t x, int32_t y) = 0;
+  virtual void SetAlpha(int32_t) {}
+
+  TEffectState Effect;
+  bool Drawn = false;
+  int32_t DrawnX = 0, DrawnY = 0;
+};
+
+class TVKImage : public TVKEffectObject {
+ public:
+  explicit TVKImage(std::unique_ptr<TGESprite> sprite);
+  ~TVKImage() override;
+  int32_t Value(TEffectChannel channel) const override;
+  void SetPosition(int32_t x, int32_t y) override;
+  void SetAlpha(int32_t alpha) override;
+
+  bool Transparent = false;
+  std::unique_ptr<TGESprite> Sprite;
+};
+
+// The engine button belongs to the engine's button list, which keeps drawing it after the
+// script object is freed.
+class TVKButton : public TVKEffectObject {
+ public:
+  explicit TVKButton(TGEButton& button);
+  int32_t Value(TEffectChannel channel) const override;
+  void SetPosition(int32_t x, int32_t y) override;
+  // A fade shows a hidden button.
+  void SetAlpha(int32_t alpha) override;
+
+  std::string TargetSection;
+  uint8_t LastState = 0;
+  TGEButton& Button;
+};
+
+class TVKText : public TVKEffectObject {
+ public:
+  TVKText() : TVKEffectObject(kKindText) {}
+  int32_t Value(TEffectChannel channel) const override;
+  void SetPosition(int32_t x, int32_t y) override;
+
+  std::vector<std::string> Lines;
+  uint8_t FontIndex = 0;
+  TRect Bounds;
+  bool Visible = true;
+  int32_t X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+// Cuts text into lines no wider than `width` as `measure` measures: a word runs up to and
+// including its first space (else its first comma); a word that does not fit starts a new
+// line, even when the line is still empty.
+template <typename TMeasure>
+std::vector<std::string> WrapWords(std::string text, int32_t width, TMeasure measure) {
+  std::vector<std::string> lines;
+  std::string line;
+  while (!text.empty()) {
+    size_t end = text.find(' ');
+    if (end == std::string::npos) end = text.find(',');
+    const size_t length = end == std::string::npos ? text.size() : end + 1;
+    const std::string word = text.substr(0, length);
+    if (measure(line) + measure(word) > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += word;
+    text.erase(0, length);
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
 
 // Strings are as the parser read them: code page 1250, quoted values with their quotes.
 struct TImageDecl {

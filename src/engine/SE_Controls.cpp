@@ -1,0 +1,217 @@
+#include "engine/SE_Controls.h"
+
+#include <algorithm>
+
+#include "engine/SE_DDraw.h"
+#include "engine/SE_Engine.h"
+#include "engine/SE_Font.h"
+
+TGEButton::~TGEButton() {
+  if (HoverSound) HoverSound->Stop();
+}
+
+std::vector<TGESprite*> TGEButton::Images() const {
+  std::vector<TGESprite*> images;
+  for (const auto* image : {&ImgNormal, &ImgHover, &ImgDown, &ImgChecked})
+    if (*image) images.push_back(image->get());
+  return images;
+}
+
+void TGEButton::SetX(int32_t x) {
+  for (TGESprite* image : Images()) image->X = x;
+}
+
+void TGEButton::SetY(int32_t y) {
+  for (TGESprite* image : Images()) image->Y = y;
+}
+
+void TGEButton::SetAlpha(int32_t alpha) {
+  // A new button's images are opaque while Alpha starts at 0: SetAlpha(0) leaves them so.
+  if (alpha == Alpha) return;
+  Alpha = std::clamp(alpha, 0, 255);
+  for (TGESprite* image : Images()) image->Alpha = Alpha;
+}
+
+TGEButtonList::TGEButtonList(TGEDDraw& display, uint8_t mode, TButtonSoundOpener sound,
+                             TGEFont* font)
+    : Display(display), Font(font), Sound(std::move(sound)), Mode(mode) {}
+
+TGEButton& TGEButtonList::AddButton(int32_t x, int32_t y, const std::string& normal,
+                                    const std::string& hover, const std::string& down,
+                                    TButtonEnterHandler onEnter, TButtonClickHandler onClick,
+                                    const std::string& soundFile) {
+  return Add(x, y, normal, hover, down, std::move(onEnter), std::move(onClick), soundFile,
+             [](TGESprite& sprite, const std::string& name) { sprite.LoadFromFile(name); });
+}
+
+TGEButton& TGEButtonList::AddResourceButton(int32_t x, int32_t y, const std::string& resourceFile,
+                                            const std::string& normal, const std::string& hover,
+                                            const std::string& down, TButtonEnterHandler onEnter,
+                                            TButtonClickHandler onClick,
+                                            const std::string& soundFile) {
+  return Add(x, y, normal, hover, down, std::move(onEnter), std::move(onClick), soundFile,
+             [&resourceFile](TGESprite& sprite, const std::string& name) {
+               sprite.LoadFromResource(resourceFile, name, false);
+             });
+}
+
+TGEButton& TGEButtonList::Add(int32_t x, int32_t y, const std::string& normal,
+                              const std::string& hover, const std::string& down,
+                              TButtonEnterHandler onEnter, TButtonClickHandler onClick,
+                              const std::string& soundFile, const TLoader& load) {
+  auto button = std::make_unique<TGEButton>();
+  const auto image = [&](const std::string& name) {
+    auto sprite = std::make_unique<TGESprite>(Display, 0, 0, Display.Width, Display.Height);
+    load(*sprite, name);
+    sprite->X = x;
+    sprite->Y = y;
+    return sprite;
+  };
+  button->ImgNormal = image(normal);
+  if (!hover.empty()) button->ImgHover = image(hover);
+  if (!down.empty()) (Mode == kButtonsToggle ? button->ImgChecked : button->ImgDown) = image(down);
+  if (!soundFile.empty() && Sound) button->HoverSound = Sound(soundFile);
+  button->OnEnter = std::move(onEnter);
+  button->OnClick = std::move(onClick);
+  button->ImgCurrent = button->ImgNormal.get();
+  button->Index = static_cast<int32_t>(Buttons.size());
+  Buttons.push_back(std::move(button));
+  return *Buttons.back();
+}
+
+bool TGEButtonList::MouseInside(const TGEButton& button) const {
+  const TGESprite* image = button.ImgCurrent;
+  if (!button.Enabled || !image) return false;
+  const int32_t x = MouseSnapshot.X - image->X, y = MouseSnapshot.Y - image->Y;
+  if (x < 0 || y < 0 || x >= image->Width || y >= image->Height) return false;
+  // Transparent pixels are not part of the button.
+  return const_cast<TGESprite*>(image)->GetPixel(x, y) != 0;
+}
+
+bool TGEButtonList::Inside(TGEButton& button) {
+  if (button.State == kButtonPressed && !MouseSnapshot.Left) {
+    switch (Mode) {
+      case kButtonsPlain:
+        button.State = kButtonHover;
+        break;
+      case kButtonsRadio:
+        for (auto& other : Buttons) {
+          other->State = kButtonNormal;
+          other->Down = false;
+        }
+        button.State = kButtonDown;
+        button.Down = true;
+        break;
+      default:
+        button.State = button.Down ? kButtonNormal : kButtonChecked;
+        button.Down = !button.Down;
+    }
+    if (ClickSound) {
+      ClickSound->Rewind();
+      ClickSound->Play();
+    }
+    if (button.OnClick && button.OnClick(button) && Mode == kButtonsPlain) return true;
+  }
+  if (button.State == kButtonNormal || button.State == kButtonChecked) {
+    button.State = kButtonHover;
+    if (!button.HoverSoundPlayed) StartHoverSound(button);
+    if (button.OnEnter) button.OnEnter(button);
+  }
+  if (button.State == kButtonHover && MouseSnapshot.Left) button.State = kButtonPressed;
+  // Nothing beneath sees a press this button holds.
+  if (button.State == kButtonPressed && MouseSnapshot.Left) MouseSnapshot.Left = false;
+  return false;
+}
+
+void TGEButtonList::Outside(TGEButton& button) {
+  button.HoverSoundPlayed = false;
+  const uint8_t latched = Mode == kButtonsToggle ? kButtonChecked : kButtonDown;
+  button.State = button.Down ? latched : kButtonNormal;
+}
+
+void TGEButtonList::ChooseImage(TGEButton& button) {
+  button.ImgCurrent = button.ImgNormal.get();
+  const bool checkedLook = Mode == kButtonsToggle && button.Down;
+  switch (button.State) {
+    case kButtonHover:
+      HoverIndex = button.Index;
+      if (checkedLook) {
+        if (button.ImgChecked) button.ImgCurrent = button.ImgChecked.get();
+      } else if (Mode != kButtonsToggle && button.ImgHover) {
+        button.ImgCurrent = button.ImgHover.get();
+      }
+      break;
+    case kButtonPressed:
+    case kButtonDown:
+      if (checkedLook) {
+        if (button.ImgChecked) button.ImgCurrent = button.ImgChecked.get();
+      } else if (button.ImgDown) {
+        button.ImgCurrent = button.ImgDown.get();
+      }
+      break;
+    case kButtonChecked:
+      if (button.ImgChecked) button.ImgCurrent = button.ImgChecked.get();
+      break;
+    default:
+      break;
+  }
+}
+
+void TGEButtonList::StartHoverSound(TGEButton& button) {
+  if (!button.HoverSound || button.HoverSound->Playing()) return;
+  for (auto& other : Buttons)
+    if (other.get() != &button && other->HoverSound) other->HoverSound->Stop();
+  button.HoverSoundPlayed = true;
+  button.HoverSound->Rewind();
+  button.HoverSound->Play();
+}
+
+void TGEButtonList::Update(bool draw) {
+  if (!Enabled) return;
+  HoverIndex = -1;
+  // A click handler may add buttons (a new section's); index so the loop survives that.
+  for (size_t i = 0; i < Buttons.size(); ++i) {
+    TGEButton& button = *Buttons[i];
+    if (!button.Visible) continue;
+    if (MouseInside(button)) {
+      if (Inside(button)) return;
+    } else {
+      Outside(button);
+    }
+    ChooseImage(button);
+  }
+  if (draw) DrawAll();
+  DrawHints();
+}
+
+void TGEButtonList::DrawHints() {
+  for (auto& button : Buttons) {
+    if (!button->Visible || button->State != kButtonHover || button->Hint.empty()) continue;
+    if (Font) {
+      Font->SetFace(button->HintFace);
+      const int32_t width = Font->TextWidth(button->Hint);
+      int32_t x = MouseSnapshot.X + button->HintOffset + 1;
+      if (x + width > Display.Width) x = Display.Width - width - button->HintOffset;
+      Font->TextOut(x, MouseSnapshot.Y + 1, button->Hint);
+    } else {
+      Display.TextOut(MouseSnapshot.X + button->HintOffset + 1, MouseSnapshot.Y + 1,
+                      button->Hint, 0);
+      Display.TextOut(MouseSnapshot.X + button->HintOffset, MouseSnapshot.Y, button->Hint,
+                      button->HintColor);
+    }
+  }
+}
+
+void TGEButtonList::DrawAll() {
+  if (!Enabled) return;
+  for (auto& button : Buttons) {
+    TGESprite* image = button->ImgCurrent;
+    if (!button->Visible || !image || !image->Loaded) continue;
+    if (button->UseRect)
+      image->DrawRect(button->Rect);
+    else if (image->FramesPerRow > 0)
+      image->DrawFrame();
+    else
+      image->DrawTransparent();
+  }
+}

@@ -1,0 +1,145 @@
+#include "engine/SE_Font.h"
+
+#include <cstring>
+
+#include "engine/SE_DDraw.h"
+#include "platform/PL_Paths.h"
+#include "platform/PL_Process.h"
+#include "platform/PL_Text.h"
+
+namespace {
+
+struct TFace {
+  const char* EntryName;
+  const char* Key;
+};
+
+constexpr TFace kFaces[kFaceCount] = {
+    {"Currier12", "CURRIER12"},   {"Arial14", "ARIAL14"},
+    {"Arial18", "ARIAL18"},       {"Arial24", "ARIAL24"},
+    {"Papyrus18", "PAPYRUS18"},   {"Papyrus18white", "PAPYRUS18WHITE"},
+    {"Papyrus24", "PAPYRUS24"}};
+
+// Widths count the quote, the percent sign and every unknown byte as the digit zero.
+int32_t MeasuredGlyph(uint8_t byte) {
+  const int32_t glyph = GlyphIndexOf(byte);
+  return glyph < 0 || byte == '"' || byte == '%' ? 0 : glyph;
+}
+
+}  // namespace
+
+std::string ResolveFontFile(const std::string& fileName) {
+  const std::string asGiven = ResolveScriptPath(fileName);
+  if (IsRegularFile(asGiven)) return asGiven;
+  std::string relative = Cp1250ToUtf8(fileName);
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  if (!relative.empty() && relative[0] == '/') return asGiven;
+  for (const std::string& folder : {FolderOf(SelfExecutablePath()), std::string(VEKE_DATA_DIR)}) {
+    const std::string candidate = ResolvePath(folder + "/" + relative);
+    if (IsRegularFile(candidate)) return candidate;
+  }
+  return asGiven;
+}
+
+TGEFont::TGEFont(TGEDDraw& display, const std::string& fileName)
+    : Display(display), FileName(ResolveFontFile(fileName)),
+      ClipRect{0, 0, display.Width, display.Height} {}
+
+void TGEFont::SetFace(int32_t index) {
+  if (index >= 0 && index < kFaceCount) Current = static_cast<uint8_t>(index);
+}
+
+int32_t TGEFont::FaceIndex(const std::string& key) {
+  for (int32_t i = 0; i < kFaceCount; ++i)
+    if (key == kFaces[i].Key) return i;
+  return 0;
+}
+
+bool TGEFont::LoadFace(int32_t index) {
+  if (!Faces[index]) {
+    // A sheet that failed reported itself once; the face is not tried again.
+    Faces[index] = std::make_unique<TGESprite>(Display, ClipRect.Left, ClipRect.Top,
+                                                ClipRect.Right, ClipRect.Bottom);
+    TGESprite& sheet = *Faces[index];
+    if (sheet.LoadFromResource(FileName, kFaces[index].EntryName, false) && index != kFixedFace) {
+      const bool surface = Display.SurfaceMode && sheet.Surface;
+      const uint8_t* pixels = surface ? sheet.Surface->Pixels() : sheet.CurrentPixels();
+      const int32_t pitch =
+          surface ? sheet.Surface->Pitch() : sheet.Width * Display.BytesPerPixel;
+      if (pixels)
+        Glyphs[index] = ScanGlyphTable(pixels, sheet.Width, sheet.Height, pitch,
+                                       Display.BytesPerPixel, index);
+    }
+  }
+  return Faces[index]->Loaded && (index == kFixedFace || Glyphs[index]);
+}
+
+TRect TGEFont::GlyphRectOf(int32_t glyph) const {
+  return Current == kFixedFace ? FixedGlyphRect(glyph) : GlyphRect(*Glyphs[Current], glyph);
+}
+
+void TGEFont::TextOut(int32_t x, int32_t y, const std::string& text) {
+  if (!LoadFace(Current)) return;
+  TGESprite& sheet = *Faces[Current];
+  for (unsigned char byte : text) {
+    const int32_t glyph = GlyphIndexOf(byte);
+    if (glyph < 0) {
+      x += kBlankAdvance;
+      continue;
+    }
+    const TRect rect = GlyphRectOf(glyph);
+    sheet.X = x;
+    sheet.Y = y;
+    // The sheet's clip rectangle is the font's, so glyphs are cut at the screen's edges.
+    if (rect.Width() > 0) sheet.DrawRect(rect);
+    x += rect.Width() + 1;
+  }
+}
+
+int32_t TGEFont::TextWidth(const std::string& text) {
+  const bool ready = LoadFace(Current);
+  int32_t width = 0;
+  for (unsigned char byte : text) {
+    if (byte == ' ') {
+      width += kBlankAdvance;
+    } else if (ready) {
+      width += GlyphRectOf(MeasuredGlyph(byte)).Width() + 1;
+    } else if (Current == kFixedFace) {
+      width += kFixedCellWidth + 1;
+    }
+  }
+  return width;
+}
+
+int32_t TGEFont::LineHeight() {
+  if (Current == kFixedFace) return kFixedCellHeight;
+  return LoadFace(Current) ? Glyphs[Current]->LineHeight : 0;
+}
+
+void TGEFont::SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32_t pixel) {
+  if (!LoadFace(kFixedFace)) return;
+  TGESprite& sheet = *Faces[kFixedFace];
+  TSurfaceDesc target = Display.FrameTarget();
+  const int32_t bpp = Display.BytesPerPixel;
+  for (unsigned char byte : text) {
+    const int32_t glyph = GlyphIndexOf(byte);
+    if (glyph < 0) {
+      x += kBlankAdvance;
+      continue;
+    }
+    const TRect cell = FixedGlyphRect(glyph);
+    for (int32_t row = 0; row < cell.Height(); ++row) {
+      const int32_t ty = y + row;
+      if (ty < 0 || ty >= target.Height) continue;
+      for (int32_t col = 0; col < cell.Width(); ++col) {
+        const int32_t tx = x + col;
+        if (tx < 0 || tx >= target.Width) continue;
+        if (sheet.GetPixel(cell.Left + col, cell.Top + row) == 0) continue;
+        std::memcpy(target.Pixels + static_cast<int64_t>(ty) * target.Pitch + tx * bpp, &pixel,
+                    bpp);
+      }
+    }
+    x += kFixedCellWidth + 1;
+  }
+}

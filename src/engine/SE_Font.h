@@ -1,0 +1,50 @@
+#pragma once
+// Bitmap fonts: seven faces, each a sheet in a resource file loaded on first use. Black
+// pixels of a sheet are transparent, so glyphs are drawn with the sprite's keyed drawing.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "media/SE_FontTable.h"
+#include "media/SE_Sprite.h"
+
+class TGEDDraw;
+
+constexpr int32_t kFaceCount = 7;
+// The advance of a space, and of any byte the sheets have no glyph for.
+constexpr int32_t kBlankAdvance = 8;
+
+// Finds a font file: as scripts name it (current folder, then the script's), then beside the
+// program, then in the installed data folder, so the default font is found from anywhere.
+std::string ResolveFontFile(const std::string& fileName);
+
+class TGEFont {
+ public:
+  TGEFont(TGEDDraw& display, const std::string& fileName);
+
+  void SetFace(int32_t index);
+  // The face whose key equals `key` exactly; any other text gives face 0.
+  static int32_t FaceIndex(const std::string& key);
+  void TextOut(int32_t x, int32_t y, const std::string& text);
+  int32_t TextWidth(const std::string& text);
+  int32_t LineHeight();
+  // Face 0's glyphs in one solid colour (a pixel in the display's format), for the display's
+  // own plain text.
+  void SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32_t pixel);
+
+  TGEDDraw& Display;
+  std::string FileName;
+  uint8_t Current = 0;
+  TRect ClipRect;
+
+ private:
+  // Loads the face on its first use; false when its sheet is not there.
+  bool LoadFace(int32_t index);
+  // The sheet rectangle of a glyph of the current face; empty when there is none.
+  TRect GlyphRectOf(int32_t glyph) const;
+
+  std::array<std::unique_ptr<TGESprite>, kFaceCount> Faces;
+  std::array<std::optional<TGlyphTable>, kFaceCount> Glyphs;
+};
