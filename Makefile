@@ -2,7 +2,7 @@
 BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
-DEMO       ?= examples/hello.vek
+DEMO       ?= examples/demo/demo.vek
 
 .PHONY: all setup deps configure build run test bench fuzz fuzz-build clean
 

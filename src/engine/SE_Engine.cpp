@@ -78,6 +78,8 @@ void TGEngine::HandleEvent(const THostEvent& event) {
     case THostEventType::MouseUp:
       MouseState = {event.X, event.Y, event.Left, event.Right, event.Middle, event.Shift,
                     event.Ctrl};
+      // A tap shorter than a frame would otherwise never be seen pressed.
+      if (event.Type == THostEventType::MouseDown && event.Left) PressSeen = true;
       break;
     case THostEventType::Minimized:
       AppActive = false;
@@ -103,6 +105,8 @@ bool TGEngine::FrameStep() {
   UpdateTiming();
   Display->InFrame = true;
   MouseSnapshot = MouseState;
+  if (PressSeen) MouseSnapshot.Left = true;
+  PressSeen = false;
   try {
     if (!Display->SurfaceMode) DrawTarget = Display->WorkDesc;
     else DrawTarget = Display->SurfaceDesc;

@@ -82,6 +82,7 @@ class TGEngine : public TGEObject {
   std::unique_ptr<TGEMap> Map;
   std::unique_ptr<TGEFont> Font;  // given by the script player
   TMouseState MouseState;
+  bool PressSeen = false;  // a left press arrived since the last snapshot
 
  private:
   void HandleEvent(const THostEvent& event);

@@ -50,6 +50,7 @@ class TSdlHost : public THost {
   SDL_Window* Window = nullptr;
   SDL_Renderer* Renderer = nullptr;
   SDL_Texture* Texture = nullptr;
+  uint32_t ButtonState = 0;  // mouse buttons as the events so far left them
   bool Texture555 = false;
   bool FullScreen = false;
   int Vsync = -1;
@@ -125,14 +126,21 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
       return sdl.key.keysym.sym == SDLK_ESCAPE;
     case SDL_MOUSEMOTION:
       event.Type = THostEventType::MouseMove;
+      ButtonState = sdl.motion.state;
       FillMouse(event, sdl.motion.x, sdl.motion.y, sdl.motion.state);
       return true;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       event.Type = sdl.type == SDL_MOUSEBUTTONDOWN ? THostEventType::MouseDown
                                                    : THostEventType::MouseUp;
-      FillMouse(event, sdl.button.x, sdl.button.y, SDL_GetMouseState(nullptr, nullptr));
+    {
+      // The state now may already be past this event (a quick tap is down and up in one
+      // batch); the event itself says which button changed.
+      const uint32_t bit = SDL_BUTTON(sdl.button.button);
+      ButtonState = sdl.type == SDL_MOUSEBUTTONDOWN ? ButtonState | bit : ButtonState & ~bit;
+      FillMouse(event, sdl.button.x, sdl.button.y, ButtonState);
       return true;
+    }
     case SDL_WINDOWEVENT:
       switch (sdl.window.event) {
         case SDL_WINDOWEVENT_MINIMIZED:

@@ -59,4 +59,20 @@ if w=$(find_window); then
 else
   say "no full-screen window"; kill $pid
 fi
+# A real click on a button of the demo changes the section.
+src=$2
+"$veke" "$src/examples/demo/demo.vek" WINDOWED & pid=$!
+if w=$(find_window); then
+  sleep 2.5  # the buttons fade in first
+  xdotool mousemove --window "$w" 300 400 sleep 0.3 click 1
+  sleep 1
+  import -window "$w" "$work/demo.png"
+  # The words section has the purple background at the top left (red 42; the blue one has 11).
+  top=$(convert "$work/demo.png" -format "%[fx:int(255*p{5,5}.r)],%[fx:int(255*p{5,5}.b)]" info:)
+  red=${top%,*}; blue=${top#*,}
+  [ "$red" -gt 25 ] || say "the click did not lead to the next section (top left $top)"
+  escape_and_wait "$w" $pid
+else
+  say "no demo window"; kill $pid
+fi
 exit $fail
