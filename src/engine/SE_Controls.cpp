@@ -126,7 +126,7 @@ bool TGEButtonList::Inside(TGEButton& button) {
 void TGEButtonList::Outside(TGEButton& button) {
   button.HoverSoundPlayed = false;
   const uint8_t latched = Mode == kButtonsToggle ? kButtonChecked : kButtonDown;
-  button.State = button.Down ? latched : kButtonNormal;
+  button.State = button.Down ? latched : static_cast<uint8_t>(kButtonNormal);
 }
 
 void TGEButtonList::ChooseImage(TGEButton& button) {

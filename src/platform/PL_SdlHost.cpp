@@ -4,18 +4,6 @@
 #include "platform/PL_Process.h"
 
 namespace {
-uint32_t TextureFormatOf(const TPixelFormat& format) {
-  switch (format.BitCount) {
-    case 15:
-      return SDL_PIXELFORMAT_RGB555;
-    case 16:
-      return format.GMask == 0x03E0 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
-    case 24:
-      return SDL_PIXELFORMAT_BGR24;
-    default:
-      return SDL_PIXELFORMAT_RGB888;
-  }
-}
 
 class TSdlHost : public THost {
  public:
@@ -86,7 +74,7 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   // aspect kept, leaves black borders, and maps mouse positions back to its pixels.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   SDL_RenderSetLogicalSize(Renderer, request.Width, request.Height);
-  uint32_t format = TextureFormatOf(request.Format);
+  uint32_t format = SdlPixelFormatOf(request.Format);
   Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, request.Width,
                               request.Height);
   if (!Texture) {

@@ -10,7 +10,9 @@ struct TPlatformSurface::TImpl {
 namespace {
 SDL_Rect ToSdl(const TRect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Height()}; }
 
-uint32_t SdlFormatOf(const TPixelFormat& format) {
+}  // namespace
+
+uint32_t SdlPixelFormatOf(const TPixelFormat& format) {
   switch (format.BitCount) {
     case 15:
       return SDL_PIXELFORMAT_RGB555;
@@ -24,7 +26,6 @@ uint32_t SdlFormatOf(const TPixelFormat& format) {
       return SDL_PIXELFORMAT_UNKNOWN;
   }
 }
-}  // namespace
 
 uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t blue) {
   const auto channel = [](uint32_t mask, uint32_t value) -> uint32_t {
@@ -57,7 +58,7 @@ int32_t BytesPerPixelOf(const TPixelFormat& format) {
 
 std::unique_ptr<TPlatformSurface> TPlatformSurface::Create(int32_t width, int32_t height,
                                                            const TPixelFormat& format) {
-  uint32_t sdlFormat = SdlFormatOf(format);
+  uint32_t sdlFormat = SdlPixelFormatOf(format);
   if (width <= 0 || height <= 0 || sdlFormat == SDL_PIXELFORMAT_UNKNOWN) return nullptr;
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 0, sdlFormat);
   if (!surface) return nullptr;

@@ -11,6 +11,8 @@ struct TPixelFormat {
 
 TPixelFormat PixelFormatForDepth(int32_t depth, bool rgb555);
 int32_t BytesPerPixelOf(const TPixelFormat& format);
+// The SDL pixel format value of `format` (for the platform's own SDL code).
+uint32_t SdlPixelFormatOf(const TPixelFormat& format);
 // A colour of 8 bits per channel as a pixel of `format` (the top bits of each channel).
 uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t blue);
 
