@@ -102,6 +102,14 @@ TEST_F(TSpriteTest, BadFilesAreReportedAndLeaveTheSpriteEmpty) {
   EXPECT_FALSE(NewSprite().LoadFromFile(Temp.Write("broken.jpg", "\xFF\xD8\xFF junk").string()));
 }
 
+TEST_F(TSpriteTest, EmptyPicturesAreLoadErrorsNotSurfaceFailures) {
+  Open(true);
+  // A surface of no pixels cannot be made; the picture is refused before that is tried.
+  EXPECT_FALSE(NewSprite().LoadFromFile(Spr("empty.spr", 0, 5, {})));
+  EXPECT_FALSE(NewSprite().LoadFromResource(Ger({RawEntry("None", 0, 3, 0, 3)}), "None", false));
+  EXPECT_EQ(Sprites.back()->ErrorText, "None resource holds an empty picture! (LoadFromResource)");
+}
+
 TEST_F(TSpriteTest, ResourceFramesFollowTheEntry) {
   Open(false);
   const std::string ger = Ger({RawEntry("Whole", 4, 2, 4, 2), RawEntry("Sheet", 100, 2, 30, 2)});

@@ -138,6 +138,7 @@ void TGESprite::ReadSprFile(const std::string& path) {
   if (bytes.size() < 4) throw TPictureError(path + " has no picture size");
   Width = ReadLe16(bytes.data());
   Height = ReadLe16(bytes.data() + 2);
+  if (Width == 0 || Height == 0) throw TPictureError(path + " holds an empty picture");
   const uint64_t need = static_cast<uint64_t>(Width) * Height * Display.BytesPerPixel;
   if (bytes.size() - 4 < need)
     throw TPictureError(path + " holds " + std::to_string(bytes.size() - 4) +
@@ -203,6 +204,8 @@ bool TGESprite::LoadFromResource(const std::string& resourceFile, const std::str
 void TGESprite::LoadFromEntry(TGEResourceEntry& entry) {
   if (entry.Kind < kResourceBmp || entry.Kind > kResourceRaw)
     throw TResourceError(entry.Name + " resource is not a picture! (LoadFromResource)");
+  if (entry.ImageWidth <= 0 || entry.ImageHeight <= 0)
+    throw TResourceError(entry.Name + " resource holds an empty picture! (LoadFromResource)");
   if (!Loaded) {
     EntryName = entry.Name;
     Width = SheetWidth = entry.ImageWidth;
@@ -331,7 +334,7 @@ TBlitDisplay TGESprite::BlitDisplay() const {
 
 bool TGESprite::EnsureSurface() {
   if (Surface) return true;
-  if (Image.Bytes.empty()) return false;
+  if (Image.Bytes.empty() || SheetWidth <= 0 || SheetHeight <= 0) return false;
   Surface = Display.CreateOffscreenSurface(SheetWidth, SheetHeight, false);
   Display.CopyPixelsToSurface(Image.Bytes.data(), 0, 0, SheetWidth, SheetHeight, Display.Depth,
                               *Surface);
