@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "media/SE_Blit.h"
 
 namespace {
@@ -223,6 +224,7 @@ int main(int argc, char** argv) {
                                               : benchmark::ConsoleReporter::OO_Tabular);
   benchmark::RunSpecifiedBenchmarks(&collector);
   PrintRatios(collector.Rates);
+  PrintTimeRatios(collector.Rates);
   benchmark::Shutdown();
   return 0;
 }

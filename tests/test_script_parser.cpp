@@ -94,8 +94,12 @@ TEST_F(ScriptParser, ObjectCommandsFindEarlierObjectsAndWarnAboutOthers) {
   EXPECT_EQ(Command(1, 1).Target, nullptr);
   EXPECT_EQ(Command(1, 2).Target, nullptr);
   EXPECT_EQ(Command(1, 2).Params, "200");
-  ASSERT_EQ(Headless->Messages.size(), 1u);  // the zoom's placeholder is not an object
-  EXPECT_EQ(Headless->Messages[0], "Üzenet: Nem létező objektum: LATER Sor:5");
+  // The zoom's placeholder is not an object; the pictures themselves are missing here, which
+  // their sprites report apart from the parser's warnings.
+  std::vector<std::string> warnings;
+  for (const std::string& message : Headless->Messages)
+    if (message.rfind("Üzenet: ", 0) == 0) warnings.push_back(message);
+  EXPECT_EQ(warnings, std::vector<std::string>{"Üzenet: Nem létező objektum: LATER Sor:5"});
 }
 
 TEST_F(ScriptParser, QuotedParametersKeepCaseCommasAndQuotes) {

@@ -7,12 +7,14 @@
 // in both 16-bit layouts, before anything is written.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -123,6 +125,17 @@ class TOutlineFont {
       throw std::runtime_error("cannot scale the font " + Path);
   }
 
+  // Stands an italic face upright. The player sets glyphs one column apart by their ink, so
+  // slanted letters, which lean over each other in normal setting, would come out gappy;
+  // upright, a calligraphic hand keeps its rhythm.
+  void Straighten() {
+    const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(Face, FT_SFNT_POST));
+    if (post == nullptr || post->italicAngle == 0) return;
+    const double slope = std::tan(post->italicAngle / 65536.0 * std::numbers::pi / 180.0);
+    FT_Matrix shear = {0x10000, static_cast<FT_Fixed>(std::lround(slope * 0x10000)), 0, 0x10000};
+    FT_Set_Transform(Face, &shear, nullptr);
+  }
+
   // The glyph's anti-aliased coverage, vertically hinted so stems and the x-height stay sharp.
   TGlyphInk Render(uint32_t codePoint) {
     if (FT_Get_Char_Index(Face, codePoint) == 0)
@@ -160,8 +173,10 @@ class TOutlineFont {
 // Faint coverage goes, the rest is lifted; then the box shrinks to the pixels that are left.
 void TidyInk(TGlyphInk& ink) {
   for (uint8_t& a : ink.Alpha) {
-    if (a < kFaintestCoverage) a = 0;
-    else a = static_cast<uint8_t>(std::lround(255.0 * std::pow(a / 255.0, kCoverageGamma)));
+    if (a < kFaintestCoverage)
+      a = 0;
+    else
+      a = static_cast<uint8_t>(std::lround(255.0 * std::pow(a / 255.0, kCoverageGamma)));
   }
   auto columnEmpty = [&](int32_t x) {
     for (int32_t y = 0; y < ink.Height; ++y)
@@ -199,8 +214,10 @@ void BridgeGaps(TGlyphInk& ink) {
     int32_t best = -1;
     for (int32_t y = 0; y < ink.Height; ++y)
       if (ink.At(x, y) > 0 && (best < 0 || ink.At(x, y) > ink.At(x, best))) best = y;
-    if (best >= 0) strongestRow = best;
-    else ink.At(x, strongestRow) = 1;
+    if (best >= 0)
+      strongestRow = best;
+    else
+      ink.At(x, strongestRow) = 1;
   }
 }
 
@@ -226,7 +243,9 @@ struct TSheet {
   std::vector<uint8_t> Bgr;
   TSheet(int32_t width, int32_t height)
       : Width(width), Height(height), Bgr(static_cast<size_t>(width) * height * 3, 0) {}
-  uint8_t* Pixel(int32_t x, int32_t y) { return Bgr.data() + (static_cast<size_t>(y) * Width + x) * 3; }
+  uint8_t* Pixel(int32_t x, int32_t y) {
+    return Bgr.data() + (static_cast<size_t>(y) * Width + x) * 3;
+  }
 
   // Puts the ink's top-left pixel at (x, y), cutting it at the sheet's edges.
   void Draw(const TGlyphInk& ink, int32_t x, int32_t y, TColour colour) {
@@ -275,9 +294,8 @@ struct TPlacement {
   int32_t Row = 0, X = 0;
 };
 
-// Fills rows from the left with `widths`; false when they need more than `rows` rows of
-// `sheetWidth`. The last glyph ends at least three columns before the right edge, so the
-// scan does not wrap after it into a row the sheet does not have.
+// Fills rows from the left with `widths`, wrapping where the scan wraps; false when they need
+// more than `rows` rows of `sheetWidth`.
 bool PlaceRows(const std::vector<int32_t>& widths, int32_t rows, int32_t sheetWidth,
                std::vector<TPlacement>& placements) {
   placements.assign(widths.size(), TPlacement{});
@@ -287,28 +305,30 @@ bool PlaceRows(const std::vector<int32_t>& widths, int32_t rows, int32_t sheetWi
       ++row;
       x = 0;
     }
-    if (row >= rows || x + widths[g] > sheetWidth) return false;
+    if (row >= rows || widths[g] > sheetWidth) return false;
     placements[g] = TPlacement{row, x};
-    x += widths[g] + kGlyphGap;
+    const int32_t end = x + widths[g];
+    x = end + kGlyphGap;
+    // The scan leaves a row as soon as a glyph ends within two columns of the right edge.
+    if (end + 2 >= sheetWidth) {
+      ++row;
+      x = 0;
+    }
   }
-  const TPlacement& last = placements.back();
-  return last.X + widths.back() + 2 < sheetWidth;
+  // After the last glyph that would be a row the sheet does not have.
+  return row < rows;
 }
 
 // The narrowest sheet that holds the glyphs in `rows` rows, which makes the rows as even as
-// the glyph order allows.
+// the glyph order allows. Counted up rather than halved: the rule for the last glyph makes
+// "fits" jump back and forth as the width grows.
 int32_t BalancedSheetWidth(const std::vector<int32_t>& widths, int32_t rows,
                            std::vector<TPlacement>& placements) {
   int32_t total = 0;
   for (int32_t w : widths) total += w + kGlyphGap;
-  int32_t low = 1, high = total + 3;
-  while (low < high) {
-    const int32_t mid = (low + high) / 2;
-    if (PlaceRows(widths, rows, mid, placements)) high = mid;
-    else low = mid + 1;
-  }
-  PlaceRows(widths, rows, low, placements);
-  return low;
+  for (int32_t width = total / rows; width <= total + 3; ++width)
+    if (PlaceRows(widths, rows, width, placements)) return width;
+  throw std::runtime_error("the glyphs do not fit any sheet");
 }
 
 struct TBuiltFace {
@@ -327,8 +347,8 @@ TBuiltFace BuildFixedFace(TOutlineFont& font, const TFaceSpec& spec) {
     const TGlyphInk& ink = set.Glyphs[g];
     // The font's own placement in a cell centred on its advance, pushed inside the cell
     // when its ink would stick out.
-    const int32_t origin = static_cast<int32_t>(
-        std::lround((kFixedCellWidth * 64 - ink.Advance) / 2.0 / 64.0));
+    const int32_t origin =
+        static_cast<int32_t>(std::lround((kFixedCellWidth * 64 - ink.Advance) / 2.0 / 64.0));
     const int32_t x = std::clamp(origin + ink.Left, 0, kFixedCellWidth - ink.Width);
     face.Sheet.Draw(ink, kFixedCellWidth * g + x, baseline - ink.Top, spec.Colour);
   }
@@ -344,8 +364,7 @@ TBuiltFace BuildProportionalFace(TOutlineFont& font, const TFaceSpec& spec) {
   }
   std::vector<TPlacement> placements;
   const int32_t sheetWidth = BalancedSheetWidth(widths, spec.Rows, placements);
-  TBuiltFace face{TSheet(sheetWidth, spec.LineHeight * spec.Rows), placements, widths,
-                  set.Size26};
+  TBuiltFace face{TSheet(sheetWidth, spec.LineHeight * spec.Rows), placements, widths, set.Size26};
   const int32_t slack = spec.LineHeight - set.Ascent - set.Descent;
   const int32_t baseline = set.Ascent + slack / 2;
   for (int32_t g = 0; g < kGlyphCount; ++g) {
@@ -363,7 +382,8 @@ void CheckScan(const TBuiltFace& face, int32_t faceIndex, const TFaceSpec& spec)
   std::vector<uint8_t> pixels(static_cast<size_t>(sheet.Width) * sheet.Height * 2);
   for (TRowConverter convert : {Convert24To565, Convert24To555}) {
     for (int32_t y = 0; y < sheet.Height; ++y)
-      convert(sheet.Width, y, pixels.data(), sheet.Bgr.data() + static_cast<size_t>(y) * sheet.Width * 3);
+      convert(sheet.Width, y, pixels.data(),
+              sheet.Bgr.data() + static_cast<size_t>(y) * sheet.Width * 3);
     const TGlyphTable table =
         ScanGlyphTable(pixels.data(), sheet.Width, sheet.Height, sheet.Width * 2, 2, faceIndex);
     bool good = table.RowCount == spec.Rows && table.LineHeight == spec.LineHeight;
@@ -440,12 +460,18 @@ TOptions ParseOptions(int argc, char** argv) {
       if (i + 1 >= argc) throw TUsageError(arg + " needs a font file");
       return argv[++i];
     };
-    if (arg == "--verbose") options.Verbose = true;
-    else if (arg == "--mono") options.Mono = value();
-    else if (arg == "--sans") options.Sans = value();
-    else if (arg == "--script") options.Script = value();
-    else if (arg.starts_with("--") || !options.Output.empty()) throw TUsageError("unexpected " + arg);
-    else options.Output = arg;
+    if (arg == "--verbose")
+      options.Verbose = true;
+    else if (arg == "--mono")
+      options.Mono = value();
+    else if (arg == "--sans")
+      options.Sans = value();
+    else if (arg == "--script")
+      options.Script = value();
+    else if (arg.starts_with("--") || !options.Output.empty())
+      throw TUsageError("unexpected " + arg);
+    else
+      options.Output = arg;
   }
   if (options.Output.empty()) throw TUsageError("no output file");
   return options;
@@ -455,18 +481,19 @@ void Generate(const TOptions& options) {
   TFreeType freeType;
   TOutlineFont mono(freeType, options.Mono), sans(freeType, options.Sans),
       script(freeType, options.Script);
+  script.Straighten();
   std::vector<TResourceWriteEntry> entries;
   for (int32_t i = 0; i < static_cast<int32_t>(std::size(kFaces)); ++i) {
     const TFaceSpec& spec = kFaces[i];
     TOutlineFont& font = spec.Role == TFontRole::Mono   ? mono
                          : spec.Role == TFontRole::Sans ? sans
                                                         : script;
-    const TBuiltFace face = i == kFixedFace ? BuildFixedFace(font, spec)
-                                            : BuildProportionalFace(font, spec);
+    const TBuiltFace face =
+        i == kFixedFace ? BuildFixedFace(font, spec) : BuildProportionalFace(font, spec);
     if (i != kFixedFace) CheckScan(face, i, spec);
     if (options.Verbose)
-      std::printf("%-15s %6.3f px  sheet %dx%d\n", spec.Name, face.Size26 / 64.0,
-                  face.Sheet.Width, face.Sheet.Height);
+      std::printf("%-15s %6.3f px  sheet %dx%d\n", spec.Name, face.Size26 / 64.0, face.Sheet.Width,
+                  face.Sheet.Height);
     entries.push_back(SheetEntry(spec.Name, face.Sheet));
   }
   const std::filesystem::path output(options.Output);

@@ -35,7 +35,9 @@ std::string ResolveFontFile(const std::string& fileName) {
   for (char& c : relative)
     if (c == '\\') c = '/';
   if (!relative.empty() && relative[0] == '/') return asGiven;
-  for (const std::string& folder : {FolderOf(SelfExecutablePath()), std::string(VEKE_DATA_DIR)}) {
+  // The build tree's own copy last, so tests and benchmarks in its subfolders find it too.
+  for (const std::string& folder : {FolderOf(SelfExecutablePath()), std::string(VEKE_DATA_DIR),
+                                    std::string(VEKE_BUILD_DIR)}) {
     const std::string candidate = ResolvePath(folder + "/" + relative);
     if (IsRegularFile(candidate)) return candidate;
   }

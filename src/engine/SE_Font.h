@@ -17,7 +17,8 @@ constexpr int32_t kFaceCount = 7;
 constexpr int32_t kBlankAdvance = 8;
 
 // Finds a font file: as scripts name it (current folder, then the script's), then beside the
-// program, then in the installed data folder, so the default font is found from anywhere.
+// program, then in the installed data folder (and the build folder), so the default font is
+// found from anywhere.
 std::string ResolveFontFile(const std::string& fileName);
 
 class TGEFont {

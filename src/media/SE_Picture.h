@@ -30,7 +30,7 @@ uint64_t PicturePixelLimit();
 void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out);
 
 // A complete JPEG file (baseline or progressive; grayscale, YCbCr, RGB, CMYK or YCCK).
-// A file that ends before its last scanline is an error, a missing end marker is not.
+// A file that ends before its last scan or scanline is an error, a missing end marker is not.
 void DecodeJpeg(const uint8_t* data, size_t size, TBitmap24& out);
 
 // A complete PNG file; transparent parts are laid over black.

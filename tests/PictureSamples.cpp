@@ -1,0 +1,150 @@
+#include "PictureSamples.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+// The IJG headers need size_t and FILE declared before them.
+#include <jpeglib.h>
+
+TBgr PixelAt(const TBitmap24& picture, int32_t x, int32_t y) {
+  const uint8_t* p = picture.Row(y) + x * 3;
+  return {p[0], p[1], p[2]};
+}
+
+TBitmap24 MakePattern(int32_t width, int32_t height) {
+  TBitmap24 picture{width, height, {}};
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      picture.Rows.insert(
+          picture.Rows.end(),
+          {static_cast<uint8_t>(40 + 160 * x / std::max(1, width - 1)),
+           static_cast<uint8_t>(30 + 180 * y / std::max(1, height - 1)),
+           static_cast<uint8_t>(200 - 100 * (x + y) / std::max(1, width + height - 2))});
+  return picture;
+}
+
+namespace {
+
+void Put(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> 8 * i));
+}
+
+}  // namespace
+
+std::vector<uint8_t> WriteBmp(const TBmpFile& bmp) {
+  std::vector<uint8_t> h;  // everything after the 14-byte file header
+  Put(h, bmp.HeaderSize, 4);
+  const int side = bmp.HeaderSize == 12 ? 2 : 4;
+  Put(h, static_cast<uint32_t>(bmp.Width), side);
+  Put(h, static_cast<uint32_t>(bmp.TopDown ? -bmp.Height : bmp.Height), side);
+  Put(h, 1, 2), Put(h, bmp.Bits, 2);
+  if (bmp.HeaderSize != 12) {
+    for (uint32_t v : {bmp.Compression, bmp.SizeImage, 2835u, 2835u, bmp.ColorsUsed, 0u})
+      Put(h, v, 4);
+    if (bmp.HeaderSize > 40)
+      for (uint32_t m : bmp.Masks) Put(h, m, 4);
+    h.resize(bmp.HeaderSize, 0);
+    if (bmp.HeaderSize == 40)
+      for (uint32_t m : bmp.Masks) Put(h, m, 4);
+  }
+  for (const TBgr& c : bmp.Palette) {
+    h.insert(h.end(), c.begin(), c.end());
+    if (bmp.HeaderSize != 12) h.push_back(0);
+  }
+  std::vector<uint8_t> file{'B', 'M'};
+  Put(file, static_cast<uint32_t>(14 + h.size() + bmp.Pixels.size()), 4);
+  Put(file, 0, 4), Put(file, static_cast<uint32_t>(14 + h.size()), 4);
+  file.insert(file.end(), h.begin(), h.end());
+  file.insert(file.end(), bmp.Pixels.begin(), bmp.Pixels.end());
+  return file;
+}
+
+std::vector<uint8_t> PackRows(int32_t width, int32_t height, int bits, bool topDown,
+                              const std::function<uint32_t(int32_t, int32_t)>& value) {
+  const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+  std::vector<uint8_t> rows(stride * height, 0);
+  for (int32_t r = 0; r < height; ++r)
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t v = value(x, topDown ? r : height - 1 - r);
+      uint8_t* at = rows.data() + r * stride + x * bits / 8;
+      if (bits < 8) *at |= static_cast<uint8_t>(v << (8 - bits - (x * bits) % 8));
+      for (int b = 0; b < bits / 8; ++b) at[b] = static_cast<uint8_t>(v >> 8 * b);
+    }
+  return rows;
+}
+
+namespace {
+
+[[noreturn]] void JpegAbort(j_common_ptr info) {
+  char message[JMSG_LENGTH_MAX];
+  info->err->format_message(info, message);
+  std::fprintf(stderr, "test JPEG helper: %s\n", message);
+  std::abort();
+}
+
+std::vector<uint8_t> Compress(int32_t width, int32_t height, int components, J_COLOR_SPACE space,
+                              const uint8_t* pixels, const TJpegOptions& options, bool adobe) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  error.error_exit = JpegAbort;
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = components;
+  info.in_color_space = space;
+  jpeg_set_defaults(&info);
+  if (options.Gray) jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+  info.write_Adobe_marker = adobe;
+  jpeg_set_quality(&info, options.Quality, TRUE);
+  if (options.Progressive) jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(pixels) + size_t{info.next_scanline} * width * components;
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::vector<uint8_t> out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeJpeg(const TBitmap24& picture, const TJpegOptions& options) {
+  return Compress(picture.Width, picture.Height, 3, JCS_EXT_BGR, picture.Rows.data(), options,
+                  false);
+}
+
+std::vector<uint8_t> EncodeCmykJpeg(std::array<uint8_t, 4> stored, bool adobeMarker) {
+  std::vector<uint8_t> pixels;
+  for (int i = 0; i < 64; ++i) pixels.insert(pixels.end(), stored.begin(), stored.end());
+  return Compress(8, 8, 4, JCS_CMYK, pixels.data(), {}, adobeMarker);
+}
+
+TBitmap24 ReferenceJpegDecode(const std::vector<uint8_t>& jpeg) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  error.error_exit = JpegAbort;
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  TBitmap24 picture{
+      static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height), {}};
+  picture.Rows.resize(size_t{info.output_width} * info.output_height * 3);
+  while (info.output_scanline < info.output_height) {
+    uint8_t* row = picture.Rows.data() + size_t{info.output_scanline} * picture.Width * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+    for (int32_t x = 0; x < picture.Width; ++x) std::swap(row[x * 3], row[x * 3 + 2]);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return picture;
+}

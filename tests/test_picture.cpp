@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "PictureSamples.h"
+#include "media/SE_Picture.h"
+
+namespace {
+
+const std::vector<TBgr> kColours = {{0, 0, 0},    {10, 20, 200}, {30, 180, 40},   {250, 60, 70},
+                                    {90, 90, 90}, {1, 2, 3},     {200, 210, 220}, {5, 250, 128}};
+const TBgr kBlack{0, 0, 0};
+
+TBitmap24 Decode(const std::vector<uint8_t>& bytes) {
+  TBitmap24 picture;
+  DecodePicture(bytes.data(), bytes.size(), picture);
+  return picture;
+}
+
+void ExpectFails(const std::vector<uint8_t>& bytes, const std::string& why) {
+  TBitmap24 picture;
+  EXPECT_THROW(DecodePicture(bytes.data(), bytes.size(), picture), TPictureError) << why;
+}
+
+void ExpectPixels(const TBitmap24& picture, int32_t width, int32_t height,
+                  const std::function<TBgr(int32_t, int32_t)>& expected) {
+  ASSERT_EQ(picture.Width, width);
+  ASSERT_EQ(picture.Height, height);
+  ASSERT_EQ(picture.Rows.size(), size_t(width) * height * 3);
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      ASSERT_EQ(PixelAt(picture, x, y), expected(x, y)) << "pixel " << x << "," << y;
+}
+
+std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t size) {
+  return {bytes.begin(), bytes.begin() + size};
+}
+
+// --- BMP: palettes, depths, row order and padding -------------------------------------------
+
+TEST(Bmp, IndexedDepthsOddWidthsBothRowOrders) {
+  for (int bits : {1, 4, 8})
+    for (int32_t width : {1, 3, 5, 7, 9, 17})
+      for (bool topDown : {false, true}) {
+        auto index = [&](int32_t x, int32_t y) {
+          return uint32_t(x * 3 + y * 5) % (bits == 1 ? 2 : 8);
+        };
+        TBmpFile f(width, 4, uint16_t(bits), topDown);
+        f.Palette.assign(kColours.begin(), kColours.begin() + (bits == 1 ? 2 : 8));
+        f.ColorsUsed = uint32_t(f.Palette.size());
+        f.Pixels = PackRows(width, 4, bits, topDown, index);
+        SCOPED_TRACE(testing::Message()
+                     << bits << " bits, width " << width << ", top-down " << topDown);
+        ExpectPixels(Decode(WriteBmp(f)), width, 4,
+                     [&](int32_t x, int32_t y) { return kColours[index(x, y)]; });
+      }
+}
+
+TEST(Bmp, ShortPalettesAndOs2CoreHeaders) {
+  TBmpFile f(4, 1, 8);
+  f.ColorsUsed = 2, f.Palette = {kColours[1], kColours[2]}, f.Pixels = {0, 1, 2, 255};
+  const std::vector<TBgr> want = {kColours[1], kColours[2], kBlack,
+                                  kBlack};  // past the table: black
+  ExpectPixels(Decode(WriteBmp(f)), 4, 1, [&](int32_t x, int32_t) { return want[x]; });
+
+  TBmpFile core(3, 2, 4, false, 0, 12);
+  core.Palette.assign(16, kBlack);
+  core.Palette[3] = kColours[3], core.Palette[7] = kColours[6];
+  core.Pixels =
+      PackRows(3, 2, 4, false, [](int32_t x, int32_t y) { return (x + y) % 2 ? 7u : 3u; });
+  ExpectPixels(Decode(WriteBmp(core)), 3, 2,
+               [](int32_t x, int32_t y) { return (x + y) % 2 ? kColours[6] : kColours[3]; });
+}
+
+// Channels of any width widen so that full scale is 255, rounding to nearest; alpha is ignored.
+TEST(Bmp, DirectColourDepthsAndMasks) {
+  struct TCase {
+    uint16_t Bits;
+    uint32_t Compression, Header;
+    std::vector<uint32_t> Masks, Pixels;
+    std::vector<TBgr> Want;
+  };
+  const std::vector<TBgr> primaries = {{255, 255, 255}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}};
+  const TCase cases[] = {
+      {16,
+       0,
+       40,
+       {},
+       {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0x4210, 0x8000},
+       {{255, 255, 255}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {132, 132, 132}, kBlack}},
+      {16,
+       3,
+       40,
+       {0xF800, 0x07E0, 0x001F},
+       {0xFFFF, 0xF800, 0x07E0, 0x001F, 0x0400, 0x0821},
+       {{255, 255, 255}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 130, 0}, {8, 4, 8}}},
+      {16, 3, 108, {0xF800, 0x07E0, 0x001F}, {0xFFFF, 0xF800, 0x07E0, 0x001F}, primaries},
+      {16, 3, 124, {0xF800, 0x07E0, 0x001F}, {0xFFFF, 0xF800, 0x07E0, 0x001F}, primaries},
+      {24,
+       0,
+       40,
+       {},
+       {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0x102030},
+       {{255, 255, 255}, {0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0x30, 0x20, 0x10}}},
+      {32, 0, 40, {}, {0x80FFFFFF, 0xFF0000, 0x00FF00, 0x0000FF}, primaries},
+      {32, 3, 40, {0xFF, 0xFF00, 0xFF000000}, {0xFFFFFFFF, 0xFF, 0xFF00, 0xFF000000}, primaries},
+  };
+  for (const TCase& c : cases)
+    for (bool topDown : {false, true}) {
+      const int32_t width = int32_t(c.Pixels.size());
+      TBmpFile f(width, 2, c.Bits, topDown, c.Compression, c.Header);
+      f.Masks = c.Masks;
+      // Row 1 runs backwards, so a mix-up of the row order shows.
+      f.Pixels = PackRows(width, 2, c.Bits, topDown,
+                          [&](int32_t x, int32_t y) { return c.Pixels[y ? width - 1 - x : x]; });
+      SCOPED_TRACE(testing::Message() << c.Bits << " bits, header " << c.Header << ", masks "
+                                      << c.Masks.size() << ", top-down " << topDown);
+      ExpectPixels(Decode(WriteBmp(f)), width, 2,
+                   [&](int32_t x, int32_t y) { return c.Want[y ? width - 1 - x : x]; });
+    }
+}
+
+// --- BMP: run-length data (drawn bottom-up) -------------------------------------------------
+
+TBmpFile Rle(int bits, int32_t width, int32_t height, std::vector<uint8_t> data) {
+  TBmpFile f(width, height, uint16_t(bits), false, bits == 8 ? 1u : 2u);
+  f.Palette = kColours, f.ColorsUsed = 8, f.SizeImage = uint32_t(data.size()),
+  f.Pixels = std::move(data);
+  return f;
+}
+
+void ExpectIndices(const TBmpFile& f, const std::vector<std::vector<int>>& want) {
+  ExpectPixels(Decode(WriteBmp(f)), f.Width, f.Height,
+               [&](int32_t x, int32_t y) { return kColours[want[y][x]]; });
+}
+
+TEST(BmpRle, RunsLiteralsDeltasAndEnds) {
+  ExpectIndices(Rle(8, 4, 3, {0x06, 0x01, 0x00, 0x00,           // a run past the row is clipped
+                              0x00, 0x03, 2,    3,    4, 0x00,  // literal with its pad byte
+                              0x01, 0x05, 0x00, 0x00,           // one more, end of line
+                              0x00, 0x02, 0x02, 0x00,           // top row: skip two
+                              0x01, 0x06, 0x00, 0x01}),         // one pixel, end of bitmap
+                {{0, 0, 6, 0}, {2, 3, 4, 5}, {1, 1, 1, 1}});
+  ExpectIndices(Rle(4, 5, 2, {0x05, 0x12, 0x00, 0x00, 0x00, 0x03, 0x34, 0x50, 0x00, 0x01}),
+                {{3, 4, 5, 0, 0}, {1, 2, 1, 2, 1}});
+  // The last literal may lack its pad and the end marker; a stated size too large is harmless.
+  TBmpFile bare = Rle(8, 3, 1, {0x00, 0x03, 1, 2, 3});
+  ExpectIndices(bare, {{1, 2, 3}});
+  bare.SizeImage = 1000;
+  ExpectIndices(bare, {{1, 2, 3}});
+}
+
+TEST(BmpRle, DataEndingBeforeTheLastPixelIsAnError) {
+  ExpectFails(WriteBmp(Rle(8, 2, 2, {0x02, 0x01, 0x00, 0x00})), "one row missing");
+  ExpectFails(WriteBmp(Rle(8, 8, 1, {0x00, 0x08, 1, 2, 3})), "literal past the end");
+  ExpectFails(WriteBmp(Rle(4, 2, 2, {0x00, 0x02, 0x05})), "delta past the end");
+  TBmpFile topDown = Rle(8, 1, 1, {0x01, 0x01, 0x00, 0x01});
+  topDown.TopDown = true;
+  ExpectFails(WriteBmp(topDown), "top-down run-length file");
+}
+
+// --- BMP: damaged files ---------------------------------------------------------------------
+
+TBmpFile SmallIndexed() {
+  TBmpFile f(5, 3, 4);
+  f.Palette.assign(16, kColours[2]);
+  f.Pixels = PackRows(5, 3, 4, false, [](int32_t x, int32_t) { return uint32_t(x); });
+  return f;
+}
+
+TEST(BmpDamaged, EveryShortenedFileIsRefusedOrComplete) {
+  const TBmpFile rle = Rle(8, 4, 3, {4, 1, 0, 0, 4, 2, 0, 0, 4, 3, 0, 1});
+  for (const TBmpFile& f : {SmallIndexed(), rle}) {
+    const std::vector<uint8_t> whole = WriteBmp(f);
+    const TBitmap24 reference = Decode(whole);
+    // Run-length data may lose the markers after its last pixel, nothing else.
+    const size_t complete = f.Compression ? whole.size() - 2 : whole.size();
+    for (size_t size = 0; size < complete; ++size) ExpectFails(Prefix(whole, size), "shortened");
+    for (size_t size = complete; size < whole.size(); ++size)
+      EXPECT_EQ(Decode(Prefix(whole, size)).Rows, reference.Rows);
+  }
+}
+
+TEST(BmpDamaged, HeadersThatLie) {
+  const std::vector<uint8_t> good = WriteBmp(SmallIndexed());
+  auto with = [&](size_t at, uint32_t value) {
+    std::vector<uint8_t> bytes = good;
+    for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(value >> 8 * i);
+    return bytes;
+  };
+  const std::pair<size_t, uint32_t> lies[] = {
+      {10, 0xFFFFFFF0}, {10, 20},         {10, uint32_t(good.size() - 1)},  // pixel offset
+      {14, 41},         {14, 124},                                          // header size
+      {18, 0x7FFFFFFF}, {18, 0},          {18, 16385},
+      {18, 2000},       {22, 0x80000000},  // dimensions
+      {30, 7},          {30, 3}};          // compression
+  for (auto [at, value] : lies) ExpectFails(with(at, value), "field " + std::to_string(at));
+  ExpectFails(WriteBmp(TBmpFile(1, 1, 16, false, 3)), "bit-field masks past the end");
+  TBmpFile palette = SmallIndexed();
+  palette.ColorsUsed = 16, palette.Palette.resize(4), palette.Pixels.clear();
+  ExpectFails(WriteBmp(palette), "palette past the end");
+  // Writers often get the file size field wrong; it is not needed.
+  EXPECT_EQ(Decode(with(2, 0xFFFFFF)).Rows, Decode(good).Rows);
+}
+
+class PictureLimit : public testing::Test {
+ protected:
+  void TearDown() override { SetPicturePixelLimit(Saved); }
+  uint64_t Saved = PicturePixelLimit();
+};
+
+TEST_F(PictureLimit, PicturesAboveTheLimitAreRefused) {
+  const std::vector<uint8_t> bmp = WriteBmp(Rle(8, 20, 10, {0x00, 0x01}));
+  const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(20, 10));
+  SetPicturePixelLimit(199);
+  ExpectFails(bmp, "200 pixels");
+  ExpectFails(jpeg, "200 pixels");
+  SetPicturePixelLimit(200);
+  EXPECT_EQ(Decode(bmp).Width, 20);
+  EXPECT_EQ(Decode(jpeg).Height, 10);
+}
+
+// --- JPEG -----------------------------------------------------------------------------------
+
+int MaxDifference(const TBitmap24& a, const TBitmap24& b) {
+  int worst = 0;
+  for (size_t i = 0; i < a.Rows.size(); ++i)
+    worst = std::max(worst, std::abs(a.Rows[i] - b.Rows[i]));
+  return worst;
+}
+
+TEST(Jpeg, SameAsLibjpegAndCloseToTheSource) {
+  for (bool progressive : {false, true})
+    for (auto [w, h] : {std::pair{37, 23}, std::pair{16, 16}, std::pair{1, 1}}) {
+      const TBitmap24 source = MakePattern(w, h);
+      const std::vector<uint8_t> jpeg = EncodeJpeg(source, {95, progressive});
+      const TBitmap24 ours = Decode(jpeg);
+      SCOPED_TRACE(testing::Message() << w << "x" << h << " progressive " << progressive);
+      ASSERT_EQ(ours.Width, w);
+      ASSERT_EQ(ours.Height, h);
+      EXPECT_EQ(ours.Rows, ReferenceJpegDecode(jpeg).Rows);
+      EXPECT_LE(MaxDifference(ours, source), 12);
+    }
+  const TBitmap24 source = MakePattern(20, 9);
+  const TBitmap24 gray = Decode(EncodeJpeg(source, {90, false, true}));
+  for (int32_t x = 0; x < 20; ++x) {
+    const TBgr c = PixelAt(gray, x, 4), s = PixelAt(source, x, 4);
+    EXPECT_TRUE(c[0] == c[1] && c[1] == c[2]) << x;
+    EXPECT_NEAR(c[0], (114 * s[0] + 587 * s[1] + 299 * s[2]) / 1000, 6) << x;
+  }
+}
+
+// Adobe writes CMYK inverted (255 = no ink); without its marker the values are ink.
+TEST(Jpeg, CmykWithAndWithoutAdobeMarker) {
+  for (auto [stored, adobe] : {std::pair{std::array<uint8_t, 4>{255, 0, 0, 255}, true},
+                               std::pair{std::array<uint8_t, 4>{0, 255, 255, 0}, false}}) {
+    const TBgr red = PixelAt(Decode(EncodeCmykJpeg(stored, adobe)), 3, 3);
+    EXPECT_LE(red[0], 3) << adobe;
+    EXPECT_LE(red[1], 3) << adobe;
+    EXPECT_GE(red[2], 252) << adobe;
+  }
+  for (uint8_t channel : PixelAt(Decode(EncodeCmykJpeg({255, 255, 255, 127}, true)), 5, 5))
+    EXPECT_NEAR(channel, 127, 3);
+}
+
+// Only a file that lacks nothing but its end marker decodes; a progressive file cut between
+// two scans would otherwise come out blurred without a word.
+TEST(Jpeg, CutFilesFailUnlessOnlyTheEndMarkerIsMissing) {
+  for (bool progressive : {false, true}) {
+    const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(24, 24), {80, progressive});
+    ASSERT_EQ(jpeg[jpeg.size() - 2], 0xFF);
+    ASSERT_EQ(jpeg.back(), 0xD9);
+    const TBitmap24 whole = Decode(jpeg);
+    for (size_t size = 0; size + 2 < jpeg.size(); ++size)
+      ExpectFails(Prefix(jpeg, size), "cut at " + std::to_string(size));
+    for (size_t size : {jpeg.size() - 2, jpeg.size() - 1})
+      EXPECT_EQ(Decode(Prefix(jpeg, size)).Rows, whole.Rows)
+          << size << " progressive " << progressive;
+  }
+}
+
+TEST(Jpeg, FrameSizeThatLies) {
+  const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(16, 16));
+  const uint8_t marker[] = {0xFF, 0xC0};
+  const size_t sof = std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) - jpeg.begin();
+  ASSERT_LT(sof, jpeg.size());
+  for (auto [w, h] : {std::pair{60000, 16}, std::pair{16, 0}, std::pair{4000, 3000}}) {
+    std::vector<uint8_t> bytes = jpeg;
+    bytes[sof + 5] = uint8_t(h >> 8), bytes[sof + 6] = uint8_t(h), bytes[sof + 7] = uint8_t(w >> 8),
+                bytes[sof + 8] = uint8_t(w);
+    ExpectFails(bytes, std::to_string(w) + "x" + std::to_string(h) + " over 16x16 data");
+  }
+}
+
+// --- Recognition ----------------------------------------------------------------------------
+
+TEST(PictureKind, ContentDecidesAndEachDecoderKeepsToItsOwn) {
+  const std::vector<uint8_t> bmp = WriteBmp(SmallIndexed()), jpeg = EncodeJpeg(MakePattern(4, 4));
+  EXPECT_EQ(Decode(bmp).Width, 5);
+  EXPECT_EQ(Decode(jpeg).Width, 4);
+  for (const std::vector<uint8_t>& other : {std::vector<uint8_t>{'G', 'I', 'F', '8'}, {}, {0xFF}})
+    ExpectFails(other, "not a picture");
+  TBitmap24 picture;
+  EXPECT_THROW(DecodeJpeg(bmp.data(), bmp.size(), picture), TPictureError);
+  EXPECT_THROW(DecodeBmp(jpeg.data(), jpeg.size(), picture), TPictureError);
+  EXPECT_THROW(LoadPictureFile("/nonexistent/picture.bmp", picture), TPictureError);
+}
+
+}  // namespace
