@@ -95,8 +95,9 @@ const TVisibleSpans* SpansOf(const TBlitSprite& sprite) {
 
 // Clips, then hands each row to `row(dest, source, columns)`; with spans, only the row's
 // visible part. JoinRows: when the rows lie back to back in both block and target (a
-// full-screen background), they go as one long row.
-template <bool JoinRows = false, typename RowFn>
+// full-screen background), they go as one long row. CopySolid: a keyed copy copies a row
+// without transparent pixels as it is, which is what makes bordered pictures cheap.
+template <bool JoinRows = false, bool CopySolid = false, typename RowFn>
 void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
               int32_t bytesPerPixel, const TVisibleSpans* spans, RowFn row) {
   if (!Trim(area, sprite, target, bounds)) return;
@@ -115,7 +116,10 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
       if (first >= end) continue;
     }
     const std::ptrdiff_t skip = first * bytesPerPixel;
-    row(dst + skip, src + skip, static_cast<int32_t>(end - first));
+    if (CopySolid && spans != nullptr && spans->Rows[area.SourceY + y].Solid)
+      std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
+    else
+      row(dst + skip, src + skip, static_cast<int32_t>(end - first));
   }
 }
 
@@ -138,8 +142,8 @@ TKeyRow KeyRowFor(int32_t bytesPerPixel) {
 
 void DrawKeyed(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
                int32_t bytesPerPixel) {
-  DrawArea(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, SpansOf(sprite),
-           KeyRowFor(bytesPerPixel));
+  DrawArea<false, true>(WholeImage(sprite), sprite, target, bounds, bytesPerPixel,
+                        SpansOf(sprite), KeyRowFor(bytesPerPixel));
 }
 
 void DrawOpaque(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
@@ -154,8 +158,8 @@ void KeyRect(const TBlitSprite& sprite, const TKeyRect& rect, TSurfaceDesc& targ
              int32_t bytesPerPixel) {
   const TArea area{rect.SourceLeft, rect.SourceTop, rect.DestX,
                    rect.DestY,      rect.Columns,   rect.Rows};
-  DrawArea(area, sprite, target, TargetBounds(target), bytesPerPixel, SpansOf(sprite),
-           KeyRowFor(bytesPerPixel));
+  DrawArea<false, true>(area, sprite, target, TargetBounds(target), bytesPerPixel,
+                        SpansOf(sprite), KeyRowFor(bytesPerPixel));
 }
 
 // ---- Blends ----------------------------------------------------------------------------
@@ -223,7 +227,9 @@ TVisibleSpans FindVisibleSpans(const uint8_t* pixels, int32_t width, int32_t hei
     int32_t first = 0, end = width;
     while (first < end && !visible(pixels + first * bytesPerPixel)) ++first;
     while (end > first && !visible(pixels + (end - 1) * bytesPerPixel)) --end;
-    span = {first, end};
+    bool solid = true;
+    for (int32_t x = first; x < end && solid; ++x) solid = visible(pixels + x * bytesPerPixel);
+    span = {first, end, solid};
     pixels += stride;
   }
   return spans;

@@ -16,6 +16,7 @@
 struct TVisibleSpans {
   struct TSpan {
     int32_t First = 0, End = 0;  // [First, End); empty for a fully transparent row
+    bool Solid = false;          // no transparent pixel inside: keyed copies copy it whole
   };
   std::vector<TSpan> Rows;
 };
