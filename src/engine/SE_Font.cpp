@@ -101,13 +101,15 @@ void TGEFont::TextOut(int32_t x, int32_t y, const std::string& text) {
 
 int32_t TGEFont::TextWidth(const std::string& text) {
   const bool ready = LoadFace(Current);
+  // A proportional face without its sheet draws nothing, so it takes no room either.
+  if (!ready && Current != kFixedFace) return 0;
   int32_t width = 0;
   for (unsigned char byte : text) {
     if (byte == ' ') {
       width += kBlankAdvance;
     } else if (ready) {
       width += GlyphRectOf(MeasuredGlyph(byte)).Width() + 1;
-    } else if (Current == kFixedFace) {
+    } else {
       width += kFixedCellWidth + 1;
     }
   }
