@@ -9,9 +9,12 @@ namespace {
 void ExitNow(int exitCode, const std::string&) { std::exit(exitCode); }
 TExitHandler exitHandler = ExitNow;
 
+// Never destroyed at exit: a lost X server makes Xlib call exit() from inside SDL, and a
+// host that then closed its window through SDL would wait for that server for ever. The
+// engine closes the display itself on every ordinary way out.
 std::unique_ptr<THost>& CurrentHost() {
-  static std::unique_ptr<THost> host = std::make_unique<THeadlessHost>();
-  return host;
+  static auto* host = new std::unique_ptr<THost>(std::make_unique<THeadlessHost>());
+  return *host;
 }
 }  // namespace
 

@@ -9,7 +9,8 @@ work=$(mktemp -d)
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+# Players still running when the script ends (a failed check) go with it.
+trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 export DISPLAY=$display
 unset SDL_VIDEODRIVER
 for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
@@ -18,7 +19,7 @@ say() { echo "FAIL $*"; fail=1; }
 
 # Waits for the window titled VEKE and prints its id.
 find_window() {
-  for i in $(seq 100); do
+  for i in $(seq 200); do
     w=$(xdotool search --onlyvisible --name '^VEKE$' 2>/dev/null | head -1)
     [ -n "$w" ] && { echo "$w"; return 0; }
     sleep 0.1
@@ -26,7 +27,7 @@ find_window() {
   return 1
 }
 escape_and_wait() {
-  xdotool windowfocus --sync "$1" key Escape 2>/dev/null
+  timeout 5 xdotool windowfocus --sync "$1" key Escape 2>/dev/null
   for i in $(seq 100); do kill -0 "$2" 2>/dev/null || break; sleep 0.1; done
   kill "$2" 2>/dev/null; wait "$2"
 }
@@ -61,7 +62,7 @@ else
 fi
 # A real click on a button of the demo changes the section.
 src=$2
-"$veke" "$src/examples/demo/demo.vek" WINDOWED & pid=$!
+"$veke" "$src/examples/demo/demo.vek" WINDOWED 2>"$work/demo.err" & pid=$!
 if w=$(find_window); then
   sleep 2.5  # the buttons fade in first
   xdotool mousemove --window "$w" 300 400 sleep 0.3 click 1
@@ -73,6 +74,27 @@ if w=$(find_window); then
   [ "$red" -gt 25 ] || say "the click did not lead to the next section (top left $top)"
   escape_and_wait "$w" $pid
 else
-  say "no demo window"; kill $pid
+  say "no demo window: $(cat "$work/demo.err")"; kill $pid
+fi
+# Full screen doubles the picture below a 32-row band: presentation (300, 400) is screen
+# (600, 832), and a click there must reach the same button.
+"$veke" "$src/examples/demo/demo.vek" & pid=$!
+if w=$(find_window); then
+  sleep 2.5
+  xdotool mousemove 600 832 sleep 0.3 click 1
+  sleep 1
+  import -window root "$work/demo-full.png"
+  red=$(convert "$work/demo-full.png" -format "%[fx:int(255*p{20,50}.r)]" info:)
+  [ "$red" -gt 25 ] || say "a full-screen click missed its button (red $red)"
+  escape_and_wait "$w" $pid
+else
+  say "no full-screen demo window"; kill $pid
+fi
+# A display that goes away ends the player instead of leaving it spinning.
+"$veke" "$work/blue.vek" 2>/dev/null & pid=$!
+if find_window >/dev/null; then
+  kill $xvfb; wait $xvfb 2>/dev/null
+  for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $pid 2>/dev/null && say "the player outlived its display"
 fi
 exit $fail
