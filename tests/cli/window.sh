@@ -91,8 +91,9 @@ else
   say "no full-screen demo window"; kill $pid
 fi
 # A display that goes away ends the player instead of leaving it spinning.
-"$veke" "$work/blue.vek" 2>/dev/null & pid=$!
+"$veke" "$src/examples/demo/demo.vek" 2>/dev/null & pid=$!
 if find_window >/dev/null; then
+  sleep 2
   kill $xvfb; wait $xvfb 2>/dev/null
   for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
   kill -0 $pid 2>/dev/null && say "the player outlived its display"
