@@ -1,6 +1,8 @@
 // The engine loop on the headless host: frame clock, frame rate, window events, the mouse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 
 namespace {
@@ -99,4 +101,28 @@ TEST(RunError, NamesTheFirstFailedPart) {
   veke.Engine->Display->ErrorText = "display broke";
   veke.ReportRunError();
   EXPECT_EQ(veke.Engine->ErrorText, "display broke");
+}
+
+// When the frame-rate figure changes, the corner is cleaned first: what shows is the new line
+// alone, with no digit of the old one left under it.
+TEST(FrameRateLine, ShowsOnlyTheNewFigure) {
+  TScriptRun run;
+  TVEKE& veke = run.Load("CLEAR(BLACK)\nSHOWFPS\nWAIT\n");
+  run.Frames(3);
+  ASSERT_EQ(veke.Engine->FPS, 0);
+  while (veke.Engine->FPS == 0) run.Frame();
+  run.Frame();
+  std::vector<uint32_t> shown, fresh;
+  for (int32_t y = 0; y < 13; ++y)
+    for (int32_t x = 0; x < 60; ++x) shown.push_back(run.Pixel(x, y));
+  TGEDDraw& display = *veke.Engine->Display;
+  display.RestoreRect(0, 0, 60, 13);
+  TDrawTargetScope work(display.WorkDesc);
+  veke.Engine->Font->SetFace(0);
+  veke.Engine->Font->TextOut(0, 0, "FPS:" + std::to_string(veke.Engine->FPS) + " ");
+  display.CopyWorkBuffer();
+  for (int32_t y = 0; y < 13; ++y)
+    for (int32_t x = 0; x < 60; ++x) fresh.push_back(run.Pixel(x, y));
+  EXPECT_NE(std::count(fresh.begin(), fresh.end(), 0u), static_cast<long>(fresh.size()));
+  EXPECT_EQ(shown, fresh);
 }

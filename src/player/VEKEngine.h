@@ -92,6 +92,7 @@ class TVEKE {
   bool EngineCreated = false;
   bool NeedRedraw = false;
   bool BackgroundSaved = false;
+  int32_t ShownFPS = -1;  // the frame rate the last redraw showed
   std::vector<std::unique_ptr<TVKSection>> Sections;
   TVKSection* CurrentSection = nullptr;
   std::vector<TVKSection*> CallStack;

@@ -55,6 +55,11 @@ void TVEKE::Step(int32_t) {
   if (Buttons) Buttons->Update(false);
   UpdateButtonLooks();
 
+  // The frame-rate line is drawn over itself every frame; when its figure changes, the corner
+  // must be restored first or the old digits show through the new ones.
+  if (Engine->ShowFPS && Engine->FPS != ShownFPS) NeedRedraw = true;
+  ShownFPS = Engine->FPS;
+
   if (NeedRedraw) {
     EraseObjects();
     DrawObjects();
