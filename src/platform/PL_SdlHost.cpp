@@ -49,6 +49,15 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
+  // Without a desktop SDL falls back to drawing nowhere, and the presentation would play
+  // unseen for ever; only a driver asked for by name may do that.
+  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") && !(asked && *asked)) {
+    error = "no desktop to show the presentation on (DISPLAY or WAYLAND_DISPLAY is not set)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    return false;
+  }
   FullScreen = request.FullScreen;
   SDL_Rect bounds{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.Width, request.Height};
   uint32_t flags = SDL_WINDOW_RESIZABLE;

@@ -38,6 +38,11 @@ check bool 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work/bool.vek"
 mkdir -p "$work/Show" && printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/Show/Main.VEK"
 check windows_name 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work\\show\\main.vek"
 
+# With no desktop at all the player says so and ends, instead of playing where none can see.
+printf 'WAIT\n' > "$work/forever.vek"
+check no-desktop 1 "no desktop to show the presentation on" -- \
+  env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY "$veke" "$work/forever.vek"
+
 if [ "$(id -u)" != 0 ]; then
   printf 'QUIT\n' > "$work/locked.vek" && chmod 000 "$work/locked.vek"
   check unreadable 1 "script nem olvasható" -- "$veke" "$work/locked.vek"
