@@ -54,7 +54,19 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
   if ((driver == "offscreen" || driver == "dummy") && !(asked && *asked)) {
-    error = "no desktop to show the presentation on (DISPLAY or WAYLAND_DISPLAY is not set)";
+    const char* x11 = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    error = "no desktop to show the presentation on (";
+    if ((x11 && *x11) || (wayland && *wayland)) {
+      // Ask the desktop's own driver again, for the reason it gave up.
+      SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+      SDL_VideoInit(x11 && *x11 ? "x11" : "wayland");
+      error += std::string("cannot reach ") + (x11 && *x11 ? x11 : wayland) + ": " +
+               SDL_GetError() + ")";
+      SDL_VideoQuit();
+    } else {
+      error += "DISPLAY and WAYLAND_DISPLAY are not set)";
+    }
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
