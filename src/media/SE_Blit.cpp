@@ -107,19 +107,25 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
   if (JoinRows && area.Columns * bytesPerPixel == stride && stride == target.Pitch &&
       area.Columns * area.Rows <= INT32_MAX)
     return row(dst, src, static_cast<int32_t>(area.Columns * area.Rows));
-  for (int64_t y = 0; y < area.Rows; ++y, src += stride, dst += target.Pitch) {
-    int64_t first = 0, end = area.Columns;
-    if (spans != nullptr) {
-      const auto& span = spans->Rows[area.SourceY + y];
-      first = std::max(first, span.First - area.SourceX);
-      end = std::min(end, span.End - area.SourceX);
-      if (first >= end) continue;
-    }
-    const std::ptrdiff_t skip = first * bytesPerPixel;
-    if (CopySolid && spans != nullptr && spans->Rows[area.SourceY + y].Solid)
+  const std::ptrdiff_t pitch = target.Pitch;
+  if (spans == nullptr) {
+    for (int64_t y = 0; y < area.Rows; ++y, src += stride, dst += pitch)
+      row(dst, src, static_cast<int32_t>(area.Columns));
+    return;
+  }
+  // Spans are kept in source columns; the clipped area starts SourceX columns in.
+  const auto columns = static_cast<int32_t>(area.Columns);
+  const auto sourceX = static_cast<int32_t>(area.SourceX);
+  const TVisibleSpans::TSpan* span = spans->Rows.data() + area.SourceY;
+  for (int64_t y = 0; y < area.Rows; ++y, ++span, src += stride, dst += pitch) {
+    const int32_t first = std::max(0, span->First - sourceX);
+    const int32_t end = std::min(columns, span->End - sourceX);
+    if (first >= end) continue;
+    const std::ptrdiff_t skip = std::ptrdiff_t{first} * bytesPerPixel;
+    if (CopySolid && span->Solid)
       std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
     else
-      row(dst + skip, src + skip, static_cast<int32_t>(end - first));
+      row(dst + skip, src + skip, end - first);
   }
 }
 
