@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "ObjectSamples.h"
 #include "TestSupport.h"
 #include "media/SE_Resource.h"
 #include "media/SE_Sprite.h"
@@ -55,23 +56,15 @@ struct TSpriteTest : THeadlessFixture, ::testing::Test {
 };
 
 // A raw 16-bit entry whose pixel at (x, y) is x + 100 * y + 1, so every pixel is its own.
-TResourceWriteEntry RawEntry(const std::string& name, int32_t w, int32_t h, int32_t frameW,
-                             int32_t frameH, bool compress = false) {
-  TResourceWriteEntry entry;
-  entry.Name = name;
-  entry.Kind = kResourceRaw;
-  entry.PixelBits = 16;
-  entry.ImageWidth = w;
-  entry.ImageHeight = h;
+TResourceWriteEntry SheetEntry(const std::string& name, int32_t w, int32_t h, int32_t frameW,
+                               int32_t frameH, bool compress = false) {
+  std::vector<uint16_t> pixels;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) pixels.push_back(static_cast<uint16_t>(x + 100 * y + 1));
+  TResourceWriteEntry entry = samples::RawEntry(name, w, h, pixels);
   entry.FrameWidth = frameW;
   entry.FrameHeight = frameH;
   entry.Compress = compress;
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) {
-      const uint16_t v = static_cast<uint16_t>(x + 100 * y + 1);
-      entry.Payload.push_back(v & 255);
-      entry.Payload.push_back(v >> 8);
-    }
   return entry;
 }
 
@@ -106,13 +99,13 @@ TEST_F(TSpriteTest, EmptyPicturesAreLoadErrorsNotSurfaceFailures) {
   Open(true);
   // A surface of no pixels cannot be made; the picture is refused before that is tried.
   EXPECT_FALSE(NewSprite().LoadFromFile(Spr("empty.spr", 0, 5, {})));
-  EXPECT_FALSE(NewSprite().LoadFromResource(Ger({RawEntry("None", 0, 3, 0, 3)}), "None", false));
+  EXPECT_FALSE(NewSprite().LoadFromResource(Ger({SheetEntry("None", 0, 3, 0, 3)}), "None", false));
   EXPECT_EQ(Sprites.back()->ErrorText, "None resource holds an empty picture! (LoadFromResource)");
 }
 
 TEST_F(TSpriteTest, ResourceFramesFollowTheEntry) {
   Open(false);
-  const std::string ger = Ger({RawEntry("Whole", 4, 2, 4, 2), RawEntry("Sheet", 100, 2, 30, 2)});
+  const std::string ger = Ger({SheetEntry("Whole", 4, 2, 4, 2), SheetEntry("Sheet", 100, 2, 30, 2)});
   TGESprite& whole = NewSprite();
   ASSERT_TRUE(whole.LoadFromResource(ger, "WHOLE", false));
   EXPECT_FALSE(whole.Animate);
@@ -203,7 +196,7 @@ TEST_F(TSpriteTest, EightBitEntriesShowThroughTheirColourTable) {
 
 TEST_F(TSpriteTest, DamagedEntriesAreReportedNotRead) {
   Open(false);
-  const std::string ger = Ger({RawEntry("Good", 4, 4, 4, 4, true)});
+  const std::string ger = Ger({SheetEntry("Good", 4, 4, 4, 4, true)});
   std::string bytes;
   {
     std::ifstream in(ger, std::ios::binary);
@@ -226,7 +219,7 @@ TEST_F(TSpriteTest, BothModesComposeTheSameFrame) {
   for (bool surface : {false, true}) {
     Display = std::make_unique<TGEDisplay>();
     Open(surface);
-    const std::string ger = Ger({RawEntry("Sheet", 20, 10, 10, 10)});
+    const std::string ger = Ger({SheetEntry("Sheet", 20, 10, 10, 10)});
     std::vector<uint16_t> keyed(12 * 12, 0x1234);
     keyed[5] = 0;  // a transparent hole
     TGESprite& opaque = NewSprite();

@@ -1,14 +1,7 @@
 #!/usr/bin/env bash
 # Backgrounds from picture files and resource entries: the same frames in both display modes
 # and restored on RETURN; a picture that cannot be loaded is reported and play goes on.
-set -u
-bin=$(cd "$(dirname "$1")" && pwd)
-render="$bin/veke-render"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-say() { echo "FAIL $*"; fail=1; }
-pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+source "$(dirname "$0")/common.bash"
 cd "$work"
 
 convert -size 640x480 xc:red -fill lime -draw "rectangle 320,0 639,479" bg.bmp

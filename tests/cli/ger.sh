@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # ger: packing, listing and extracting resource files, its messages and exit codes.
-set -u
-ger="$(cd "$(dirname "$1")" && pwd)/ger"
+source "$(dirname "$0")/common.bash"
+ger="$bin/ger"
 [ -x "$ger" ] || { echo "FAIL no ger beside $1"; exit 1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
-fail=0
-say() { echo "FAIL $*"; fail=1; }
 # Runs ger, expects exit code $1; stdout in out, stderr in err.
 expect() { local want=$1; shift; "$ger" "$@" >out 2>err; local got=$?
   [ "$got" = "$want" ] || say "ger $* exited $got, wanted $want: $(head -c 300 err)"; }

@@ -3,14 +3,7 @@
 # pictures, the move landing on its target, a click on the transparent part of the button
 # doing nothing and one on its picture leading to another section; the same frames in both
 # display modes.
-set -u
-bin=$(cd "$(dirname "$1")" && pwd)
-render="$bin/veke-render"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-say() { echo "FAIL $*"; fail=1; }
-pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+source "$(dirname "$0")/common.bash"
 expect() {  # expect FILE X Y COLOUR WHY
   local got
   got=$(pixel "$1" "$2" "$3")

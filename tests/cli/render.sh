@@ -1,12 +1,6 @@
 #!/usr/bin/env bash
 # veke-render: frames as PNG on a virtual clock, scripted input, exit codes, repeatability.
-set -u
-render="$(dirname "$1")/veke-render"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-say() { echo "FAIL $*"; fail=1; }
-pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+source "$(dirname "$0")/common.bash"
 
 printf 'CLEAR($001F001F)\nWAIT(100)\nCLEAR($07E0F800)\nWAIT(100)\nQUIT\n' > "$work/clear.vek"
 "$render" "$work/clear.vek" --at 0:"$work/a.png" --at 150:"$work/b.png" --out "$work/c.png" \
