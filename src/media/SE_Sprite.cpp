@@ -79,7 +79,7 @@ TGESprite::~TGESprite() {
 void TGESprite::ReportError(const std::string& message) {
   ErrorText = message;
   Ready = false;
-  DebugOutput(message);
+  // The message box also goes to stderr, where the debugger output would repeat it.
   Host().ShowMessage("", message);
 }
 
