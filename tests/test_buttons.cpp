@@ -400,19 +400,10 @@ class ScriptButtons : public ::testing::Test, public TScriptRun {
                  return x < 10 ? kRed : uint16_t{0};
                }));
   }
-  void Mouse(THostEventType type, int32_t x, int32_t y, bool left, uint32_t at) {
-    TScriptedEvent event;
-    event.AtMs = at;
-    event.Event.Type = type;
-    event.Event.X = x;
-    event.Event.Y = y;
-    event.Event.Left = left;
-    Headless->Input.push_back(event);
-  }
   // Pressed at `at`, released one frame later.
   void Click(int32_t x, int32_t y, uint32_t at) {
-    Mouse(THostEventType::MouseDown, x, y, true, at);
-    Mouse(THostEventType::MouseUp, x, y, false, at + 20);
+    Headless->Schedule(at, THostEventType::MouseDown, x, y, true);
+    Headless->Schedule(at + 20, THostEventType::MouseUp, x, y, false);
   }
   TTempFolder Temp;
   TScriptFolderScope Folder{Temp.Path.string()};

@@ -6,19 +6,7 @@
 #include "TestSupport.h"
 
 namespace {
-class Engine : public ::testing::Test, public TScriptRun {
- protected:
-  void Schedule(uint32_t at, THostEventType type, int32_t x = 0, int32_t y = 0,
-                bool left = false) {
-    TScriptedEvent scripted;
-    scripted.AtMs = at;
-    scripted.Event.Type = type;
-    scripted.Event.X = x;
-    scripted.Event.Y = y;
-    scripted.Event.Left = left;
-    Headless->Input.push_back(scripted);
-  }
-};
+class Engine : public ::testing::Test, public TScriptRun {};
 
 TEST_F(Engine, FrameRateIsMeasuredOncePerSecond) {
   Headless->StartClock(5000);  // a clock that has run a while, as a real one has
@@ -34,8 +22,8 @@ TEST_F(Engine, FrameRateIsMeasuredOncePerSecond) {
 
 TEST_F(Engine, MinimisedPlayStopsFramesButNotTime) {
   Load("");
-  Schedule(100, THostEventType::Minimized);
-  Schedule(200, THostEventType::Restored);
+  Headless->Schedule(100, THostEventType::Minimized);
+  Headless->Schedule(200, THostEventType::Restored);
   EXPECT_EQ(Frame(), 0u);
   Frames(4);  // up to 80
   EXPECT_EQ(Frame(), 200u);  // nothing was shown while minimised
@@ -46,8 +34,8 @@ TEST_F(Engine, MinimisedPlayStopsFramesButNotTime) {
 
 TEST_F(Engine, FocusMattersOnlyInFullScreen) {
   Load("");
-  Schedule(0, THostEventType::FocusLost);
-  Schedule(20, THostEventType::FocusLost);
+  Headless->Schedule(0, THostEventType::FocusLost);
+  Headless->Schedule(20, THostEventType::FocusLost);
   Frame();
   EXPECT_TRUE(Veke->Engine->AppActive);  // the tests play windowed
   Veke->Engine->Windowed = false;
@@ -57,7 +45,7 @@ TEST_F(Engine, FocusMattersOnlyInFullScreen) {
 
 TEST_F(Engine, CloseEndsTheLoop) {
   Load("");
-  Schedule(40, THostEventType::Close);
+  Headless->Schedule(40, THostEventType::Close);
   Veke->Engine->Run();
   EXPECT_TRUE(Veke->Engine->Terminated);
   EXPECT_EQ(Headless->FramesPresented, 2);  // frames at 0 and 20; at 40 the event comes first
@@ -65,7 +53,7 @@ TEST_F(Engine, CloseEndsTheLoop) {
 
 TEST_F(Engine, MouseSnapshotIsTakenAtTheStartOfEachFrame) {
   Load("");
-  Schedule(20, THostEventType::MouseDown, 30, 40, true);
+  Headless->Schedule(20, THostEventType::MouseDown, 30, 40, true);
   Frame();
   EXPECT_FALSE(MouseSnapshot.Left);
   Frame();

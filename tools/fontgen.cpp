@@ -58,7 +58,7 @@ constexpr TColour kParchment = {255, 226, 160};
 
 enum class TFontRole { Mono, Sans, Script };
 
-struct TFaceSpec {
+struct TFacePlan {
   const char* Name;
   TFontRole Role;
   int32_t LineHeight;
@@ -66,7 +66,7 @@ struct TFaceSpec {
   TColour Colour;
 };
 
-constexpr TFaceSpec kFaces[] = {
+constexpr TFacePlan kFaces[] = {
     {"Currier12", TFontRole::Mono, kFixedCellHeight, 1, kWhite},
     {"Arial14", TFontRole::Sans, 14, 2, kWhite},
     {"Arial18", TFontRole::Sans, 18, 2, kWhite},
@@ -338,7 +338,7 @@ struct TBuiltFace {
   int32_t Size26 = 0;
 };
 
-TBuiltFace BuildFixedFace(TOutlineFont& font, const TFaceSpec& spec) {
+TBuiltFace BuildFixedFace(TOutlineFont& font, const TFacePlan& plan) {
   const TGlyphSet set = FitGlyphs(font, kFixedCellHeight, kFixedCellWidth);
   TBuiltFace face{TSheet(kFixedCellWidth * kGlyphCount, kFixedCellHeight), {}, {}, set.Size26};
   const int32_t slack = kFixedCellHeight - set.Ascent - set.Descent;
@@ -350,34 +350,34 @@ TBuiltFace BuildFixedFace(TOutlineFont& font, const TFaceSpec& spec) {
     const int32_t origin =
         static_cast<int32_t>(std::lround((kFixedCellWidth * 64 - ink.Advance) / 2.0 / 64.0));
     const int32_t x = std::clamp(origin + ink.Left, 0, kFixedCellWidth - ink.Width);
-    face.Sheet.Draw(ink, kFixedCellWidth * g + x, baseline - ink.Top, spec.Colour);
+    face.Sheet.Draw(ink, kFixedCellWidth * g + x, baseline - ink.Top, plan.Colour);
   }
   return face;
 }
 
-TBuiltFace BuildProportionalFace(TOutlineFont& font, const TFaceSpec& spec) {
-  TGlyphSet set = FitGlyphs(font, spec.LineHeight, 0);
+TBuiltFace BuildProportionalFace(TOutlineFont& font, const TFacePlan& plan) {
+  TGlyphSet set = FitGlyphs(font, plan.LineHeight, 0);
   std::vector<int32_t> widths;
   for (TGlyphInk& ink : set.Glyphs) {
     BridgeGaps(ink);
     widths.push_back(ink.Width);
   }
   std::vector<TPlacement> placements;
-  const int32_t sheetWidth = BalancedSheetWidth(widths, spec.Rows, placements);
-  TBuiltFace face{TSheet(sheetWidth, spec.LineHeight * spec.Rows), placements, widths, set.Size26};
-  const int32_t slack = spec.LineHeight - set.Ascent - set.Descent;
+  const int32_t sheetWidth = BalancedSheetWidth(widths, plan.Rows, placements);
+  TBuiltFace face{TSheet(sheetWidth, plan.LineHeight * plan.Rows), placements, widths, set.Size26};
+  const int32_t slack = plan.LineHeight - set.Ascent - set.Descent;
   const int32_t baseline = set.Ascent + slack / 2;
   for (int32_t g = 0; g < kGlyphCount; ++g) {
-    const int32_t rowTop = placements[g].Row * spec.LineHeight;
+    const int32_t rowTop = placements[g].Row * plan.LineHeight;
     face.Sheet.Draw(set.Glyphs[g], placements[g].X, rowTop + baseline - set.Glyphs[g].Top,
-                    spec.Colour);
+                    plan.Colour);
   }
   return face;
 }
 
 // Runs the player's scan over the sheet as the player would hold it and demands exactly the
 // layout that was drawn.
-void CheckScan(const TBuiltFace& face, int32_t faceIndex, const TFaceSpec& spec) {
+void CheckScan(const TBuiltFace& face, int32_t faceIndex, const TFacePlan& plan) {
   const TSheet& sheet = face.Sheet;
   std::vector<uint8_t> pixels(static_cast<size_t>(sheet.Width) * sheet.Height * 2);
   for (TRowConverter convert : {Convert24To565, Convert24To555}) {
@@ -386,11 +386,11 @@ void CheckScan(const TBuiltFace& face, int32_t faceIndex, const TFaceSpec& spec)
               sheet.Bgr.data() + static_cast<size_t>(y) * sheet.Width * 3);
     const TGlyphTable table =
         ScanGlyphTable(pixels.data(), sheet.Width, sheet.Height, sheet.Width * 2, 2, faceIndex);
-    bool good = table.RowCount == spec.Rows && table.LineHeight == spec.LineHeight;
+    bool good = table.RowCount == plan.Rows && table.LineHeight == plan.LineHeight;
     for (int32_t g = 0; good && g < kGlyphCount; ++g)
       good = table.X[g] == face.Placements[g].X && table.Width[g] == face.Widths[g] &&
              table.RowOf(g) == face.Placements[g].Row;
-    if (!good) throw std::runtime_error(std::string("the scan misreads the sheet ") + spec.Name);
+    if (!good) throw std::runtime_error(std::string("the scan misreads the sheet ") + plan.Name);
   }
 }
 
@@ -484,17 +484,17 @@ void Generate(const TOptions& options) {
   script.Straighten();
   std::vector<TResourceWriteEntry> entries;
   for (int32_t i = 0; i < static_cast<int32_t>(std::size(kFaces)); ++i) {
-    const TFaceSpec& spec = kFaces[i];
-    TOutlineFont& font = spec.Role == TFontRole::Mono   ? mono
-                         : spec.Role == TFontRole::Sans ? sans
+    const TFacePlan& plan = kFaces[i];
+    TOutlineFont& font = plan.Role == TFontRole::Mono   ? mono
+                         : plan.Role == TFontRole::Sans ? sans
                                                         : script;
     const TBuiltFace face =
-        i == kFixedFace ? BuildFixedFace(font, spec) : BuildProportionalFace(font, spec);
-    if (i != kFixedFace) CheckScan(face, i, spec);
+        i == kFixedFace ? BuildFixedFace(font, plan) : BuildProportionalFace(font, plan);
+    if (i != kFixedFace) CheckScan(face, i, plan);
     if (options.Verbose)
-      std::printf("%-15s %6.3f px  sheet %dx%d\n", spec.Name, face.Size26 / 64.0, face.Sheet.Width,
+      std::printf("%-15s %6.3f px  sheet %dx%d\n", plan.Name, face.Size26 / 64.0, face.Sheet.Width,
                   face.Sheet.Height);
-    entries.push_back(SheetEntry(spec.Name, face.Sheet));
+    entries.push_back(SheetEntry(plan.Name, face.Sheet));
   }
   const std::filesystem::path output(options.Output);
   if (output.has_parent_path()) std::filesystem::create_directories(output.parent_path());

@@ -67,6 +67,17 @@ bool THeadlessHost::OpenDisplay(const TDisplayRequest& request, std::string& err
   return true;
 }
 
+void THeadlessHost::Schedule(uint32_t atMs, THostEventType type, int32_t x, int32_t y,
+                             bool left) {
+  TScriptedEvent scripted;
+  scripted.AtMs = atMs;
+  scripted.Event.Type = type;
+  scripted.Event.X = x;
+  scripted.Event.Y = y;
+  scripted.Event.Left = left;
+  Input.push_back(scripted);
+}
+
 bool THeadlessHost::PollEvent(THostEvent& event) {
   if (NextInput < Input.size() && Input[NextInput].AtMs <= PlayedMs()) {
     event = Input[NextInput++].Event;

@@ -103,6 +103,9 @@ class THeadlessHost : public THost {
 
   // Milliseconds of play since the clock started.
   uint32_t PlayedMs() const { return VirtualTime - StartTime; }
+  // Queues an input event for the frame at or after `atMs` of play.
+  void Schedule(uint32_t atMs, THostEventType type, int32_t x = 0, int32_t y = 0,
+                bool left = false);
   // Starts the clock at `start` (wrap-around can be tried with a value near 2^32).
   void StartClock(uint32_t start) { VirtualTime = StartTime = start; }
 

@@ -58,17 +58,6 @@ void Point(const std::string& text, const std::string& option, int32_t& x, int32
   at = static_cast<uint32_t>(ms);
 }
 
-void AddMouse(THeadlessHost& host, THostEventType type, int32_t x, int32_t y, bool left,
-              uint32_t at) {
-  TScriptedEvent scripted;
-  scripted.AtMs = at;
-  scripted.Event.Type = type;
-  scripted.Event.X = x;
-  scripted.Event.Y = y;
-  scripted.Event.Left = left;
-  host.Input.push_back(scripted);
-}
-
 TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
   TRenderOptions options;
   auto value = [&](int& i) -> std::string {
@@ -87,29 +76,27 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
     } else if (arg == "--out") {
       options.OutFile = value(i);
     } else if (arg == "--at") {
-      std::string spec = value(i);
-      size_t colon = spec.find(':');
-      if (colon == std::string::npos || colon + 1 == spec.size())
-        BadOption("bad --at (wanted MS:FILE.png): " + spec);
-      options.AtFiles.emplace(Number(spec.substr(0, colon), arg), spec.substr(colon + 1));
+      std::string text = value(i);
+      size_t colon = text.find(':');
+      if (colon == std::string::npos || colon + 1 == text.size())
+        BadOption("bad --at (wanted MS:FILE.png): " + text);
+      options.AtFiles.emplace(Number(text.substr(0, colon), arg), text.substr(colon + 1));
     } else if (arg == "--frames") {
       options.FramesDir = value(i);
     } else if (arg == "--click") {
       Point(value(i), arg, x, y, at);
-      AddMouse(host, THostEventType::MouseDown, x, y, true, at);
-      AddMouse(host, THostEventType::MouseUp, x, y, false, at + host.StepMs);
+      host.Schedule(at, THostEventType::MouseDown, x, y, true);
+      host.Schedule(at + host.StepMs, THostEventType::MouseUp, x, y, false);
     } else if (arg == "--move") {
       Point(value(i), arg, x, y, at);
-      AddMouse(host, THostEventType::MouseMove, x, y, false, at);
+      host.Schedule(at, THostEventType::MouseMove, x, y, false);
     } else if (arg == "--key") {
-      std::string spec = value(i);
-      size_t sign = spec.find('@');
-      std::string key = spec.substr(0, sign);
+      std::string text = value(i);
+      size_t sign = text.find('@');
+      std::string key = text.substr(0, sign);
       if (sign == std::string::npos || (key != "ESCAPE" && key != "ESC"))
-        BadOption("bad --key (only ESCAPE@MS does anything): " + spec);
-      TScriptedEvent scripted;
-      scripted.AtMs = Number(spec.substr(sign + 1), arg);
-      host.Input.push_back(scripted);
+        BadOption("bad --key (only ESCAPE@MS does anything): " + text);
+      host.Schedule(Number(text.substr(sign + 1), arg), THostEventType::Close);
     } else if (arg == "--rgb555") {
       host.Rgb555 = true;
     } else if (arg == "--clock-start") {
