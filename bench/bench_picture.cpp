@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "BenchRatios.h"
+#include "PictureSamples.h"
 #include "media/SE_Picture.h"
 
 namespace {
@@ -40,50 +41,28 @@ std::vector<uint8_t> MakeScene() {
   return bgr;
 }
 
-std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& bgr) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = kWidth;
-  info.image_height = kHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 85, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    JSAMPROW row = const_cast<uint8_t*>(&bgr[static_cast<size_t>(info.next_scanline) * kWidth * 3]);
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<uint8_t> out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+// The scene as the files authors bring: a JPEG at a common quality and a 24-bit bottom-up BMP.
+std::vector<uint8_t> SceneJpeg(const std::vector<uint8_t>& bgr) {
+  TBitmap24 picture;
+  picture.Width = kWidth;
+  picture.Height = kHeight;
+  picture.Rows = bgr;
+  TJpegOptions options;
+  options.Quality = 85;
+  return EncodeJpeg(picture, options);
 }
 
-// A 24-bit bottom-up BMP with a 40-byte header; 1024 * 3 needs no row padding.
-std::vector<uint8_t> EncodeBmp(const std::vector<uint8_t>& bgr) {
-  const uint32_t stride = kWidth * 3, pixelBytes = stride * kHeight, offset = 54;
-  std::vector<uint8_t> file(offset + pixelBytes, 0);
-  auto put = [&](size_t at, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<uint8_t>(v >> 8 * i);
-  };
-  file[0] = 'B', file[1] = 'M';
-  put(2, offset + pixelBytes, 4), put(10, offset, 4), put(14, 40, 4);
-  put(18, kWidth, 4), put(22, kHeight, 4), put(26, 1, 2), put(28, 24, 2), put(34, pixelBytes, 4);
-  for (int32_t y = 0; y < kHeight; ++y)
-    std::memcpy(&file[offset + static_cast<size_t>(kHeight - 1 - y) * stride],
-                &bgr[static_cast<size_t>(y) * stride], stride);
-  return file;
+std::vector<uint8_t> SceneBmp(const std::vector<uint8_t>& bgr) {
+  TBmpFile bmp(kWidth, kHeight);
+  bmp.Pixels = PackRows(kWidth, kHeight, 24, false, [&](int32_t x, int32_t y) {
+    const uint8_t* p = &bgr[(static_cast<size_t>(y) * kWidth + x) * 3];
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+  });
+  return WriteBmp(bmp);
 }
 
 struct TFiles {
-  TFiles() : Scene(MakeScene()), Jpeg(EncodeJpeg(Scene)), Bmp(EncodeBmp(Scene)) {}
+  TFiles() : Scene(MakeScene()), Jpeg(SceneJpeg(Scene)), Bmp(SceneBmp(Scene)) {}
   std::vector<uint8_t> Scene, Jpeg, Bmp;
 };
 const TFiles& Files() {
