@@ -2,6 +2,7 @@
 # The real window under Xvfb: title and size, Escape, and full screen scaled with its aspect.
 set -u
 veke=$1
+src=$2
 for tool in Xvfb xdotool convert; do
   command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
@@ -26,6 +27,17 @@ find_window() {
   done
   return 1
 }
+# Starts the player with the given arguments and waits for its window: sets pid and w. A
+# player whose window never shows is started once more before the check counts as failed.
+play() {
+  for attempt in 1 2; do
+    "$veke" "$@" 2>>"$work/player.err" & pid=$!
+    w=$(find_window) && return 0
+    echo "no window for $* (attempt $attempt): $(tail -3 "$work/player.err")" >&2
+    kill $pid 2>/dev/null; wait $pid 2>/dev/null
+  done
+  return 1
+}
 escape_and_wait() {
   timeout 5 xdotool windowfocus --sync "$1" key Escape 2>/dev/null
   for i in $(seq 100); do kill -0 "$2" 2>/dev/null || break; sleep 0.1; done
@@ -33,8 +45,7 @@ escape_and_wait() {
 }
 
 printf 'CLEAR($001F001F)\n' > "$work/blue.vek"
-"$veke" "$work/blue.vek" WINDOWED & pid=$!
-if w=$(find_window); then
+if play "$work/blue.vek" WINDOWED; then
   geometry=$(xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}')
   [ "$geometry" = "640x480" ] || say "window is $geometry"
   sleep 0.5
@@ -42,11 +53,10 @@ if w=$(find_window); then
   escape_and_wait "$w" $pid; code=$?
   [ $code = 0 ] || say "Escape ended with $code"
 else
-  say "no window titled VEKE"; kill $pid
+  say "no window titled VEKE"
 fi
 
-"$veke" "$work/blue.vek" & pid=$!
-if w=$(find_window); then
+if play "$work/blue.vek"; then
   sleep 0.5
   import -window root "$work/full.png"
   p() { convert "$work/full.png" -format "%[pixel:p{$1,$2}]" info:; }
@@ -58,12 +68,10 @@ if w=$(find_window); then
   escape_and_wait "$w" $pid; code=$?
   [ $code = 0 ] || say "full screen Escape ended with $code"
 else
-  say "no full-screen window"; kill $pid
+  say "no full-screen window"
 fi
 # A real click on a button of the demo changes the section.
-src=$2
-"$veke" "$src/examples/demo/demo.vek" WINDOWED 2>"$work/demo.err" & pid=$!
-if w=$(find_window); then
+if play "$src/examples/demo/demo.vek" WINDOWED; then
   sleep 2.5  # the buttons fade in first
   xdotool mousemove --window "$w" 300 400 sleep 0.3 click 1
   sleep 1
@@ -74,12 +82,11 @@ if w=$(find_window); then
   [ "$red" -gt 25 ] || say "the click did not lead to the next section (top left $top)"
   escape_and_wait "$w" $pid
 else
-  say "no demo window: $(cat "$work/demo.err")"; kill $pid
+  say "no demo window"
 fi
 # Full screen doubles the picture below a 32-row band: presentation (300, 400) is screen
 # (600, 832), and a click there must reach the same button.
-"$veke" "$src/examples/demo/demo.vek" & pid=$!
-if w=$(find_window); then
+if play "$src/examples/demo/demo.vek"; then
   sleep 2.5
   xdotool mousemove 600 832 sleep 0.3 click 1
   sleep 1
@@ -88,11 +95,10 @@ if w=$(find_window); then
   [ "$red" -gt 25 ] || say "a full-screen click missed its button (red $red)"
   escape_and_wait "$w" $pid
 else
-  say "no full-screen demo window"; kill $pid
+  say "no full-screen demo window"
 fi
 # A display that goes away ends the player instead of leaving it spinning.
-"$veke" "$src/examples/demo/demo.vek" 2>/dev/null & pid=$!
-if find_window >/dev/null; then
+if play "$src/examples/demo/demo.vek"; then
   sleep 2
   kill $xvfb; wait $xvfb 2>/dev/null
   for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
