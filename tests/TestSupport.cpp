@@ -28,6 +28,7 @@ TVEKE& TScriptRun::Load(const std::string& text, bool hardware) {
   SetProgramArguments(hardware ? std::vector<std::string>{"t.vek", "WINDOWED", "HARDWARE"}
                                : std::vector<std::string>{"t.vek", "WINDOWED"});
   Veke = std::make_unique<TVEKE>();
+  Veke->ScriptName = "t.vek";
   Veke->LoadScriptText(text);
   if (!Veke->EngineCreated) Veke->CreateEngine(640, 480, "VEKE", "");
   return *Veke;

@@ -272,6 +272,41 @@ TEST_F(ButtonTest, HintFollowsTheMouseButStaysInsideTheRightEdge) {
   EXPECT_EQ(At(326, 475), 0u);
 }
 
+// Buttons and the mouse at the ends of the int32 range: hit tests see only the opaque
+// pixels, and a hint that would pass the right edge is moved back inside it as usual.
+TEST_F(ButtonTest, HitTestsAndHintsAtTheEndsOfTheInt32Range) {
+  constexpr int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+  for (bool withFont : {true, false}) {
+    SCOPED_TRACE(withFont ? "font hint" : "display hint");
+    Open(kButtonsPlain, false, withFont);
+    TGEButton& farLeft = Add(kMin, kMin);
+    TGEButton& farRight = Add(kMax - 19, 100);
+    farRight.Hint = "00";
+    for (auto [x, y] : {std::pair{105, 105}, {kMax, kMax}, {kMin + 15, kMin + 5}}) {
+      Mouse(x, y, false);
+      EXPECT_EQ(farLeft.State, kButtonNormal) << x << "," << y;
+    }
+    Mouse(kMin + 5, kMin + 5, false);
+    EXPECT_EQ(farLeft.State, kButtonHover);
+    Mouse(-100, 105, false);
+    EXPECT_EQ(farRight.State, kButtonNormal);
+
+    TGEDDraw& display = *Veke->Engine->Display;
+    FillFrame(display, kGrey);
+    Mouse(kMax - 15, 105, false);  // over the red half of the far right button
+    EXPECT_EQ(farRight.State, kButtonHover);
+    if (withFont) {
+      // "00" in face 2 is 4 pixels wide: 640 - 4 - 20.
+      EXPECT_EQ(At(616, 107), Ink(2, 0));
+      EXPECT_EQ(At(615, 107), kGrey);
+    } else {
+      // The display's text goes at the mouse, which no part of the screen is near.
+      for (int32_t y = 0; y < 480; ++y)
+        for (int32_t x = 0; x < 640; ++x) ASSERT_EQ(At(x, y), kGrey) << x << "," << y;
+    }
+  }
+}
+
 TEST_F(ButtonTest, HintWithoutAFontIsDisplayTextWithAShadow) {
   Open(kButtonsPlain, false, false);
   TGEButton& button = Add(100, 100);
@@ -439,7 +474,7 @@ TEST_F(ScriptButtons, ReturnButtonResumesTheCallerWhichWaitsAgain) {
       "CREATEBUTTON(off, , b.spr, , , 200, 100, 255, VISIBLE, DISABLED, NOWHERE)\n"
       "WAITFOR(back)\n");
   // The target is trimmed and compared without regard to case.
-  auto* back = dynamic_cast<TVKButton*>(Veke->FindObject("BACK"));
+  auto* back = dynamic_cast<TVKButton*>(Veke->FindObject("BACK").get());
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->TargetSection, "RETURN");
   back->TargetSection = " Return ";

@@ -25,7 +25,7 @@ class Effects : public ::testing::Test, public TScriptRun {
   TVEKE& Play(const std::string& script) { return Load(kEngine + script); }
   template <typename T>
   T& Object(const std::string& name) {
-    auto* object = dynamic_cast<T*>(Veke->FindObject(name));
+    auto* object = dynamic_cast<T*>(Veke->FindObject(name).get());
     if (!object) throw std::runtime_error("no object " + name);
     return *object;
   }

@@ -1,6 +1,7 @@
 // Playing sections: one command per frame, waits, calls and jumps, the background.
 #include <gtest/gtest.h>
 
+#include "ObjectSamples.h"
 #include "TestSupport.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST_F(Interpreter, FreeDropsTheObjectAndDisarmsItsCommands) {
   EXPECT_TRUE(Section(0).Commands[0]->Active);
   Frame();
   EXPECT_TRUE(Section(0).Objects.empty());
-  EXPECT_EQ(Section(0).Commands[0]->Target, nullptr);
+  EXPECT_TRUE(Section(0).Commands[0]->Target.expired());
   EXPECT_FALSE(Section(0).Commands[0]->Active);
 }
 
@@ -165,12 +166,25 @@ TEST_F(Interpreter, ReturnRestoresTheCallerBackgroundColour) {
   EXPECT_EQ(Pixel(5, 5), 0x001Fu);
 }
 
-TEST_F(Interpreter, ProgramsAndDocumentsAreStartedWithoutWaiting) {
-  Load("EXECUTE(\"notepad.exe\" readme.txt, ignored)\nWINOPEN(http://example.org)\n");
-  Frames(2);
-  ASSERT_EQ(Headless->Started.size(), 2u);
-  EXPECT_EQ(Headless->Started[0], "\"NOTEPAD.EXE\" README.TXT");
-  EXPECT_EQ(Headless->Started[1], "xdg-open HTTP://EXAMPLE.ORG");
+TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {
+  TTempFolder temp;
+  samples::TScriptFolderScope folder(temp.Path.string());
+  const auto tool = temp.Write("Tools/Run.sh", "#!/bin/sh\n");
+  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+  Load("EXECUTE(tools\\RUN.SH Arg \"Two Words\", ignored)\n"
+       "EXECUTE(touch MixedCase)\n"
+       "EXECUTE(No-Such-Program x)\n"
+       "WINOPEN(http://Example.org/A_(b))\n");
+  testing::internal::CaptureStderr();
+  Frames(5);
+  const std::string errors = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(Headless->Started.size(), 3u);
+  EXPECT_EQ(Headless->Started[0], tool.string() + " Arg Two Words");
+  EXPECT_TRUE(Headless->Started[1].ends_with("/touch MixedCase")) << Headless->Started[1];
+  EXPECT_EQ(Headless->Started[2], "xdg-open http://Example.org/A_(b)");
+  // The missing program is reported with its line and play goes on to the next command.
+  EXPECT_NE(errors.find("t.vek:3: EXECUTE: cannot start No-Such-Program"), std::string::npos)
+      << errors;
 }
 
 TEST_F(Interpreter, QuitEndsTheLoopAfterTheFrame) {

@@ -32,7 +32,7 @@ class Objects : public ::testing::Test, public TScriptRun {
   }
   template <typename T>
   T& Object(const std::string& name) {
-    auto* object = dynamic_cast<T*>(Veke->FindObject(name));
+    auto* object = dynamic_cast<T*>(Veke->FindObject(name).get());
     if (!object) throw std::runtime_error("no object " + name);
     return *object;
   }

@@ -71,7 +71,7 @@ TEST_F(ScriptParser, CommandWordsAndParametersFollowTheirTablePosition) {
   EXPECT_EQ(commands[0]->Params, "");
   EXPECT_EQ(commands[2]->Params, "");  // positions 0-8 read nothing
   EXPECT_EQ(commands[3]->Params, "$001F001F");
-  EXPECT_EQ(commands[4]->Params, "NOTEPAD.EXE, X");
+  EXPECT_EQ(commands[4]->Params, "notepad.exe, x");
   EXPECT_EQ(commands[5]->Name, "WAIT");
   EXPECT_EQ(commands[5]->Params, "WAIT");  // no "(": the whole line is the parameter text
   EXPECT_TRUE(Headless->Messages.empty());
@@ -88,11 +88,11 @@ TEST_F(ScriptParser, ObjectCommandsFindEarlierObjectsAndWarnAboutOthers) {
       "SET3DZOOM(, 200)\n");
   TVKObject* logo = Veke->Sections[0]->Objects[0]->Obj.get();
   EXPECT_EQ(Veke->Sections[0]->Objects[0]->Name, "LOGO");
-  EXPECT_EQ(Command(0, 0).Target, logo);
+  EXPECT_EQ(Command(0, 0).Target.lock().get(), logo);
   EXPECT_EQ(Command(0, 0).Params, "VISIBLE, 128");
-  EXPECT_EQ(Command(1, 0).Target, logo);  // found through the other sections
-  EXPECT_EQ(Command(1, 1).Target, nullptr);
-  EXPECT_EQ(Command(1, 2).Target, nullptr);
+  EXPECT_EQ(Command(1, 0).Target.lock().get(), logo);  // found through the other sections
+  EXPECT_TRUE(Command(1, 1).Target.expired());
+  EXPECT_TRUE(Command(1, 2).Target.expired());
   EXPECT_EQ(Command(1, 2).Params, "200");
   // The zoom's placeholder is not an object; the pictures themselves are missing here, which
   // their sprites report apart from the parser's warnings.
@@ -111,7 +111,7 @@ TEST_F(ScriptParser, QuotedParametersKeepCaseCommasAndQuotes) {
   EXPECT_EQ(Veke->Engine->Params.Width, 800);
   EXPECT_EQ(Veke->FontFile, "\"\"");  // quoted empty text is not empty
   EXPECT_EQ(Veke->Sections[0]->Objects[0]->Name, "\"Title\"");
-  EXPECT_NE(Command(0, 0).Target, nullptr);
+  EXPECT_FALSE(Command(0, 0).Target.expired());
 }
 
 TEST_F(ScriptParser, UnquotedCaptionIsUpperCasedAndEmptyFontGivesTheDefault) {

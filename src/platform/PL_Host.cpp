@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
-#include "platform/PL_Process.h"
 
 namespace {
 void ExitNow(int exitCode, const std::string&) { std::exit(exitCode); }
@@ -33,28 +33,63 @@ THost& Host() { return *CurrentHost(); }
 
 void InstallHost(std::unique_ptr<THost> host) { CurrentHost() = std::move(host); }
 
+namespace {
+struct TOrigin {
+  std::string Script;
+  int32_t Line = 0;
+};
+TOrigin& CurrentOrigin() {
+  static TOrigin origin;
+  return origin;
+}
+}  // namespace
+
+TMessageOrigin::TMessageOrigin(const std::string& script, int32_t line)
+    : SavedScript(std::move(CurrentOrigin().Script)), SavedLine(CurrentOrigin().Line) {
+  CurrentOrigin() = TOrigin{script, line};
+}
+
+TMessageOrigin::~TMessageOrigin() { CurrentOrigin() = TOrigin{std::move(SavedScript), SavedLine}; }
+
+std::string MessageOriginPrefix() {
+  const TOrigin& origin = CurrentOrigin();
+  if (origin.Script.empty()) return "";
+  return origin.Script + ":" + std::to_string(origin.Line) + ": ";
+}
+
 void DebugOutput(const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(stderr, "%s%s\n", MessageOriginPrefix().c_str(), text.c_str());
   std::fflush(stderr);
 }
 
 void WriteMessageToStderr(const std::string& caption, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  std::fprintf(stderr, "%s%s: %s\n", MessageOriginPrefix().c_str(), caption.c_str(),
+               text.c_str());
   std::fflush(stderr);
 }
 
 void THeadlessHost::ShowMessage(const std::string& caption, const std::string& text) {
   if (!Quiet) WriteMessageToStderr(caption, text);
+  // Dropping the older half at once keeps the cost per message constant.
+  if (Messages.size() >= 2 * kMessageTail) {
+    const size_t dropped = Messages.size() - kMessageTail;
+    Messages.erase(Messages.begin(), Messages.begin() + static_cast<std::ptrdiff_t>(dropped));
+    DroppedMessages += dropped;
+  }
   Messages.push_back(caption + ": " + text);
 }
 
-bool THeadlessHost::StartProgram(const std::string& commandLine) {
-  Started.push_back(commandLine);
-  return !SplitCommandLine(commandLine).empty();
+bool THeadlessHost::StartProgram(const std::vector<std::string>& arguments, std::string& error) {
+  std::string joined;
+  for (const std::string& word : arguments) joined += (joined.empty() ? "" : " ") + word;
+  Started.push_back(joined);
+  if (arguments.empty()) error = "empty command line";
+  return !arguments.empty();
 }
 
-bool THeadlessHost::OpenDocument(const std::string& target) {
+bool THeadlessHost::OpenDocument(const std::string& target, std::string& error) {
   Started.push_back("xdg-open " + target);
+  if (target.empty()) error = "nothing to open";
   return !target.empty();
 }
 

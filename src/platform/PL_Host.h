@@ -37,10 +37,11 @@ class THost {
   // Milliseconds from an arbitrary start; wraps around at 2^32 like the system timer.
   virtual uint32_t TimeMs() = 0;
 
-  // Starts a program from a command line (no shell) or opens a document with the desktop's
-  // handler; neither waits. False when it could not be started.
-  virtual bool StartProgram(const std::string& commandLine) = 0;
-  virtual bool OpenDocument(const std::string& target) = 0;
+  // Starts a program with its arguments (no shell) or opens a document or address with the
+  // desktop's handler; neither waits. False, with the reason in `error`, when it could not
+  // be started.
+  virtual bool StartProgram(const std::vector<std::string>& arguments, std::string& error) = 0;
+  virtual bool OpenDocument(const std::string& target, std::string& error) = 0;
 
   // The screen: a window (or the whole desktop) showing frames of the requested size and
   // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
@@ -78,6 +79,23 @@ void DebugOutput(const std::string& text);
 // Writes "CAPTION: TEXT" to stderr: the part of a message box every host shares.
 void WriteMessageToStderr(const std::string& caption, const std::string& text);
 
+// The script line being read or run. While one is set, stderr gets "SCRIPT:LINE: " before
+// every message and diagnostic, so an author finds the line that caused it; message boxes
+// keep their own text. Scopes nest: the outer line comes back when an inner scope ends.
+class TMessageOrigin {
+ public:
+  TMessageOrigin(const std::string& script, int32_t line);
+  ~TMessageOrigin();
+  TMessageOrigin(const TMessageOrigin&) = delete;
+  TMessageOrigin& operator=(const TMessageOrigin&) = delete;
+
+ private:
+  std::string SavedScript;
+  int32_t SavedLine;
+};
+// "SCRIPT:LINE: " of the line being read or run; "" outside any.
+std::string MessageOriginPrefix();
+
 // An input event of a headless run, due at a virtual time (milliseconds of play).
 struct TScriptedEvent {
   uint32_t AtMs = 0;
@@ -90,8 +108,8 @@ class THeadlessHost : public THost {
  public:
   void ShowMessage(const std::string& caption, const std::string& text) override;
   uint32_t TimeMs() override { return VirtualTime; }
-  bool StartProgram(const std::string& commandLine) override;
-  bool OpenDocument(const std::string& target) override;
+  bool StartProgram(const std::vector<std::string>& arguments, std::string& error) override;
+  bool OpenDocument(const std::string& target, std::string& error) override;
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override {}
   bool DisplayIs555() override { return Rgb555; }
@@ -122,8 +140,12 @@ class THeadlessHost : public THost {
   int32_t FramesPresented = 0;
   TDisplayRequest Display;
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
-  std::vector<std::string> Messages;  // "CAPTION: TEXT", in order
-  std::vector<std::string> Started;   // programs and documents that would have been started
+  // "CAPTION: TEXT", in order: the last kMessageTail at least; a run that warns every frame
+  // for hours must not keep every warning.
+  static constexpr size_t kMessageTail = 1000;
+  std::vector<std::string> Messages;
+  uint64_t DroppedMessages = 0;  // older messages no longer in Messages
+  std::vector<std::string> Started;   // programs (words joined by blanks) and documents
 
  private:
   size_t NextInput = 0;

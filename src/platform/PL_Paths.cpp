@@ -87,12 +87,13 @@ std::string ResolvePath(std::string_view name) {
   for (char& c : slashed)
     if (c == '\\') c = '/';
   if (slashed.empty()) return slashed;
-  std::vector<std::string> candidates{slashed};
+  // A presentation's own files win over same-named files of wherever it was started from.
+  std::vector<std::string> candidates;
   if (!slashed.starts_with('/') && !ScriptFolder().empty() && ScriptFolder() != ".")
     candidates.push_back((fs::path(ScriptFolder()) / slashed).string());
-  for (const auto& candidate : candidates)
-    if (Exists(candidate)) return candidate;
+  candidates.push_back(slashed);
   for (const auto& candidate : candidates) {
+    if (Exists(candidate)) return candidate;
     std::string found;
     if (MatchIgnoringCase(candidate, found)) return found;
   }

@@ -1,15 +1,16 @@
 #pragma once
 // File names as Windows presentations write them: backslashes, any letter case, relative to
-// the current folder or to the script's folder.
+// the script's folder or else to the current folder.
 #include <string>
 #include <string_view>
 
-// The folder that relative names are tried against after the current folder.
+// The folder that relative names are tried against before the current folder.
 void SetScriptFolder(const std::string& folder);
 const std::string& ScriptFolder();
 
 // Finds an existing file or folder for a UTF-8 name: backslashes become slashes, and each
-// component that does not exist as written is matched without regard to letter case.
+// component that does not exist as written is matched without regard to letter case. A
+// relative name is looked for beside the script first, then in the current folder.
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
 

@@ -1,9 +1,12 @@
 #include "platform/PL_Process.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 extern char** environ;
@@ -29,13 +32,42 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
   return words;
 }
 
-bool SpawnDetached(const std::vector<std::string>& words) {
-  if (words.empty()) return false;
+namespace {
+bool IsExecutableFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+}  // namespace
+
+std::string FindProgram(const std::string& name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : "";
+  const char* path = std::getenv("PATH");
+  std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    const std::string folder = end == start ? "." : folders.substr(start, end - start);
+    const std::string candidate = folder + "/" + name;
+    if (IsExecutableFile(candidate)) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+bool SpawnDetached(const std::vector<std::string>& words, std::string* error) {
+  if (words.empty()) {
+    if (error) *error = "empty command line";
+    return false;
+  }
   std::vector<char*> argv;
   for (const auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  if (const int code = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ)) {
+    if (error) *error = std::strerror(code);
+    return false;
+  }
   // A waiting thread per child keeps other waitpid users (and SIGCHLD handling) untouched.
   std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
   return true;

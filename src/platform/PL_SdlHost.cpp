@@ -15,11 +15,11 @@ class TSdlHost : public THost {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), Window);
   }
   uint32_t TimeMs() override { return SDL_GetTicks(); }
-  bool StartProgram(const std::string& commandLine) override {
-    return SpawnDetached(SplitCommandLine(commandLine));
+  bool StartProgram(const std::vector<std::string>& arguments, std::string& error) override {
+    return SpawnDetached(arguments, &error);
   }
-  bool OpenDocument(const std::string& target) override {
-    return SpawnDetached({"xdg-open", target});
+  bool OpenDocument(const std::string& target, std::string& error) override {
+    return SpawnDetached({"xdg-open", target}, &error);
   }
 
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;

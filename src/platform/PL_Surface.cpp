@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 struct TPlatformSurface::TImpl {
   SDL_Surface* Surface = nullptr;
   bool Keyed = false;
@@ -9,6 +11,29 @@ struct TPlatformSurface::TImpl {
 
 namespace {
 SDL_Rect ToSdl(const TRect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Height()}; }
+
+// SDL clips with int sums that wrap for edges near the ends of the int32 range, so what is
+// handed to it is cut first, in 64 bits, to what lies on the surfaces.
+
+// One axis of a copy of `length` pixels from `source` to `dest`, cut to [0, sourceSize) and
+// [0, destSize); false when nothing is left.
+bool TrimAxis(int64_t& source, int64_t& dest, int64_t& length, int64_t sourceSize,
+              int64_t destSize) {
+  const int64_t cut = std::max({int64_t{0}, -source, -dest});
+  source += cut;
+  dest += cut;
+  length = std::min({length - cut, sourceSize - source, destSize - dest});
+  return length > 0;
+}
+
+// The part of `r` on a surface of `width` x `height`; false when nothing is left.
+bool OnSurface(const TRect& r, int32_t width, int32_t height, SDL_Rect& cut) {
+  const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
+  const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
+  if (left >= right || top >= bottom) return false;
+  cut = SDL_Rect{left, top, right - left, bottom - top};
+  return true;
+}
 
 }  // namespace
 
@@ -86,19 +111,26 @@ void TPlatformSurface::SetBlackColorKey() {
 
 bool TPlatformSurface::Fill(const TRect* rect, uint32_t pixel) {
   SDL_Rect r;
-  if (rect) r = ToSdl(*rect);
+  if (rect && !OnSurface(*rect, Width(), Height(), r)) return true;
   return SDL_FillRect(Impl->Surface, rect ? &r : nullptr, pixel) == 0;
 }
 
 bool TPlatformSurface::Blit(TPlatformSurface& source, const TRect& sourceRect, int32_t x,
                             int32_t y, bool keyed) {
+  int64_t sourceX = sourceRect.Left, sourceY = sourceRect.Top, destX = x, destY = y;
+  int64_t columns = int64_t{sourceRect.Right} - sourceRect.Left;
+  int64_t rows = int64_t{sourceRect.Bottom} - sourceRect.Top;
+  if (!TrimAxis(sourceX, destX, columns, source.Width(), Width()) ||
+      !TrimAxis(sourceY, destY, rows, source.Height(), Height()))
+    return true;  // nothing of it lands on this surface
   SDL_Surface* src = source.Impl->Surface;
   // The key is a property of the SDL surface; switch it for this blit only when asked.
   bool restoreKey = source.Impl->Keyed && !keyed;
   if (keyed && !source.Impl->Keyed) SDL_SetColorKey(src, SDL_TRUE, 0);
   if (restoreKey) SDL_SetColorKey(src, SDL_FALSE, 0);
-  SDL_Rect s = ToSdl(sourceRect);
-  SDL_Rect d{x, y, 0, 0};
+  SDL_Rect s{static_cast<int>(sourceX), static_cast<int>(sourceY), static_cast<int>(columns),
+             static_cast<int>(rows)};
+  SDL_Rect d{static_cast<int>(destX), static_cast<int>(destY), 0, 0};
   bool ok = SDL_BlitSurface(src, &s, Impl->Surface, &d) == 0;
   if (keyed && !source.Impl->Keyed) SDL_SetColorKey(src, SDL_FALSE, 0);
   if (restoreKey) SDL_SetColorKey(src, SDL_TRUE, 0);
@@ -107,6 +139,9 @@ bool TPlatformSurface::Blit(TPlatformSurface& source, const TRect& sourceRect, i
 
 bool TPlatformSurface::BlitScaled(TPlatformSurface& source, const TRect& sourceRect,
                                   const TRect& destRect) {
+  // SDL scales what meets the target; one that misses it is not handed over at all.
+  SDL_Rect visible;
+  if (!OnSurface(destRect, Width(), Height(), visible)) return true;
   SDL_Surface* src = source.Impl->Surface;
   if (source.Impl->Keyed) SDL_SetColorKey(src, SDL_FALSE, 0);
   SDL_Rect s = ToSdl(sourceRect), d = ToSdl(destRect);

@@ -1,6 +1,7 @@
 #pragma once
 // Off-screen pixel surfaces with a colour key, filled and blitted by SDL's own blitters: the
 // display's surface mode draws pictures with them, and the present step reads them.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -16,11 +17,17 @@ uint32_t SdlPixelFormatOf(const TPixelFormat& format);
 // A colour of 8 bits per channel as a pixel of `format` (the top bits of each channel).
 uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t blue);
 
-// Rectangles as (Left, Top, Right, Bottom) with Right and Bottom exclusive.
+// Rectangles as (Left, Top, Right, Bottom) with Right and Bottom exclusive. Edges may lie
+// anywhere in the int32 range; a size beyond it is given as the nearest int32.
 struct TRect {
   int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int32_t Width() const { return Right - Left; }
-  int32_t Height() const { return Bottom - Top; }
+  int32_t Width() const { return Span(Left, Right); }
+  int32_t Height() const { return Span(Top, Bottom); }
+
+ private:
+  static int32_t Span(int32_t from, int32_t to) {
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{to} - from, INT32_MIN, INT32_MAX));
+  }
 };
 
 class TPlatformSurface {

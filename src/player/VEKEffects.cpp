@@ -29,9 +29,15 @@ int32_t RoundEven(long double value) { return static_cast<int32_t>(std::llrint(v
 }  // namespace
 
 void TVEKE::StepEffect(TVKCommand& command) {
+  // The object may have been freed while its effect ran; the effect ends with it.
+  const auto target = command.Target.lock();
+  if (!target) {
+    command.Active = false;
+    return;
+  }
   for (const TEffectKind& kind : kLinearEffects) {
     if (command.Name != kind.Word) continue;
-    auto* object = dynamic_cast<TVKEffectObject*>(command.Target);
+    auto* object = dynamic_cast<TVKEffectObject*>(target.get());
     if (object && object->Kind == kind.ObjectKind) StepLinearEffect(command, *object, kind.Channels);
     return;
   }
@@ -99,23 +105,26 @@ void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
         (state.Step[c] < 0 && state.Cur[c] < state.Target[c]))
       state.Cur[c] = state.Target[c];
   }
-  bool changed = false;
+  bool moved = false, faded = false;
   if (position) {
     const int32_t x = RoundEven(state.Cur[kChannelX]), y = RoundEven(state.Cur[kChannelY]);
     if (x != object.Value(kChannelX) || y != object.Value(kChannelY)) {
       object.SetPosition(x, y);
-      changed = true;
+      moved = true;
     }
   }
   if (alpha) {
     const int32_t a = RoundEven(state.Cur[kChannelAlpha]);
     if (a != object.Value(kChannelAlpha)) {
       object.SetAlpha(a);
-      changed = true;
+      faded = true;
     }
   }
-  if (!changed) return;
+  if (!moved && !faded) return;
   NeedRedraw = true;
+  // A move whose fade arrived early must still end when the move arrives, or WAITFOR on the
+  // object would wait for ever.
   if (atTargets()) finish();
-  maskAlpha();
+  // Only a frame that changed the opacity masks it: a move alone keeps the alpha it was given.
+  if (faded) maskAlpha();
 }

@@ -52,6 +52,7 @@ void TVEKE::Execute(const std::string& scriptFileName) {
     FatalError(message, 1);
   }
   SetScriptFolder(FolderOf(path));
+  ScriptName = scriptFileName;
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
   try {

@@ -11,15 +11,19 @@
 #include "engine/SE_Engine.h"
 #include "player/VEKObjects.h"
 
+// The entry is the object's only owner. Commands in any section, and the effects they run,
+// name it through weak references, so that FREE, FREESECTIONCONTROLS and JUMP end every
+// reference at once and a command on a freed object finds nothing to act on.
 struct TVKObjectEntry {
   uint8_t Kind = kKindNone;
   std::string Name;
-  std::unique_ptr<TVKObject> Obj;
+  std::shared_ptr<TVKObject> Obj;
+  int32_t LineNumber = 0;  // of its declaration
 };
 
 struct TVKCommand {
   std::string Name;
-  TVKObject* Target = nullptr;
+  std::weak_ptr<TVKObject> Target;  // expired: never found, or freed since
   std::string Params;
   uint32_t LastTime = 0;
   uint32_t Remaining = 0;
@@ -85,10 +89,12 @@ class TVEKE {
   bool ButtonClicked(TGEButton& sender);
 
   TVKSection* FindSection(const std::string& name) const;
-  TVKObject* FindObject(const std::string& name) const;
+  std::shared_ptr<TVKObject> FindObject(const std::string& name) const;
   // The kind of an object of the current section; 0 for any other.
   uint8_t KindOf(const TVKObject* object) const;
 
+  // The script's name as messages on stderr give it ("SCRIPT:LINE: ").
+  std::string ScriptName;
   bool EngineCreated = false;
   bool NeedRedraw = false;
   bool BackgroundSaved = false;
@@ -105,7 +111,7 @@ class TVEKE {
   void ParseSectionHeader(std::string_view line);
   void ParseDeclaration(const std::string& word, std::string_view params);
   void ParseCommand(int position, const std::string& word, std::string_view params);
-  void AddObject(uint8_t kind, const std::string& name, std::unique_ptr<TVKObject> object);
+  void AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVKObject> object);
   void EnsureEngine();
   bool AnyObjects() const;
 
@@ -114,11 +120,11 @@ class TVEKE {
   void StepEffect(TVKCommand& command);
   void StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
                         std::initializer_list<TEffectChannel> channels);
-  void RunObjectCommand(TVKCommand& command);
+  void RunObjectCommand(TVKCommand& command, TVKObject& target);
   void EnterSection(const std::string& name);
   void ReturnFromSection();
   void FreeSectionObjects();
-  void FreeObject(TVKObject* object);
+  void FreeObject(const TVKObject* object);
   void LoadBackground(const std::string& resFile, const std::string& picture);
   void ClearBackground(int32_t colour);
   void RecordBackground(const std::string& resFile, const std::string& picture, int32_t colour);

@@ -5,6 +5,7 @@
 
 #include "media/SE_Log.h"
 #include "platform/PL_Host.h"
+#include "platform/PL_Text.h"
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
 
@@ -33,6 +34,18 @@ void PrintHelp(const std::string& programName) {
       "The script language is described in docs/script-reference.md.\n",
       programName.c_str(), LogFilePath().c_str());
 }
+// A mistyped switch would otherwise pass unnoticed; play goes on without it.
+void ReportUnknownSwitches(const std::vector<std::string>& arguments,
+                           const std::string& programName) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string upper = UpperAscii(arguments[i]);
+    bool known = false;
+    for (const char* word : {"HARDWARE", "WINDOWED", "FLIP"}) known |= upper.starts_with(word);
+    if (!known)
+      std::fprintf(stderr, "%s: ignoring unknown argument %s (known: HARDWARE, WINDOWED, FLIP)\n",
+                   programName.c_str(), arguments[i].c_str());
+  }
+}
 }  // namespace
 
 int PlayerMain(const std::vector<std::string>& arguments, const std::string& programName) {
@@ -50,6 +63,7 @@ int PlayerMain(const std::vector<std::string>& arguments, const std::string& pro
   }
   SetHungarianFormats();
   SetProgramArguments(arguments);
+  ReportUnknownSwitches(arguments, programName);
   try {
     TVEKE veke;
     veke.Execute(arguments[0]);

@@ -1,11 +1,14 @@
 // Running the stored script: one command per frame, waits, calls and jumps, the background.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "media/SE_Globals.h"
+#include "media/SE_Log.h"
 #include "media/SE_Sprite.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
+#include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
@@ -24,6 +27,47 @@ bool IsEffectCommand(const std::string& name) {
   return false;
 }
 
+// Like NextParam, the text up to the first comma, trimmed, but in its own letter case.
+std::string FirstParamAsWritten(std::string_view params) {
+  return std::string(TrimBlanks(params.substr(0, params.find(','))));
+}
+
+// A program or document that does not start must not end the play; the author learns why
+// from stderr (with the script line) and from the log.
+void ReportStartFailure(const std::string& text) {
+  WriteLog(MessageOriginPrefix() + text);
+  DebugOutput(text);
+}
+
+// EXECUTE: the program is found like any file of the presentation (beside the script first,
+// letter case ignored, backslashes), else on PATH, and started without a shell.
+void StartScriptProgram(const std::string& commandLine) {
+  std::vector<std::string> words = SplitCommandLine(Cp1250ToUtf8(commandLine));
+  if (words.empty()) return ReportStartFailure("EXECUTE: no program given");
+  std::string resolved = ResolvePath(words[0]);
+  // A file of the current folder must not be taken for a name to look up on PATH.
+  if (IsRegularFile(resolved) && resolved.find('/') == std::string::npos)
+    resolved = "./" + resolved;
+  const std::string program = FindProgram(resolved);
+  if (program.empty())
+    return ReportStartFailure("EXECUTE: cannot start " + words[0] +
+                              ": no such program beside the script or on PATH");
+  words[0] = program;
+  std::string error;
+  if (!Host().StartProgram(words, error))
+    ReportStartFailure("EXECUTE: cannot start " + program + ": " + error);
+}
+
+// WINOPEN: a file of the presentation by its resolved name, anything else (an address) as it
+// was written.
+void OpenScriptDocument(const std::string& target) {
+  const std::string name = Cp1250ToUtf8(target);
+  const std::string path = ResolvePath(name);
+  std::string error;
+  if (!Host().OpenDocument(IsRegularFile(path) ? path : name, error))
+    ReportStartFailure("WINOPEN: cannot open " + name + ": " + error);
+}
+
 bool IsObjectCommand(const std::string& name) {
   for (const char* word : {"SETIMAGEPOS", "SHOWIMAGE", "SETBUTTON", "SHOWTEXT", "PLAYANIM",
                            "STOPANIM", "PLAYSOUND", "STOPSOUND", "SHOW3DOBJ", "SET3DZOOM"})
@@ -37,18 +81,28 @@ void TVEKE::IdleStep(int32_t) {}
 void TVEKE::Step(int32_t) {
   TVKSection* section = CurrentSection;
   for (int32_t i = 0; i <= section->CommandIndex; ++i) {
-    if (i < static_cast<int32_t>(section->Commands.size()) && section->Commands[i]->Active)
-      StepEffect(*section->Commands[i]);
+    if (i >= static_cast<int32_t>(section->Commands.size()) || !section->Commands[i]->Active)
+      continue;
+    TVKCommand& command = *section->Commands[i];
+    TMessageOrigin origin(ScriptName, command.LineNumber);
+    StepEffect(command);
   }
 
   auto count = static_cast<int32_t>(section->Commands.size());
   TVKCommand* current = section->CommandIndex >= 0 && section->CommandIndex < count
                             ? section->Commands[section->CommandIndex].get()
                             : nullptr;
-  if (current && IsWaitCommand(current->Name)) AdvanceWait(*current);
+  if (current && IsWaitCommand(current->Name)) {
+    TMessageOrigin origin(ScriptName, current->LineNumber);
+    AdvanceWait(*current);
+  }
   if (!current || !current->Waiting) {
     if (section->CommandIndex != count) ++section->CommandIndex;
-    if (section->CommandIndex < count) ExecuteCommand(*section->Commands[section->CommandIndex]);
+    if (section->CommandIndex < count) {
+      TVKCommand& next = *section->Commands[section->CommandIndex];
+      TMessageOrigin origin(ScriptName, next.LineNumber);
+      ExecuteCommand(next);
+    }
   }
 
   // A click may change the section; what follows works on the section current then.
@@ -91,26 +145,22 @@ void TVEKE::ExecuteCommand(TVKCommand& command) {
   } else if (name == "RETURN") {
     ReturnFromSection();
   } else if (name == "EXECUTE") {
-    std::string program = Cp1250ToUtf8(NextParam(params));
-    if (!Host().StartProgram(program)) DebugOutput("EXECUTE could not start: " + program);
+    StartScriptProgram(FirstParamAsWritten(command.Params));
   } else if (name == "WINOPEN") {
-    std::string target = NextParam(params);
-    std::string path = ResolveScriptPath(target);
-    if (!Host().OpenDocument(IsRegularFile(path) ? path : Cp1250ToUtf8(target)))
-      DebugOutput("WINOPEN could not open: " + Cp1250ToUtf8(target));
+    OpenScriptDocument(FirstParamAsWritten(command.Params));
   } else if (name == "LOADBACKGROUND") {
     std::string resFile = NextParam(params);
     LoadBackground(resFile, NextParam(params));
   } else if (name == "WAITFOR" || name == "WAITFORPOS") {
     command.Waiting = true;
   } else if (name == "FREE") {
-    FreeObject(command.Target);
+    FreeObject(command.Target.lock().get());
   } else if (name == "CLEAR") {
     ClearBackground(ParamInt(params));
     command.Waiting = false;
   } else if (IsObjectCommand(name)) {
-    // An object that could not be found when the line was read: nothing to act on.
-    if (command.Target) RunObjectCommand(command);
+    // An object that was never found, or has been freed since: nothing to act on.
+    if (const auto target = command.Target.lock()) RunObjectCommand(command, *target);
   } else if (IsEffectCommand(name)) {
     command.Active = true;
   }
@@ -129,11 +179,12 @@ void TVEKE::AdvanceWait(TVKCommand& command) {
     }
     return;
   }
-  uint8_t kind = KindOf(command.Target);
+  const auto target = command.Target.lock();
+  const uint8_t kind = KindOf(target.get());
   if (command.Name == "WAITFOR") {
     // Buttons, 3D objects and names that find nothing hold the section until a click or a
     // jump elsewhere changes it.
-    if (kind == kKindImage || kind == kKindText) command.Waiting = command.Target->EffectRunning;
+    if (kind == kKindImage || kind == kKindText) command.Waiting = target->EffectRunning;
     return;
   }
   // WAITFORPOS: only videos and sounds have a position; the players arrive with the media,
@@ -166,18 +217,17 @@ void TVEKE::ReturnFromSection() {
 
 void TVEKE::FreeSectionObjects() { CurrentSection->Objects.clear(); }
 
-void TVEKE::FreeObject(TVKObject* object) {
+void TVEKE::FreeObject(const TVKObject* object) {
   auto& objects = CurrentSection->Objects;
-  for (auto it = objects.begin(); it != objects.end(); ++it) {
-    if ((*it)->Obj.get() != object) continue;
-    objects.erase(it);
-    for (auto& command : CurrentSection->Commands) {
-      if (command->Target != object) continue;
-      command->Target = nullptr;
-      command->Active = false;
-    }
-    return;
+  const auto entry = std::find_if(objects.begin(), objects.end(),
+                                  [object](const auto& e) { return e->Obj.get() == object; });
+  if (!object || entry == objects.end()) return;
+  for (auto& command : CurrentSection->Commands) {
+    if (command->Target.lock().get() != object) continue;
+    command->Target.reset();
+    command->Active = false;
   }
+  objects.erase(entry);
 }
 
 uint8_t TVEKE::KindOf(const TVKObject* object) const {

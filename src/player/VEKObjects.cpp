@@ -164,11 +164,11 @@ std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl&) {
   return std::make_unique<TVKObject>(kKind3DObj);
 }
 
-void TVEKE::RunObjectCommand(TVKCommand& command) {
+void TVEKE::RunObjectCommand(TVKCommand& command, TVKObject& target) {
   std::string params = command.Params;
   const std::string& name = command.Name;
   if (name == "SETIMAGEPOS" || name == "SHOWIMAGE") {
-    auto* image = dynamic_cast<TVKImage*>(command.Target);
+    auto* image = dynamic_cast<TVKImage*>(&target);
     if (!image) return;
     TGESprite& sprite = *image->Sprite;
     if (name == "SETIMAGEPOS") {
@@ -185,14 +185,27 @@ void TVEKE::RunObjectCommand(TVKCommand& command) {
     command.Waiting = false;
     NeedRedraw = true;
   } else if (name == "SETBUTTON") {
-    auto* button = dynamic_cast<TVKButton*>(command.Target);
+    auto* button = dynamic_cast<TVKButton*>(&target);
     if (!button) return;
-    button->Button.Enabled = ParamBool(params);
-    button->Button.Visible = ParamBool(params);
-    button->Button.Down = ParamBool(params);
+    TGEButton& engineButton = button->Button;
+    const bool wasVisible = engineButton.Visible;
+    engineButton.Enabled = ParamBool(params);
+    engineButton.Visible = ParamBool(params);
+    engineButton.Down = ParamBool(params);
     command.Waiting = false;
+    // A change of look shows through the button's state, but showing or hiding it does not:
+    // without a redraw a shown button stays unseen and a hidden one leaves its picture behind.
+    if (engineButton.Visible != wasVisible) {
+      // The section's erase pass restores only its own buttons; one of another section is
+      // restored here, where it was last drawn.
+      if (!engineButton.Visible && engineButton.ImgNormal)
+        Engine->Display->RestoreRect(button->Drawn ? button->DrawnX : engineButton.X(),
+                                     button->Drawn ? button->DrawnY : engineButton.Y(),
+                                     engineButton.ImgNormal->Width, engineButton.ImgNormal->Height);
+      NeedRedraw = true;
+    }
   } else if (name == "SHOWTEXT") {
-    auto* text = dynamic_cast<TVKText*>(command.Target);
+    auto* text = dynamic_cast<TVKText*>(&target);
     if (!text) return;
     text->Visible = ParamBool(params);
     NeedRedraw = true;
@@ -203,6 +216,7 @@ bool TVEKE::ButtonClicked(TGEButton& sender) {
   for (const auto& entry : CurrentSection->Objects) {
     auto* button = dynamic_cast<TVKButton*>(entry->Obj.get());
     if (!button || &button->Button != &sender) continue;
+    TMessageOrigin origin(ScriptName, entry->LineNumber);
     if (UpperAscii(TrimBlanks(button->TargetSection)) == "RETURN")
       ReturnFromSection();
     else

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/PL_Surface.h"
@@ -100,24 +101,33 @@ class TVKText : public TVKEffectObject {
 
 // Cuts text into lines no wider than `width` as `measure` measures: a word runs up to and
 // including its first space (else its first comma); a word that does not fit starts a new
-// line, even when the line is still empty.
+// line, even when the line is still empty. A line is as wide as its words together, so each
+// word is measured once and the text is walked once: megabytes of text wrap in linear time.
 template <typename TMeasure>
-std::vector<std::string> WrapWords(std::string text, int32_t width, TMeasure measure) {
+std::vector<std::string> WrapWords(std::string_view text, int32_t width, TMeasure measure) {
   std::vector<std::string> lines;
   std::string line;
+  int64_t lineWidth = 0;
+  bool spacesLeft = true;  // once none is found, none is searched for again
   while (!text.empty()) {
-    size_t end = text.find(' ');
-    if (end == std::string::npos) end = text.find(',');
-    const size_t length = end == std::string::npos ? text.size() : end + 1;
-    const std::string word = text.substr(0, length);
-    if (measure(line) + measure(word) > width) {
-      lines.push_back(line);
+    size_t end = spacesLeft ? text.find(' ') : std::string_view::npos;
+    if (end == std::string_view::npos) {
+      spacesLeft = false;
+      end = text.find(',');
+    }
+    const size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    const std::string word(text.substr(0, length));
+    const int64_t wordWidth = measure(word);
+    if (lineWidth + wordWidth > width) {
+      lines.push_back(std::move(line));
       line.clear();
+      lineWidth = 0;
     }
     line += word;
-    text.erase(0, length);
+    lineWidth += wordWidth;
+    text.remove_prefix(length);
   }
-  if (!line.empty()) lines.push_back(line);
+  if (!line.empty()) lines.push_back(std::move(line));
   return lines;
 }
 

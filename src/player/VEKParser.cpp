@@ -50,11 +50,14 @@ int CommandPosition(std::string_view word) {
   return -1;
 }
 
+bool KeepsLetterCase(std::string_view word) { return word == "EXECUTE" || word == "WINOPEN"; }
+
 // Commands whose first parameter is a placeholder, not an object.
 bool IgnoresObjectName(std::string_view word) { return word == "SET3DZOOM" || word == "ZOOM3D"; }
 }  // namespace
 
 void TVEKE::LoadScript(const std::string& path) {
+  if (ScriptName.empty()) ScriptName = path;
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
   if (file) bytes << file.rdbuf();
@@ -79,6 +82,7 @@ void TVEKE::LoadScriptText(std::string_view bytes) {
       rest.remove_prefix(end + (crlf ? 2 : 1));
     }
     ++LineNumber;
+    TMessageOrigin origin(ScriptName, LineNumber);
     ParseLine(line);
   }
   CurrentSection = Sections.front().get();
@@ -194,30 +198,35 @@ void TVEKE::ParseCommand(int position, const std::string& word, std::string_view
     if (!IgnoresObjectName(word)) {
       command->Target = FindObject(objectName);
       // The command will do nothing; say so now rather than fail silently when it runs.
-      if (!command->Target)
+      if (command->Target.expired())
         ShowWarning("Nem létező objektum: " + Cp1250ToUtf8(objectName) + " Sor:" +
                     std::to_string(LineNumber));
     }
+  } else if (KeepsLetterCase(word)) {
+    // Program names, arguments, documents and addresses are case-sensitive on Linux; an
+    // address may hold parentheses of its own, so the line ends at its last ")".
+    command->Params = std::string(TrimBlanks(params.substr(0, params.rfind(')'))));
   } else if (position >= kFirstParamCommand) {
     command->Params = TParamReader(params).RestUpToParen();
   }
   CurrentSection->Commands.push_back(std::move(command));
 }
 
-void TVEKE::AddObject(uint8_t kind, const std::string& name, std::unique_ptr<TVKObject> object) {
+void TVEKE::AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVKObject> object) {
   auto entry = std::make_unique<TVKObjectEntry>();
   entry->Kind = kind;
   entry->Name = name;
   entry->Obj = std::move(object);
+  entry->LineNumber = LineNumber;
   CurrentSection->Objects.push_back(std::move(entry));
 }
 
-TVKObject* TVEKE::FindObject(const std::string& name) const {
+std::shared_ptr<TVKObject> TVEKE::FindObject(const std::string& name) const {
   for (const auto& entry : CurrentSection->Objects)
-    if (entry->Name == name) return entry->Obj.get();
+    if (entry->Name == name) return entry->Obj;
   for (const auto& section : Sections)
     for (const auto& entry : section->Objects)
-      if (entry->Name == name) return entry->Obj.get();
+      if (entry->Name == name) return entry->Obj;
   return nullptr;
 }
 

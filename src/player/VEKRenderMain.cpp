@@ -132,7 +132,21 @@ int main(int argc, char** argv) {
   auto host = std::make_unique<THeadlessHost>();
   THeadlessHost& headless = *host;
   TRenderOptions options = ParseOptions(argc, argv, headless);
-  if (!options.FramesDir.empty()) std::filesystem::create_directories(options.FramesDir);
+  // Without a script there is nothing to render; say how it is used, as command-line tools do.
+  if (options.PlayerArguments.empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  if (!options.FramesDir.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.FramesDir, error);
+    if (error || !std::filesystem::is_directory(options.FramesDir, error)) {
+      std::fprintf(stderr, "veke-render: cannot create the folder %s: %s\n",
+                   options.FramesDir.c_str(),
+                   (error ? error : std::make_error_code(std::errc::not_a_directory)).message().c_str());
+      return 1;
+    }
+  }
 
   std::unique_ptr<TPlatformSurface> last;
   headless.OnFrame = [&](TPlatformSurface& frame, uint32_t playedMs) {
