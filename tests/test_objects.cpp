@@ -214,6 +214,25 @@ TEST(WordWrap, WordsEndAtASpaceElseAtACommaAndNeverBreakInside) {
   EXPECT_TRUE(WrapWords("", 10, Bytes).empty());
 }
 
+TEST(WordWrap, EachWordIsMeasuredOnceHoweverLongTheText) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += i % 7 ? "word " : "comma,less ";
+  size_t measured = 0, calls = 0;
+  const auto lines = WrapWords(text, 40, [&](const std::string& part) {
+    measured += part.size();
+    ++calls;
+    return static_cast<int32_t>(part.size());
+  });
+  EXPECT_EQ(calls, 20000u);  // words, not lines so far
+  EXPECT_EQ(measured, text.size());
+  size_t total = 0;
+  for (const std::string& line : lines) {
+    EXPECT_LE(line.size(), 40u);
+    total += line.size();
+  }
+  EXPECT_EQ(total, text.size());  // nothing lost or doubled
+}
+
 TEST_F(Objects, TextsWrapAsTheirFaceMeasures) {
   Play(
       // "00 " and "11 " are 12 and 14 wide in the sample face: together exactly 26.
@@ -325,5 +344,49 @@ TEST_F(Objects, FreedButtonStaysInTheListAndIsStillDrawn) {
   EXPECT_EQ(Pixel(102, 102), kRed);
   EXPECT_EQ(Pixel(107, 102), kBlue);
   EXPECT_EQ(Veke->Buttons->Buttons[0]->ImgCurrent->X, 100);
+}
+
+TEST_F(Objects, SetButtonThatShowsOrHidesRedrawsAtOnce) {
+  for (bool hardware : {false, true}) {
+    SCOPED_TRACE(hardware ? "surface mode" : "memory mode");
+    Play(kGreyClear +
+             "CREATEBUTTON(shown, , half.spr, , , 100, 100, 255, INVISIBLE, ENABLED, X)\n"
+             "CREATEBUTTON(hidden, , half.spr, , , 200, 100, 255, VISIBLE, ENABLED, X)\n"
+             "CALL(SUB)\n"
+             "[SUB]\n"
+             "SETBUTTON(shown, ENABLED, VISIBLE, FALSE)\n"
+             "SETBUTTON(hidden, ENABLED, INVISIBLE, FALSE)\n",
+         hardware);
+    Frames(2);
+    EXPECT_EQ(Pixel(102, 102), kBackground);
+    EXPECT_EQ(Pixel(202, 102), kRed);
+    Frames(2);  // the first SETBUTTON, from a section that does not own the button
+    EXPECT_EQ(Pixel(102, 102), kRed);
+    Frame();
+    EXPECT_EQ(Pixel(202, 102), kBackground);  // no ghost left where it was drawn
+    EXPECT_EQ(Pixel(102, 102), kRed);
+  }
+}
+
+// Positions and sizes at the ends of the int32 range draw nothing on screen and keep their
+// arithmetic defined; the sanitizer build checks the latter.
+TEST_F(Objects, ObjectsAtTheEndsOfTheIntegerRangeDrawNothing) {
+  Play(kGreyClear +
+       "CREATETEXT(A, \"Hello\", 2147483600, -2147483648, 2147483647, -5, ARIAL14)\n"
+       "CREATETEXT(B, \"Hello world\", -2147483648, 2147483647, -2147483648, 2147483647, ARIAL14)\n"
+       "CREATEIMAGE(C, , green.spr, 2147483647, -2147483648, TRUE, TRUE)\n"
+       "CREATEIMAGE(D, , green.spr, -2147483648, 2147483647, FALSE, TRUE)\n"
+       "CREATEBUTTON(E, , half.spr, , , 2147483647, 2147483647, 255, VISIBLE, ENABLED, X)\n"
+       "MOVETEXT(A, 2147483647, 10, 40)\n"
+       "MOVEIMAGE(C, -2147483648, 2147483647, 40)\n"
+       "MOVEBUTTON(E, -2147483648, -2147483648, 40)\n"
+       "SETIMAGEPOS(D, 2147483647, 2147483647, TRUE)\n");
+  Frames(12);
+  EXPECT_EQ(Object<TVKText>("A").X, 2147483647);
+  EXPECT_EQ(Object<TVKText>("A").Bounds.Right, 2147483647);
+  EXPECT_EQ(Sprite("C").X, -2147483647 - 1);
+  EXPECT_EQ(Object<TVKButton>("E").Button.X(), -2147483647 - 1);
+  for (int32_t y = 0; y < 480; y += 7)
+    for (int32_t x = 0; x < 640; x += 7) ASSERT_EQ(Pixel(x, y), kBackground) << x << "," << y;
 }
 }  // namespace

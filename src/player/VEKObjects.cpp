@@ -5,12 +5,18 @@
 #include <stdexcept>
 #include <utility>
 
+#include "media/SE_SafeMath.h"
 #include "player/VEKEngine.h"
 #include "player/VEKParams.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 
 namespace {
+// A text box may lie anywhere a script can place it; its far edges stop at the int32 range.
+TRect BoxOf(int32_t x, int32_t y, int32_t width, int32_t height) {
+  return TRect{x, y, SaturatedAdd(x, width), SaturatedAdd(y, height)};
+}
+
 int32_t KeywordCode(const std::string& keyword,
                     std::initializer_list<std::pair<const char*, int32_t>> table,
                     int32_t otherwise) {
@@ -95,7 +101,7 @@ int32_t TVKText::Value(TEffectChannel channel) const {
 void TVKText::SetPosition(int32_t x, int32_t y) {
   X = x;
   Y = y;
-  Bounds = TRect{X, Y, X + Width, Y + Height};
+  Bounds = BoxOf(X, Y, Width, Height);
 }
 
 std::unique_ptr<TVKObject> TVEKE::NewImage(const TImageDecl& d) {
@@ -149,7 +155,7 @@ std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl& d) {
   font.SetFace(text->FontIndex);
   text->Lines = WrapWords(content, text->Width,
                           [&font](const std::string& part) { return font.TextWidth(part); });
-  text->Bounds = TRect{d.X, d.Y, d.X + d.Width, d.Y + d.Height};
+  text->Bounds = BoxOf(d.X, d.Y, d.Width, d.Height);
   return text;
 }
 
