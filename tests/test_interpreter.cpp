@@ -187,6 +187,38 @@ TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {
       << errors;
 }
 
+TEST_F(Interpreter, MessagesOnStderrNameTheScriptLineThatCausedThem) {
+  testing::internal::CaptureStderr();
+  Load("\n"
+       "CREATEIMAGE(pic, , nothere.bmp, 0, 0, TRUE, TRUE)\n"
+       "CREATEBUTTON(b, , nothere.bmp, , , 0, 0, 255, VISIBLE, ENABLED, NOWHERE)\n"
+       "WAIT(40)\n"
+       "SHOWIMAGE(pic, TRUE, x)\n"
+       "IMAGEALPHA(pic, x, 100)\n"
+       "CALL(MISSING)\n");
+  EXPECT_THROW(Frames(10), TFatalExit);
+  // A click on the button leads nowhere: its declaration is the line to blame.
+  TTempFolder temp;
+  samples::TScriptFolderScope folder(temp.Path.string());
+  temp.Write("b.spr", samples::SolidSpr(20, 20, samples::kRed));
+  ASSERT_NO_THROW(Load("CREATEBUTTON(b, , b.spr, , , 0, 0, 255, VISIBLE, ENABLED, NOWHERE)\n"
+                       "WAITFOR(b)\n"));
+  Headless->Schedule(Headless->PlayedMs() + 40, THostEventType::MouseDown, 10, 10, true);
+  Headless->Schedule(Headless->PlayedMs() + 60, THostEventType::MouseUp, 10, 10, false);
+  EXPECT_THROW(Frames(10), TFatalExit);
+  const std::string errors = testing::internal::GetCapturedStderr();
+  for (const char* line :
+       {"t.vek:2: : [GE Sprite] Load error! File: NOTHERE.BMP\n",
+        "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
+        "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
+    EXPECT_NE(errors.find(line), std::string::npos) << line << " not in:\n" << errors;
+  // An effect's bad parameter is read when the effect starts, a frame after its line ran.
+  EXPECT_NE(errors.find("t.vek:6: Üzenet: Hibás egész szám effekt paraméter."), std::string::npos)
+      << errors;
+  // The message boxes keep their own texts.
+  EXPECT_EQ(Headless->Messages.back(), "Üzenet: Nem létező szekció: NOWHERE");
+}
+
 TEST_F(Interpreter, QuitEndsTheLoopAfterTheFrame) {
   Load("QUIT\nSHOWFPS\n");
   Frame();

@@ -60,6 +60,22 @@ TEST(WindowsPaths, RelativeNamesFallBackToTheScriptFolder) {
   EXPECT_EQ(ResolvePath("PICS\\logo.bmp"), "PICS/logo.bmp");
 }
 
+TEST(WindowsPaths, FilesBesideTheScriptWinOverTheCurrentFolder) {
+  TTempFolder temp;
+  temp.Write("Show/pics/SUN.BMP", "show");
+  temp.Write("pics/sun.bmp", "elsewhere");
+  temp.Write("only-here.bmp", "x");
+  const auto saved = std::filesystem::current_path();
+  std::filesystem::current_path(temp.Path);
+  SetScriptFolder((temp.Path / "Show").string());
+  // Even a match that needs letter case ignored beats an exact one of the current folder.
+  EXPECT_EQ(ResolvePath("pics\\sun.bmp"), (temp.Path / "Show/pics/SUN.BMP").string());
+  EXPECT_EQ(ResolvePath("ONLY-HERE.BMP"), "only-here.bmp");
+  SetScriptFolder("");
+  EXPECT_EQ(ResolvePath("pics/sun.bmp"), "pics/sun.bmp");
+  std::filesystem::current_path(saved);
+}
+
 TEST(Processes, CommandLinesSplitAtBlanksOutsideQuotes) {
   using Words = std::vector<std::string>;
   EXPECT_EQ(SplitCommandLine("  notepad.exe  readme.txt "), (Words{"notepad.exe", "readme.txt"}));
@@ -139,5 +155,29 @@ TEST(CommandLineSwitches, AnyArgumentThatBeginsWithTheWordCounts) {
   EXPECT_TRUE(SwitchGiven("hardware"));
   EXPECT_FALSE(SwitchGiven("FLIP"));
   SetProgramArguments({});
+}
+
+TEST(HeadlessMessages, OnlyATailIsKeptHoweverManyArrive) {
+  THeadlessHost host;
+  host.Quiet = true;
+  for (int i = 0; i < 5 * static_cast<int>(THeadlessHost::kMessageTail) + 7; ++i)
+    host.ShowMessage("C", std::to_string(i));
+  EXPECT_GE(host.Messages.size(), THeadlessHost::kMessageTail);
+  EXPECT_LE(host.Messages.size(), 2 * THeadlessHost::kMessageTail);
+  EXPECT_EQ(host.Messages.size() + host.DroppedMessages, 5 * THeadlessHost::kMessageTail + 7);
+  EXPECT_EQ(host.Messages.back(), "C: " + std::to_string(5 * THeadlessHost::kMessageTail + 6));
+}
+
+TEST(HeadlessMessages, OriginScopesNestAndEnd) {
+  EXPECT_EQ(MessageOriginPrefix(), "");
+  {
+    TMessageOrigin outer("show.vek", 3);
+    {
+      TMessageOrigin inner("show.vek", 12);
+      EXPECT_EQ(MessageOriginPrefix(), "show.vek:12: ");
+    }
+    EXPECT_EQ(MessageOriginPrefix(), "show.vek:3: ");
+  }
+  EXPECT_EQ(MessageOriginPrefix(), "");
 }
 }  // namespace

@@ -34,6 +34,10 @@ check int 1 "Hibás egész szám paraméter. Sor:2" -- "$veke" "$work/int.vek"
 printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/bool.vek"
 check bool 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work/bool.vek"
 
+printf 'QUIT\n' > "$work/quit.vek"
+check unknown_words 0 "veke: ignoring unknown argument --windowed" -- \
+  "$veke" "$work/quit.vek" WINDOWED --windowed
+
 # A script found case-insensitively with backslashes, as Windows presentations name them.
 mkdir -p "$work/Show" && printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/Show/Main.VEK"
 check windows_name 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work\\show\\main.vek"

@@ -34,4 +34,13 @@ grep -q "not written" "$work/err" || say "no message for the missing frame"
 "$render" "$work/missing.vek" 2>"$work/err"; [ $? = 1 ] || say "missing script exit"
 grep -q "script nem található" "$work/err" || say "missing script message"
 "$render" --help | grep -q -- "--click X,Y@MS" || say "help text"
+"$render" >/dev/null 2>"$work/err"; [ $? = 2 ] || say "no arguments should exit 2"
+grep -q "^Usage: veke-render SCRIPT" "$work/err" || say "no arguments: no usage text"
+touch "$work/a-file"
+"$render" "$work/empty.vek" --frames "$work/a-file/sub" 2>"$work/err"
+[ $? = 1 ] || say "an impossible --frames folder should exit 1"
+grep -q "cannot create the folder $work/a-file/sub" "$work/err" || say "--frames: $(cat "$work/err")"
+# A mistyped switch is named and play goes on without it.
+"$render" "$work/empty.vek" WINDOWD --ms 0 2>"$work/err" || say "unknown words exit $?"
+grep -q "ignoring unknown argument WINDOWD" "$work/err" || say "WINDOWD not reported"
 exit $fail
