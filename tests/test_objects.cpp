@@ -190,8 +190,14 @@ TEST_F(Objects, TextsTakeTheirDeclaration) {
             (std::vector<std::string>{"x\r\n\r\n\xE9\r\n"}));
 }
 
-TEST_F(Objects, TextFileThatCannotBeReadEndsTheScript) {
-  EXPECT_ANY_THROW(Play("CREATETEXT(t, missing.txt, 0, 0, 100, 20, ARIAL14)\n"));
+TEST_F(Objects, TextFileThatCannotBeReadEndsTheScriptNamingItsLine) {
+  try {
+    Play("\nCREATETEXT(t, missing.txt, 0, 0, 100, 20, ARIAL14)\n");
+    FAIL() << "a missing text file was read";
+  } catch (const std::runtime_error& error) {
+    EXPECT_TRUE(std::string(error.what()).starts_with("t.vek:3: cannot read the text file"))
+        << error.what();
+  }
 }
 
 // A measure of one unit per byte, so the cuts can be counted by eye.

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/SE_Controls.h"
 #include "engine/SE_Engine.h"
+#include "platform/PL_Host.h"
 #include "player/VEKObjects.h"
 
 // The entry is the object's only owner. Commands in any section, and the effects they run,
@@ -115,6 +117,19 @@ class TVEKE {
   void EnsureEngine();
   bool AnyObjects() const;
 
+  // Runs `work` for a line of the script: messages on stderr name the line, and so does an
+  // error that escapes it.
+  template <typename TWork>
+  void AtLine(int32_t line, TWork&& work) {
+    TMessageOrigin origin(ScriptName, line);
+    try {
+      work();
+    } catch (const std::exception& error) {
+      const std::string prefix = MessageOriginPrefix();
+      if (std::string_view(error.what()).starts_with(prefix)) throw;
+      throw std::runtime_error(prefix + error.what());
+    }
+  }
   void ExecuteCommand(TVKCommand& command);
   void AdvanceWait(TVKCommand& command);
   void StepEffect(TVKCommand& command);

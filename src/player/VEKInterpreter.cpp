@@ -84,8 +84,7 @@ void TVEKE::Step(int32_t) {
     if (i >= static_cast<int32_t>(section->Commands.size()) || !section->Commands[i]->Active)
       continue;
     TVKCommand& command = *section->Commands[i];
-    TMessageOrigin origin(ScriptName, command.LineNumber);
-    StepEffect(command);
+    AtLine(command.LineNumber, [&] { StepEffect(command); });
   }
 
   auto count = static_cast<int32_t>(section->Commands.size());
@@ -93,15 +92,13 @@ void TVEKE::Step(int32_t) {
                             ? section->Commands[section->CommandIndex].get()
                             : nullptr;
   if (current && IsWaitCommand(current->Name)) {
-    TMessageOrigin origin(ScriptName, current->LineNumber);
-    AdvanceWait(*current);
+    AtLine(current->LineNumber, [&] { AdvanceWait(*current); });
   }
   if (!current || !current->Waiting) {
     if (section->CommandIndex != count) ++section->CommandIndex;
     if (section->CommandIndex < count) {
       TVKCommand& next = *section->Commands[section->CommandIndex];
-      TMessageOrigin origin(ScriptName, next.LineNumber);
-      ExecuteCommand(next);
+      AtLine(next.LineNumber, [&] { ExecuteCommand(next); });
     }
   }
 

@@ -222,11 +222,12 @@ bool TVEKE::ButtonClicked(TGEButton& sender) {
   for (const auto& entry : CurrentSection->Objects) {
     auto* button = dynamic_cast<TVKButton*>(entry->Obj.get());
     if (!button || &button->Button != &sender) continue;
-    TMessageOrigin origin(ScriptName, entry->LineNumber);
-    if (UpperAscii(TrimBlanks(button->TargetSection)) == "RETURN")
-      ReturnFromSection();
-    else
-      EnterSection(button->TargetSection);
+    AtLine(entry->LineNumber, [&] {
+      if (UpperAscii(TrimBlanks(button->TargetSection)) == "RETURN")
+        ReturnFromSection();
+      else
+        EnterSection(button->TargetSection);
+    });
     return true;
   }
   return false;

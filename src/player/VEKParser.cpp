@@ -82,8 +82,7 @@ void TVEKE::LoadScriptText(std::string_view bytes) {
       rest.remove_prefix(end + (crlf ? 2 : 1));
     }
     ++LineNumber;
-    TMessageOrigin origin(ScriptName, LineNumber);
-    ParseLine(line);
+    AtLine(LineNumber, [&] { ParseLine(line); });
   }
   CurrentSection = Sections.front().get();
 }
