@@ -363,6 +363,24 @@ TEST_F(Effects, MoveWithFadeEndsWhenEverythingArrivesWhicheverChangedLast) {
   EXPECT_EQ(Section(0).CommandIndex, 4);  // both waits are over
 }
 
+TEST_F(Effects, MoveWithFadeMasksTheOpacityOnlyInFramesThatChangeIt) {
+  Play(
+      "CREATEIMAGE(img, , green.spr, 0, 0, FALSE, TRUE)\n"
+      "SETIMAGEPOS(img, 0, 0, TRUE, 202)\n"
+      "MOVEIMAGEALPHA(img, 400, 0, 202, 1000)\n"
+      "WAITFOR(img)\n"
+      "NOTHING\n");
+  TGESprite& img = Sprite("IMG");
+  RunTo(500);
+  EXPECT_GT(img.X, 150);
+  EXPECT_EQ(img.Alpha, 202);  // moving alone leaves the opacity it was given
+  RunTo(1100);
+  EXPECT_EQ(img.X, 400);
+  EXPECT_EQ(img.Alpha, 202);
+  EXPECT_FALSE(Command(2).Active);
+  EXPECT_EQ(Section(0).CommandIndex, 4);
+}
+
 TEST_F(Effects, MissingDurationTakesAlmostForeverAndBadNumbersWarn) {
   Play(
       "CREATEIMAGE(slow, , green.spr, 0, 0, FALSE, TRUE)\n"
