@@ -140,6 +140,27 @@ TEST_F(FontTest, TextIsCutAtTheScreenEdges) {
   }
 }
 
+// Scripts may place text anywhere in the int32 range; text that cannot reach the screen
+// leaves every pixel as it was, in both display modes, for the font and the display's text.
+TEST_F(FontTest, TextAtTheEndsOfTheInt32RangeDrawsNothing) {
+  constexpr int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+  for (bool hardware : {false, true}) {
+    SCOPED_TRACE(hardware ? "surface mode" : "memory mode");
+    TGEFont& font = Open(hardware);
+    TGEDDraw& display = *Veke->Engine->Display;
+    FillFrame(display, kGrey);
+    const std::pair<int32_t, int32_t> corners[] = {{kMax - 5, 100}, {kMax, kMax}, {100, kMax - 3},
+                                                   {kMin, 100},     {100, kMin},  {kMin, kMax}};
+    for (int32_t face : {0, 1, 3}) {
+      font.SetFace(face);
+      for (auto [x, y] : corners) font.TextOut(x, y, "0 0#0\"3");
+    }
+    for (auto [x, y] : corners) display.TextOut(x, y, "0 0#0", 0x0000FF);
+    for (int32_t y = 0; y < 480; ++y)
+      for (int32_t x = 0; x < 640; ++x) ASSERT_EQ(At(x, y), kGrey) << x << "," << y;
+  }
+}
+
 TEST_F(FontTest, FaceWithoutSheetDrawsNothingAndMeasuresNothing) {
   TGEFont& font = Open(false, {4});
   const size_t before = Headless->Messages.size();

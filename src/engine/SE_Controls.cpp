@@ -5,6 +5,7 @@
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Engine.h"
 #include "engine/SE_Font.h"
+#include "media/SE_SafeMath.h"
 
 TGEButton::~TGEButton() {
   if (HoverSound) HoverSound->Stop();
@@ -82,10 +83,12 @@ TGEButton& TGEButtonList::Add(int32_t x, int32_t y, const std::string& normal,
 bool TGEButtonList::MouseInside(const TGEButton& button) const {
   const TGESprite* image = button.ImgCurrent;
   if (!button.Enabled || !image) return false;
-  const int32_t x = MouseSnapshot.X - image->X, y = MouseSnapshot.Y - image->Y;
+  // Scripts may put a button anywhere in the int32 range, so the offset is taken in 64 bits.
+  const int64_t x = int64_t{MouseSnapshot.X} - image->X, y = int64_t{MouseSnapshot.Y} - image->Y;
   if (x < 0 || y < 0 || x >= image->Width || y >= image->Height) return false;
   // Transparent pixels are not part of the button.
-  return const_cast<TGESprite*>(image)->GetPixel(x, y) != 0;
+  return const_cast<TGESprite*>(image)->GetPixel(static_cast<int32_t>(x),
+                                                 static_cast<int32_t>(y)) != 0;
 }
 
 bool TGEButtonList::Inside(TGEButton& button) {
@@ -187,17 +190,20 @@ void TGEButtonList::Update(bool draw) {
 void TGEButtonList::DrawHints() {
   for (auto& button : Buttons) {
     if (!button->Visible || button->State != kButtonHover || button->Hint.empty()) continue;
+    // Positions are worked out in 64 bits and clamped once: a long hint or a far offset
+    // must not wrap round to the other side of the screen.
+    const int64_t x = int64_t{MouseSnapshot.X} + button->HintOffset;
+    const int32_t y = MouseSnapshot.Y;
     if (Font) {
       Font->SetFace(button->HintFace);
-      const int32_t width = Font->TextWidth(button->Hint);
-      int32_t x = MouseSnapshot.X + button->HintOffset + 1;
-      if (x + width > Display.Width) x = Display.Width - width - button->HintOffset;
-      Font->TextOut(x, MouseSnapshot.Y + 1, button->Hint);
+      const int64_t width = Font->TextWidth(button->Hint);
+      const int64_t left = x + 1 + width > Display.Width
+                               ? int64_t{Display.Width} - width - button->HintOffset
+                               : x + 1;
+      Font->TextOut(ClampToInt32(left), SaturatedAdd(y, 1), button->Hint);
     } else {
-      Display.TextOut(MouseSnapshot.X + button->HintOffset + 1, MouseSnapshot.Y + 1,
-                      button->Hint, 0);
-      Display.TextOut(MouseSnapshot.X + button->HintOffset, MouseSnapshot.Y, button->Hint,
-                      button->HintColor);
+      Display.TextOut(ClampToInt32(x + 1), SaturatedAdd(y, 1), button->Hint, 0);
+      Display.TextOut(ClampToInt32(x), y, button->Hint, button->HintColor);
     }
   }
 }

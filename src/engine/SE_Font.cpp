@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/SE_DDraw.h"
+#include "media/SE_SafeMath.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
@@ -83,11 +84,15 @@ TRect TGEFont::GlyphRectOf(int32_t glyph) const {
 
 void TGEFont::TextOut(int32_t x, int32_t y, const std::string& text) {
   if (!LoadFace(Current)) return;
+  // Glyphs only move right, so once one starts past the clip edge the rest of the line is
+  // gone too; stopping there also keeps x and the glyph's far edges inside the int32 range.
+  if (y >= ClipRect.Bottom) return;
   TGESprite& sheet = *Faces[Current];
   for (unsigned char byte : text) {
+    if (x >= ClipRect.Right) return;
     const int32_t glyph = GlyphIndexOf(byte);
     if (glyph < 0) {
-      x += kBlankAdvance;
+      x = SaturatedAdd(x, kBlankAdvance);
       continue;
     }
     const TRect rect = GlyphRectOf(glyph);
@@ -95,7 +100,7 @@ void TGEFont::TextOut(int32_t x, int32_t y, const std::string& text) {
     sheet.Y = y;
     // The sheet's clip rectangle is the font's, so glyphs are cut at the screen's edges.
     if (rect.Width() > 0) sheet.DrawRect(rect);
-    x += rect.Width() + 1;
+    x = SaturatedAdd(x, rect.Width() + 1);
   }
 }
 
@@ -103,7 +108,8 @@ int32_t TGEFont::TextWidth(const std::string& text) {
   const bool ready = LoadFace(Current);
   // A proportional face without its sheet draws nothing, so it takes no room either.
   if (!ready && Current != kFixedFace) return 0;
-  int32_t width = 0;
+  // A text file can be long enough to pass the int32 range.
+  int64_t width = 0;
   for (unsigned char byte : text) {
     if (byte == ' ') {
       width += kBlankAdvance;
@@ -113,7 +119,7 @@ int32_t TGEFont::TextWidth(const std::string& text) {
       width += kFixedCellWidth + 1;
     }
   }
-  return width;
+  return ClampToInt32(width);
 }
 
 int32_t TGEFont::LineHeight() {
@@ -126,7 +132,10 @@ void TGEFont::SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32
   TGESprite& sheet = *Faces[kFixedFace];
   TSurfaceDesc target = Display.FrameTarget();
   const int32_t bpp = Display.BytesPerPixel;
+  if (y >= target.Height) return;
   for (unsigned char byte : text) {
+    // As in TextOut: past the right edge nothing more shows, and x stays in range.
+    if (x >= target.Width) return;
     const int32_t glyph = GlyphIndexOf(byte);
     if (glyph < 0) {
       x += kBlankAdvance;
@@ -134,14 +143,13 @@ void TGEFont::SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32
     }
     const TRect cell = FixedGlyphRect(glyph);
     for (int32_t row = 0; row < cell.Height(); ++row) {
-      const int32_t ty = y + row;
+      const int64_t ty = int64_t{y} + row;
       if (ty < 0 || ty >= target.Height) continue;
       for (int32_t col = 0; col < cell.Width(); ++col) {
-        const int32_t tx = x + col;
+        const int64_t tx = int64_t{x} + col;
         if (tx < 0 || tx >= target.Width) continue;
         if (sheet.GetPixel(cell.Left + col, cell.Top + row) == 0) continue;
-        std::memcpy(target.Pixels + static_cast<int64_t>(ty) * target.Pitch + tx * bpp, &pixel,
-                    bpp);
+        std::memcpy(target.Pixels + ty * target.Pitch + tx * bpp, &pixel, bpp);
       }
     }
     x += kFixedCellWidth + 1;

@@ -1,10 +1,12 @@
 #include "media/SE_Display.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "media/SE_Convert.h"
 #include "media/SE_DDrawErrors.h"
+#include "media/SE_SafeMath.h"
 #include "platform/PL_Host.h"
 
 namespace {
@@ -42,23 +44,26 @@ void FillTarget(const TSurfaceDesc& target, uint32_t color) {
 
 // Nearest-neighbour scaling in 16.16 steps from the top-left corner of the source. The
 // destination is cut at the target's edges; the source positions are those of the whole
-// destination rectangle, so a cut changes nothing of what stays visible.
+// destination rectangle, so a cut changes nothing of what stays visible. Sizes and steps are
+// 64-bit: a destination may reach across the whole int32 range.
 void StretchPixels(const TSurfaceDesc& source, const TRect& sourceRect, const TRect& destRect,
                    const TSurfaceDesc& target) {
+  const int64_t destWidth = int64_t{destRect.Right} - destRect.Left;
+  const int64_t destHeight = int64_t{destRect.Bottom} - destRect.Top;
   int32_t bytes = BytesPerPixelOf(target.Format);
-  if (bytes != 2 || destRect.Width() <= 0 || destRect.Height() <= 0) return;
+  if (bytes != 2 || destWidth <= 0 || destHeight <= 0) return;
   int32_t sourceWidth = std::min(sourceRect.Width(), source.Width);
   int32_t sourceHeight = std::min(sourceRect.Height(), source.Height);
   if (sourceWidth <= 0 || sourceHeight <= 0) return;
-  uint32_t stepX = (static_cast<uint32_t>(sourceWidth) << 16) / destRect.Width();
-  uint32_t stepY = (static_cast<uint32_t>(sourceHeight) << 16) / destRect.Height();
+  const int64_t stepX = (int64_t{sourceWidth} << 16) / destWidth;
+  const int64_t stepY = (int64_t{sourceHeight} << 16) / destHeight;
   int32_t left = std::max(destRect.Left, 0), right = std::min(destRect.Right, target.Width);
   int32_t top = std::max(destRect.Top, 0), bottom = std::min(destRect.Bottom, target.Height);
   for (int32_t y = top; y < bottom; ++y) {
-    uint32_t sourceY = (static_cast<uint32_t>(y - destRect.Top) * stepY) >> 16;
+    const int64_t sourceY = ((y - int64_t{destRect.Top}) * stepY) >> 16;
     auto* from = reinterpret_cast<const uint16_t*>(source.Pixels + sourceY * source.Pitch);
     auto* to = reinterpret_cast<uint16_t*>(target.Pixels + static_cast<int64_t>(y) * target.Pitch);
-    uint32_t sourceX = static_cast<uint32_t>(left - destRect.Left) * stepX;
+    int64_t sourceX = (left - int64_t{destRect.Left}) * stepX;
     for (int32_t x = left; x < right; ++x, sourceX += stepX) to[x] = from[sourceX >> 16];
   }
 }
@@ -165,20 +170,22 @@ void TGEDisplay::FillSurface(TPlatformSurface& surface, uint32_t color) {
 }
 
 void TGEDisplay::RestoreRect(int32_t x, int32_t y, int32_t width, int32_t height) {
-  if (x >= Width || x + width <= 0 || y >= Height || y + height <= 0) return;
-  if (x < 0) width += x, x = 0;
-  if (y < 0) height += y, y = 0;
-  width = std::min(width, Width - x);
-  height = std::min(height, Height - y);
-  if (width <= 0 || height <= 0) return;
+  // Objects may sit anywhere in the int32 range: the edges are found in 64 bits, and what
+  // survives the cut lies on the screen.
+  const int32_t left = static_cast<int32_t>(std::clamp<int64_t>(x, 0, Width));
+  const int32_t top = static_cast<int32_t>(std::clamp<int64_t>(y, 0, Height));
+  const int32_t right = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x} + width, 0, Width));
+  const int32_t bottom = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y} + height, 0, Height));
+  if (left >= right || top >= bottom) return;
   if (SurfaceMode) {
-    BackSurface->Blit(*BackgroundSurface, TRect{x, y, x + width, y + height}, x, y, false);
+    BackSurface->Blit(*BackgroundSurface, TRect{left, top, right, bottom}, left, top, false);
     return;
   }
-  for (int32_t row = y; row < y + height; ++row) {
-    size_t offset = static_cast<size_t>(row) * LineBytes + static_cast<size_t>(x) * BytesPerPixel;
+  for (int32_t row = top; row < bottom; ++row) {
+    size_t offset =
+        static_cast<size_t>(row) * LineBytes + static_cast<size_t>(left) * BytesPerPixel;
     std::memcpy(WorkBuffer.data() + offset, BackgroundBuffer.data() + offset,
-                static_cast<size_t>(width) * BytesPerPixel);
+                static_cast<size_t>(right - left) * BytesPerPixel);
   }
 }
 
@@ -223,11 +230,16 @@ void TGEDisplay::StretchSurface(TPlatformSurface& source, const TRect& sourceRec
 bool TGEDisplay::ClipRects(TRect& sourceRect, TRect& destRect) const {
   if (destRect.Left > Width || destRect.Right < 0 || destRect.Top > Height || destRect.Bottom < 0)
     return false;
-  if (destRect.Left < 0) sourceRect.Left -= destRect.Left, destRect.Left = 0;
-  if (destRect.Top < 0) sourceRect.Top -= destRect.Top, destRect.Top = 0;
-  if (destRect.Right > Width) sourceRect.Right -= destRect.Right - Width, destRect.Right = Width;
+  // A source edge moved past the int32 range stays at its end, where the source rectangle
+  // comes out empty, as it would have been without the limit.
+  if (destRect.Left < 0) sourceRect.Left = SaturatedSub(sourceRect.Left, destRect.Left);
+  if (destRect.Top < 0) sourceRect.Top = SaturatedSub(sourceRect.Top, destRect.Top);
+  if (destRect.Right > Width)
+    sourceRect.Right = SaturatedSub(sourceRect.Right, destRect.Right - Width);
   if (destRect.Bottom > Height)
-    sourceRect.Bottom -= destRect.Bottom - Height, destRect.Bottom = Height;
+    sourceRect.Bottom = SaturatedSub(sourceRect.Bottom, destRect.Bottom - Height);
+  destRect = TRect{std::max(destRect.Left, 0), std::max(destRect.Top, 0),
+                   std::min(destRect.Right, Width), std::min(destRect.Bottom, Height)};
   return sourceRect.Width() > 0 && sourceRect.Height() > 0 && destRect.Width() > 0 &&
          destRect.Height() > 0;
 }
@@ -243,20 +255,23 @@ void TGEDisplay::CopyPixelsToSurface(const uint8_t* source, int32_t x, int32_t y
   if (palette && bytes != 2) return;
   const uint8_t* paletteEntries = source;
   const uint8_t* pixels = palette ? source + 512 : source;
-  int32_t sourceStride = palette ? width : width * bytes;
-  // Only the part that lies on the surface is written.
-  int32_t left = std::max(0, -x), top = std::max(0, -y);
-  int32_t right = std::min(width, desc.Width - x), bottom = std::min(height, desc.Height - y);
-  for (int32_t row = top; row < bottom; ++row) {
-    const uint8_t* from = pixels + static_cast<int64_t>(row) * sourceStride;
-    uint8_t* to = desc.Pixels + static_cast<int64_t>(y + row) * desc.Pitch;
+  const int64_t sourceStride = palette ? width : int64_t{width} * bytes;
+  // Only the part that lies on the surface is written; in 64 bits, since the corner may be
+  // anywhere in the int32 range.
+  const int64_t left = std::max<int64_t>(0, -int64_t{x}), top = std::max<int64_t>(0, -int64_t{y});
+  const int64_t right = std::min<int64_t>(width, int64_t{desc.Width} - x);
+  const int64_t bottom = std::min<int64_t>(height, int64_t{desc.Height} - y);
+  if (left >= right) return;  // wholly beside the surface: no row has anything to copy
+  for (int64_t row = top; row < bottom; ++row) {
+    const uint8_t* from = pixels + row * sourceStride;
+    uint8_t* to = desc.Pixels + (y + row) * desc.Pitch;
     if (!palette) {
-      std::memcpy(to + static_cast<int64_t>(x + left) * bytes, from + left * bytes,
+      std::memcpy(to + (x + left) * bytes, from + left * bytes,
                   static_cast<size_t>(right - left) * bytes);
       continue;
     }
-    for (int32_t col = left; col < right; ++col)
-      std::memcpy(to + static_cast<int64_t>(x + col) * 2, paletteEntries + from[col] * 2, 2);
+    for (int64_t col = left; col < right; ++col)
+      std::memcpy(to + (x + col) * 2, paletteEntries + from[col] * 2, 2);
   }
 }
 
