@@ -4,7 +4,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 DEMO       ?= examples/demo/demo.vek
 
-.PHONY: all setup deps configure build run test bench fuzz fuzz-build clean
+.PHONY: all setup deps configure build run test bench fuzz fuzz-build clean test-asan test-tsan
 
 all: build
 
@@ -28,6 +28,18 @@ fuzz-build: deps
 
 test: fuzz-build build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Developer runs of the suite under sanitizers, each in a build folder of its own; the first
+# report fails the test that met it. Not part of `make test`.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKE_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKE_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && ctest --output-on-failure -j $(JOBS)
 
 # Longer fuzzing by hand: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 120

@@ -12,7 +12,10 @@ for t in "${targets[@]}"; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "== $t for ${seconds}s"
+  # Undefined behaviour ends the run like a crash, with the stack that led to it, even in a
+  # build made without -fno-sanitize-recover.
   (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+    UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}" \
     "$build/$t" -artifact_prefix="$build/crash-" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "$work")
   rm -rf "$work"
 done
