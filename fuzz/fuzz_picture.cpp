@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         picture.Rows.size() !=
             static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height) * 3)
       __builtin_trap();
+  } catch (const TPictureTooLarge& error) {
+    if (PictureFits(error.Width, error.Height)) __builtin_trap();  // refused within the limit
   } catch (const TPictureError&) {
   }
   return 0;

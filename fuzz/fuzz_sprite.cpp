@@ -58,7 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string ger = WriteTemp("a.ger", data + 1, size - 1);
   {
     TGESprite sprite(display, 0, 0, display.Width, display.Height);
-    if (sprite.LoadFromFile(spr)) Exercise(display, sprite);
+    if (sprite.LoadFromFile(spr)) {
+      // A second sprite of the same file shares the first one's pixels, which must survive
+      // whatever the first does with its own frames.
+      TGESprite again(display, 0, 0, display.Width, display.Height);
+      if (!again.LoadFromFile(spr) ||
+          (!display.SurfaceMode && again.CurrentPixels() != sprite.CurrentPixels()))
+        __builtin_trap();
+      Exercise(display, sprite);
+      Exercise(display, again);
+    }
   }
   {
     TGESprite sprite(display, 0, 0, display.Width, display.Height);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 // The IJG headers need size_t and FILE declared before them.
 #include <jpeglib.h>
+#include <png.h>
+#include <zlib.h>
 
 TBgr PixelAt(const TBitmap24& picture, int32_t x, int32_t y) {
   const uint8_t* p = picture.Row(y) + x * 3;
@@ -57,6 +59,14 @@ std::vector<uint8_t> WriteBmp(const TBmpFile& bmp) {
   file.insert(file.end(), h.begin(), h.end());
   file.insert(file.end(), bmp.Pixels.begin(), bmp.Pixels.end());
   return file;
+}
+
+std::vector<uint8_t> ClaimingRleBmp(int32_t width, int32_t height) {
+  TBmpFile bmp(width, height, 8, false, 1);
+  bmp.Palette.assign(256, TBgr{0, 0, 0});
+  bmp.Pixels = {0x00, 0x01};
+  bmp.SizeImage = 2;
+  return WriteBmp(bmp);
 }
 
 std::vector<uint8_t> PackRows(int32_t width, int32_t height, int bits, bool topDown,
@@ -147,4 +157,48 @@ TBitmap24 ReferenceJpegDecode(const std::vector<uint8_t>& jpeg) {
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return picture;
+}
+
+std::vector<uint8_t> EncodePng(const TBitmap24& picture) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(picture.Width);
+  image.height = static_cast<png_uint_32>(picture.Height);
+  image.format = PNG_FORMAT_BGR;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, picture.Rows.data(), 0, nullptr);
+  std::vector<uint8_t> out(size);
+  if (!png_image_write_to_memory(&image, out.data(), &size, 0, picture.Rows.data(), 0, nullptr)) {
+    std::fprintf(stderr, "test PNG helper: %s\n", image.message);
+    std::abort();
+  }
+  out.resize(size);
+  return out;
+}
+
+namespace {
+
+void PutBigEndian(uint8_t* at, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> 8 * (bytes - 1 - i));
+}
+
+}  // namespace
+
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int32_t width, int32_t height) {
+  const uint8_t marker[] = {0xFF, 0xC0};
+  const auto sof = std::search(jpeg.begin(), jpeg.end(), marker, marker + 2);
+  if (sof == jpeg.end() || jpeg.end() - sof < 9) std::abort();
+  PutBigEndian(&*sof + 5, static_cast<uint32_t>(height), 2);
+  PutBigEndian(&*sof + 7, static_cast<uint32_t>(width), 2);
+  return jpeg;
+}
+
+std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint32_t height) {
+  // Signature, then the IHDR chunk: length, type, width, height, five more bytes, checksum.
+  constexpr size_t kType = 12, kData = 16, kCrc = 29;
+  if (png.size() < kCrc + 4) std::abort();
+  PutBigEndian(&png[kData], width, 4);
+  PutBigEndian(&png[kData + 4], height, 4);
+  PutBigEndian(&png[kCrc], static_cast<uint32_t>(crc32(0, &png[kType], kCrc - kType)), 4);
+  return png;
 }

@@ -32,6 +32,9 @@ struct TBmpFile {
   std::vector<uint8_t> Pixels;  // as stored
 };
 std::vector<uint8_t> WriteBmp(const TBmpFile& bmp);
+// An 8-bit run-length BMP of 1 080 bytes that claims width x height pixels: its data ends the
+// bitmap at once, which leaves every pixel black.
+std::vector<uint8_t> ClaimingRleBmp(int32_t width, int32_t height);
 // Rows of `bits`-bit values padded to 4 bytes, in stored order; value(x, y) with y = 0 on top.
 std::vector<uint8_t> PackRows(int32_t width, int32_t height, int bits, bool topDown,
                               const std::function<uint32_t(int32_t, int32_t)>& value);
@@ -45,3 +48,10 @@ std::vector<uint8_t> EncodeJpeg(const TBitmap24& picture, const TJpegOptions& op
 std::vector<uint8_t> EncodeCmykJpeg(std::array<uint8_t, 4> stored, bool adobeMarker);
 // libjpeg's own decode to RGB, turned into blue, green, red rows for comparison.
 TBitmap24 ReferenceJpegDecode(const std::vector<uint8_t>& jpeg);
+// libpng's own encoding of a picture.
+std::vector<uint8_t> EncodePng(const TBitmap24& picture);
+
+// The same file with another size in its header (a baseline JPEG's frame, a PNG's IHDR with
+// its checksum); the data stays as it was.
+std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> jpeg, int32_t width, int32_t height);
+std::vector<uint8_t> WithPngSize(std::vector<uint8_t> png, uint32_t width, uint32_t height);

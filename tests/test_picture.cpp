@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "HeapCounter.h"
 #include "PictureSamples.h"
+#include "TestSupport.h"
 #include "media/SE_Picture.h"
 
 namespace {
@@ -212,12 +214,51 @@ class PictureLimit : public testing::Test {
 TEST_F(PictureLimit, PicturesAboveTheLimitAreRefused) {
   const std::vector<uint8_t> bmp = WriteBmp(Rle(8, 20, 10, {0x00, 0x01}));
   const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(20, 10));
+  const std::vector<uint8_t> png = EncodePng(MakePattern(20, 10));
   SetPicturePixelLimit(199);
-  ExpectFails(bmp, "200 pixels");
-  ExpectFails(jpeg, "200 pixels");
+  for (const auto& bytes : {bmp, jpeg, png}) {
+    TBitmap24 picture;
+    EXPECT_THROW(DecodePicture(bytes.data(), bytes.size(), picture), TPictureTooLarge);
+  }
   SetPicturePixelLimit(200);
   EXPECT_EQ(Decode(bmp).Width, 20);
   EXPECT_EQ(Decode(jpeg).Height, 10);
+  EXPECT_EQ(Decode(png).Width, 20);
+}
+
+// A header alone can claim a gigabyte. The claim is refused before anything is allocated, and
+// the loader, which knows the file, names it along with the limit.
+TEST(PictureClaims, HugeClaimsAreRefusedByNameBeforeDecoding) {
+  const std::vector<uint8_t> claims[] = {
+      ClaimingRleBmp(16384, 16384), WithJpegSize(EncodeJpeg(MakePattern(16, 16)), 16384, 16384),
+      WithPngSize(EncodePng(MakePattern(2, 2)), 16384, 16384)};
+  for (const std::vector<uint8_t>& bytes : claims) {
+    THeapWatch heap;
+    try {
+      Decode(bytes);
+      ADD_FAILURE() << "decoded a picture of 16384x16384";
+    } catch (const TPictureTooLarge& error) {
+      EXPECT_EQ(error.Width, 16384);
+      EXPECT_EQ(error.Height, 16384);
+      EXPECT_TRUE(
+          std::string(error.what()).ends_with(" is 16384x16384, more than the 256 MiB limit"))
+          << error.what();
+    }
+    EXPECT_LT(heap.Peak(), 1u << 20);
+  }
+  TTempFolder temp;
+  const std::string path = temp.Write("huge.bmp", std::string(claims[0].begin(), claims[0].end()));
+  TBitmap24 picture;
+  try {
+    LoadPictureFile(path, picture);
+    ADD_FAILURE() << "loaded";
+  } catch (const TPictureTooLarge& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "picture too large: " + path + " is 16384x16384, more than the 256 MiB limit");
+  }
+  // The limit is the decoded size at four bytes a pixel: 8192 x 8192 is just inside it.
+  EXPECT_TRUE(PictureFits(8192, 8192));
+  EXPECT_FALSE(PictureFits(8192, 8193));
 }
 
 // --- JPEG -----------------------------------------------------------------------------------
@@ -281,15 +322,9 @@ TEST(Jpeg, CutFilesFailUnlessOnlyTheEndMarkerIsMissing) {
 
 TEST(Jpeg, FrameSizeThatLies) {
   const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(16, 16));
-  const uint8_t marker[] = {0xFF, 0xC0};
-  const size_t sof = std::search(jpeg.begin(), jpeg.end(), marker, marker + 2) - jpeg.begin();
-  ASSERT_LT(sof, jpeg.size());
-  for (auto [w, h] : {std::pair{60000, 16}, std::pair{16, 0}, std::pair{4000, 3000}}) {
-    std::vector<uint8_t> bytes = jpeg;
-    bytes[sof + 5] = uint8_t(h >> 8), bytes[sof + 6] = uint8_t(h), bytes[sof + 7] = uint8_t(w >> 8),
-                bytes[sof + 8] = uint8_t(w);
-    ExpectFails(bytes, std::to_string(w) + "x" + std::to_string(h) + " over 16x16 data");
-  }
+  for (auto [w, h] : {std::pair{60000, 16}, std::pair{16, 0}, std::pair{4000, 3000}})
+    ExpectFails(WithJpegSize(jpeg, w, h),
+                std::to_string(w) + "x" + std::to_string(h) + " over 16x16 data");
 }
 
 // --- Recognition ----------------------------------------------------------------------------

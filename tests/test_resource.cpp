@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "HeapCounter.h"
 #include "PictureSamples.h"
 #include "TestSupport.h"
 #include "media/SE_Picture.h"
@@ -10,10 +11,15 @@ namespace {
 const std::string kNotFound = " resource not found! (ReadByName, ReadByNumber)";
 // Offsets of the first entry's header fields in a file.
 constexpr size_t kFirst = 18, kSizeAt = kFirst + 64, kPackedAt = kFirst + 68,
-                 kCompressedAt = kFirst + 81;
+                 kWidthAt = kFirst + 72, kHeightAt = kFirst + 76, kCompressedAt = kFirst + 81;
 
 uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at) {
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t(bytes[at + 3]) << 24;
+}
+
+std::vector<uint8_t> With32(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(value >> 8 * i);
+  return bytes;
 }
 
 TResourceWriteEntry Entry(const std::string& name, std::vector<uint8_t> payload,
@@ -291,6 +297,35 @@ TEST(ResourceDamaged, RawBlocksMustHoldTheirImage) {
   ASSERT_TRUE(Open(BuildResourceFile({Entry("Cube", {1, 0, 2, 0}, kResourceRaw)}))
                   ->ReadByName("cube", entry));
   EXPECT_EQ(entry.Data, (std::vector<uint8_t>{1, 0, 2, 0}));
+}
+
+// A compressed block of a few hundred kilobytes can claim a gigabyte. Picture entries are
+// judged by their claim before anything is read or inflated, and the message names the file,
+// the entry and the limit.
+TEST(ResourceDamaged, PictureClaimsOverTheLimitAreRefusedBeforeReading) {
+  // Junk data behind the claims: only a check of the claim calls them too large, not damaged.
+  const std::vector<uint8_t> small = BuildResourceFile({Raw("Big", 4, 4, 16, 32, true)});
+  const std::vector<uint8_t> huge =
+      With32(With32(With32(small, kWidthAt, 16384), kHeightAt, 16384), kSizeAt, 16384u * 16384 * 2);
+  const std::vector<uint8_t> padded =
+      With32(With32(With32(small, kWidthAt, 1), kHeightAt, 1), kSizeAt, 300u << 20);
+  const std::vector<uint8_t> bmp = BuildResourceFile(
+      {Entry("Big", ClaimingRleBmp(16384, 16384), kResourceBmp, false, 16384, 16384)});
+  const std::string tooLarge = "picture too large: (memory) entry Big ";
+  for (auto [file, text] :
+       {std::pair{huge, tooLarge + "is 16384x16384, more than the 256 MiB limit"},
+        std::pair{padded, tooLarge + "holds 314572800 bytes, more than the 256 MiB limit"},
+        std::pair{bmp, tooLarge + "is 16384x16384, more than the 256 MiB limit"}}) {
+    THeapWatch heap;
+    TGEResourceEntry entry;
+    try {
+      Open(file)->ReadByName("big", entry);
+      ADD_FAILURE() << "read " << text;
+    } catch (const TResourceError& error) {
+      EXPECT_EQ(std::string(error.what()), text);
+    }
+    EXPECT_LT(heap.Peak(), 2 * file.size() + (1 << 20)) << text;
+  }
 }
 
 TEST(ResourceDamaged, PicturesThatDoNotDecodeOrDisagreeWithTheHeader) {

@@ -2,11 +2,15 @@
 // same picture in both display modes.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 
+#include "HeapCounter.h"
 #include "ObjectSamples.h"
+#include "PictureSamples.h"
 #include "TestSupport.h"
+#include "media/SE_PictureCache.h"
 #include "media/SE_Resource.h"
 #include "media/SE_Sprite.h"
 
@@ -75,8 +79,30 @@ TEST_F(TSpriteTest, SprFilesLoadInTheDisplayLayout) {
   EXPECT_EQ(sprite.GetPixel(0, 0), 0x7FFFu);  // 5-6-5 white in 5-5-5
   EXPECT_EQ(sprite.GetPixel(1, 0), 0x7C00u);  // red keeps its place
   EXPECT_EQ(Display->Depth, 16);
-  // The first of ".SPR", ".JPG", ".BMP" anywhere in the name decides.
-  EXPECT_TRUE(NewSprite().LoadFromFile(Spr("b.spr.bmp", 1, 1, {0x1234})));
+}
+
+// One red pixel, as a BMP file's bytes.
+std::string RedBmp() {
+  TBmpFile bmp(1, 1);
+  bmp.Pixels = PackRows(1, 1, 24, false, [](int32_t, int32_t) { return 0xFF0000u; });
+  const std::vector<uint8_t> bytes = WriteBmp(bmp);
+  return {bytes.begin(), bytes.end()};
+}
+
+// Only the extension of the file's own name tells the type, in any letter case; folders and
+// the rest of the name say nothing.
+TEST_F(TSpriteTest, TheFilesOwnNameTellsItsType) {
+  Open(false);
+  const std::string spr = samples::SolidSpr(1, 1, 0x1234);
+  const std::pair<std::string, std::string> files[] = {
+      {"pics.sprites/sun.bmp", RedBmp()}, {"b.spr.bmp", RedBmp()}, {"c.bmp.SPR", spr}};
+  for (const auto& [name, bytes] : files) {
+    TGESprite& sprite = NewSprite();
+    ASSERT_TRUE(sprite.LoadFromFile(Temp.Write(name, bytes).string())) << name;
+    EXPECT_EQ(sprite.GetPixel(0, 0), bytes == spr ? 0x1234u : 0xF800u) << name;
+  }
+  EXPECT_FALSE(NewSprite().LoadFromFile(Temp.Write("d.sprite", spr).string()));
+  EXPECT_FALSE(NewSprite().LoadFromFile(Temp.Write("e.spr.old", spr).string()));
 }
 
 TEST_F(TSpriteTest, BadFilesAreReportedAndLeaveTheSpriteEmpty) {
@@ -136,6 +162,109 @@ TEST_F(TSpriteTest, ResourceFramesFollowTheEntry) {
   EXPECT_EQ(Frame(29, 1), 190);     // column 89, row 1
   EXPECT_EQ(Frame(30, 0), 0);       // nothing beyond the frame
   EXPECT_EQ(sheet.GetPixel(0, 0), 61u);
+}
+
+// However small the frames, each costs its pixels and nothing more: a 1 x 1 frame must not
+// bring a block and spans of its own. Frames as wide as the sheet are its own rows.
+TEST_F(TSpriteTest, FramesCostTheirPixelsAndNothingMore) {
+  Open(false);
+  const std::string ger =
+      Ger({SheetEntry("Dots", 256, 256, 1, 1), SheetEntry("Rows", 64, 512, 64, 1)});
+  const size_t dots = 256 * 256 * 2, rows = 64 * 512 * 2;
+  THeapWatch heap;
+  TGESprite& dot = NewSprite();
+  ASSERT_TRUE(dot.LoadFromResource(ger, "Dots", false));
+  // The data as read becomes the picture; the frames are one more copy of it.
+  EXPECT_LT(heap.Peak(), 2 * dots + 32 * 1024);
+  EXPECT_EQ(dot.FramesPerRow, 256);
+  dot.Animate = false;
+  dot.AnimRow = 200;
+  dot.AnimFrame = 7;
+  dot.DrawFrame();
+  EXPECT_EQ(Frame(0, 0), 7 + 100 * 200 + 1);
+  EXPECT_EQ(Frame(1, 0), 0);
+
+  THeapWatch stripHeap;
+  TGESprite& strip = NewSprite();
+  ASSERT_TRUE(strip.LoadFromResource(ger, "Rows", false));
+  EXPECT_LT(stripHeap.Peak(), rows + 16 * 1024);
+  strip.Animate = false;
+  strip.AnimRow = 300;
+  strip.Y = 1;
+  strip.DrawFrame();
+  EXPECT_EQ(Frame(0, 1), 0 + 100 * 300 + 1);
+  EXPECT_EQ(Frame(63, 1), 63 + 100 * 300 + 1);
+  EXPECT_EQ(Frame(0, 2), 0);
+}
+
+// An entry whose frames are larger than its picture would show nothing in memory mode and blit
+// from outside the picture in surface mode: it is refused. A frame size set later is reported
+// and the picture stays whole.
+TEST_F(TSpriteTest, FramesLargerThanThePictureAreRefused) {
+  Open(false);
+  const std::string ger =
+      Ger({SheetEntry("Wide", 10, 10, 11, 10), SheetEntry("Fine", 10, 10, 5, 5)});
+  TGESprite& wide = NewSprite();
+  EXPECT_FALSE(wide.LoadFromResource(ger, "Wide", false));
+  EXPECT_FALSE(wide.Loaded);
+  EXPECT_EQ(wide.ErrorText,
+            "Wide resource has frames of 11x10, larger than its 10x10 picture! (LoadFromResource)");
+
+  TGESprite& fine = NewSprite();
+  ASSERT_TRUE(fine.LoadFromResource(ger, "Fine", false));
+  EXPECT_EQ(fine.Width, 5);
+  fine.SetAnimation(20, 5, -1, false);
+  EXPECT_EQ(fine.ErrorText, "[GE Sprite] Frames of 20x5 do not fit the 10x10 picture!");
+  EXPECT_EQ(fine.Width, 10);
+  fine.DrawFrame();
+  EXPECT_EQ(Frame(9, 9), 9 + 900 + 1);
+}
+
+// Sprites that load the same picture from the same file, for a display of the same format,
+// share its pixels: the second load decodes nothing. The memory goes with the last of them.
+TEST_F(TSpriteTest, SpritesOfOnePictureShareItsPixels) {
+  Open(false);
+  const size_t sheetsBefore = SharedSheetCount(), framesBefore = SharedFrameSheetCount();
+  std::vector<uint16_t> pixels(64 * 64, 0x1234);
+  const std::string spr = Spr("pic.spr", 64, 64, pixels);
+  const std::string ger = Ger({SheetEntry("Sheet", 64, 64, 8, 8)});
+  TGESprite& first = NewSprite();
+  ASSERT_TRUE(first.LoadFromFile(spr));
+  TGESprite& sheet = NewSprite();
+  ASSERT_TRUE(sheet.LoadFromResource(ger, "Sheet", false));
+  sheet.DrawFrame();
+
+  THeapWatch heap;
+  TGESprite& second = NewSprite();
+  ASSERT_TRUE(second.LoadFromFile((Temp.Path / "PIC.SPR").string()));  // resolves to pic.spr
+  TGESprite& sheetAgain = NewSprite();
+  ASSERT_TRUE(sheetAgain.LoadFromResource(ger, "SHEET", false));
+  sheetAgain.DrawFrame();
+  EXPECT_LT(heap.Peak(), 8 * 1024u);  // a 64 x 64 picture alone takes 8 KiB
+  EXPECT_EQ(second.CurrentPixels(), first.CurrentPixels());
+  EXPECT_EQ(sheetAgain.CurrentPixels(), sheet.CurrentPixels());
+  EXPECT_EQ(SharedSheetCount(), sheetsBefore + 2);
+  EXPECT_EQ(SharedFrameSheetCount(), framesBefore + 1);
+
+  // Another pixel layout is another picture.
+  TGEDisplay other;
+  ASSERT_TRUE(other.AllocateBuffers(kScreenW, kScreenH, 16, PixelFormatForDepth(16, true)));
+  TGESprite layout(other, 0, 0, kScreenW, kScreenH);
+  pixels[0] = 0xFFFF;
+  Spr("pic.spr", 64, 64, pixels);
+  // A file written again is read again, even at its old size and time stamp but one second.
+  std::filesystem::last_write_time(spr,
+                                   std::filesystem::last_write_time(spr) + std::chrono::seconds(1));
+  ASSERT_TRUE(layout.LoadFromFile(spr));
+  EXPECT_EQ(layout.GetPixel(0, 0), 0x7FFFu);
+  TGESprite& rewritten = NewSprite();
+  ASSERT_TRUE(rewritten.LoadFromFile(spr));
+  EXPECT_EQ(rewritten.GetPixel(0, 0), 0xFFFFu);
+  EXPECT_EQ(first.GetPixel(0, 0), 0x1234u);
+
+  Sprites.clear();
+  EXPECT_EQ(SharedSheetCount(), sheetsBefore + 1);  // the other display's sprite is still here
+  EXPECT_EQ(SharedFrameSheetCount(), framesBefore);
 }
 
 TEST_F(TSpriteTest, FrameSizesThatCannotCutLeaveThePictureWhole) {
@@ -264,6 +393,51 @@ TEST_F(TSpriteTest, OpaqueDrawingStaysInsideTheClipRectangle) {
       const bool inside = x >= 10 && x < 20 && y >= 12 && y < 20;
       EXPECT_EQ(Frame(x, y), inside ? 0xFFFF : 0) << x << "," << y;
     }
+}
+
+// Positions, steps and clip edges anywhere in the int32 range: no sum may overflow (the
+// sanitizer build checks), and the clip keeps to the exact sums.
+TEST_F(TSpriteTest, ExtremePositionsAndStepsStayExact) {
+  for (bool surface : {false, true}) {
+    Display = std::make_unique<TGEDisplay>();
+    Open(surface);
+    const std::string ger = Ger({SheetEntry("Sheet", 30, 10, 10, 10)});
+    TGESprite& sheet = NewSprite();
+    ASSERT_TRUE(sheet.LoadFromResource(ger, "Sheet", false));
+    sheet.Animate = false;
+    const std::pair<int32_t, int32_t> places[] = {
+        {INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MIN, INT32_MIN}, {INT32_MAX - 5, 0}};
+    for (auto [x, y] : places) {
+      sheet.X = x;
+      sheet.Y = y;
+      sheet.Draw();
+      sheet.DrawTransparent();
+      sheet.DrawRect(TRect{1, 1, 9, 9});
+      sheet.DrawFrame();
+    }
+    sheet.AnimFrame = INT32_MAX;
+    sheet.DrawFrame();
+    for (int32_t y = 0; y < kScreenH; ++y)
+      for (int32_t x = 0; x < kScreenW; ++x) ASSERT_EQ(Frame(x, y), 0) << x << "," << y;
+
+    // 2^31 columns cut from the left leave nothing of a 10-column source.
+    TRect source{0, 0, 10, 10}, dest{INT32_MIN, 0, 5, 10};
+    EXPECT_FALSE(sheet.ClipRects(source, dest));
+    source = {0, 0, 10, 10}, dest = {-3, 0, 7, 10};
+    ASSERT_TRUE(sheet.ClipRects(source, dest));
+    EXPECT_EQ(source.Left, 3);
+    EXPECT_EQ(dest.Left, 0);
+
+    // One step past the int32 range along a row of three: 2^31 mod 3 = 2.
+    sheet.AnimFrame = 1;
+    Display->CurrentTime = 100000;
+    sheet.NextFrame(INT32_MAX);
+    EXPECT_EQ(sheet.AnimFrame, 2);
+    TGESprite edges(*Display, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN);
+    EXPECT_TRUE(edges.LoadFromResource(ger, "Sheet", false));
+    edges.DrawFrame();
+    Sprites.clear();
+  }
 }
 
 }  // namespace

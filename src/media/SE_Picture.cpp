@@ -16,7 +16,7 @@
 
 namespace {
 
-uint64_t gPixelLimit = static_cast<uint64_t>(kMaxPictureSide) * kMaxPictureSide;
+uint64_t gPixelLimit = kMaxPictureBytes / kPictureBytesPerPixel;
 
 [[noreturn]] void Fail(const char* decoder, const std::string& what) {
   throw TPictureError(what + " (" + decoder + ")");
@@ -29,17 +29,12 @@ uint32_t Get32(const uint8_t* p) {
 }
 
 // Every decoder asks here before it allocates, so a header cannot make us reserve gigabytes.
-const char* PictureSizeProblem(int64_t width, int64_t height) {
-  if (width <= 0 || height <= 0) return "Picture has no pixels";
+// `data` names what is being decoded until a loader that knows the file names it.
+void CheckPictureSize(int64_t width, int64_t height, const char* decoder, const char* data) {
+  if (width <= 0 || height <= 0) Fail(decoder, "Picture has no pixels");
   if (width > kMaxPictureSide || height > kMaxPictureSide)
-    return "Picture is larger than 16384 x 16384 pixels";
-  if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > gPixelLimit)
-    return "Picture has more pixels than allowed";
-  return nullptr;
-}
-
-void CheckPictureSize(int64_t width, int64_t height, const char* decoder) {
-  if (const char* problem = PictureSizeProblem(width, height)) Fail(decoder, problem);
+    Fail(decoder, "Picture is larger than 16384 x 16384 pixels");
+  if (!PictureFits(width, height)) throw TPictureTooLarge(data, width, height);
 }
 
 void Allocate(TBitmap24& picture, int64_t width, int64_t height) {
@@ -169,7 +164,7 @@ TBmpLayout ParseBmpHeaders(const uint8_t* d, size_t size) {
     l.TopDown = true;
     l.Height = -l.Height;
   }
-  CheckPictureSize(l.Width, l.Height, kBmp);
+  CheckPictureSize(l.Width, l.Height, kBmp, "BMP data");
   CheckBmpFormat(l);
   if (l.Compression == kBiBitfields || l.Compression == kBiAlphaBitfields) {
     ReadBitfieldMasks(d, size, headerSize, l);
@@ -319,6 +314,28 @@ class TRleDecoder {
 
 void SetPicturePixelLimit(uint64_t pixels) { gPixelLimit = pixels; }
 uint64_t PicturePixelLimit() { return gPixelLimit; }
+
+uint64_t PictureByteLimit() {
+  return std::min(gPixelLimit, UINT64_MAX / kPictureBytesPerPixel) * kPictureBytesPerPixel;
+}
+
+std::string PictureLimitText() {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  const uint64_t bytes = PictureByteLimit();
+  return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                           : std::to_string(bytes) + " bytes";
+}
+
+bool PictureFits(int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) return true;
+  return static_cast<uint64_t>(width) <= gPixelLimit / static_cast<uint64_t>(height);
+}
+
+TPictureTooLarge::TPictureTooLarge(const std::string& name, int64_t width, int64_t height)
+    : TPictureError("picture too large: " + name + " is " + std::to_string(width) + "x" +
+                    std::to_string(height) + ", more than the " + PictureLimitText() + " limit"),
+      Width(width),
+      Height(height) {}
 
 void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out) {
   if (!data) size = 0;
@@ -502,8 +519,12 @@ bool RunJpeg(TJpegGuard& guard, const uint8_t* data, size_t size, TBitmap24& pic
   info->mem->max_memory_to_use = static_cast<long>(budget);
   JpegMemorySource(guard, data, size);
   jpeg_read_header(info, TRUE);
-  if (const char* problem = PictureSizeProblem(info->image_width, info->image_height))
-    return JpegFail(guard, problem);
+  try {
+    CheckPictureSize(info->image_width, info->image_height, kJpeg, "JPEG data");
+  } catch (const TPictureError&) {
+    jpeg_destroy_decompress(info);
+    throw;
+  }
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   info->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(info);
@@ -529,21 +550,33 @@ void DecodeJpeg(const uint8_t* data, size_t size, TBitmap24& out) {
   out = std::move(picture);
 }
 
+namespace {
+
+// libpng's simplified reader holds memory until it finishes or is freed; freeing twice is
+// harmless, so every way out of the decoder can free it.
+struct TPngImage {
+  TPngImage() {
+    std::memset(&Image, 0, sizeof Image);
+    Image.version = PNG_IMAGE_VERSION;
+  }
+  ~TPngImage() { png_image_free(&Image); }
+  TPngImage(const TPngImage&) = delete;
+  TPngImage& operator=(const TPngImage&) = delete;
+  png_image Image;
+};
+
+}  // namespace
+
 void DecodePng(const uint8_t* data, size_t size, TBitmap24& out) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
+  TPngImage png;
+  png_image& image = png.Image;
   if (!data || !png_image_begin_read_from_memory(&image, data, size))
     Fail(kPng, std::string("PNG error: ") + (data ? image.message : "no data"));
   image.format = PNG_FORMAT_BGR;
+  CheckPictureSize(image.width, image.height, kPng, "PNG data");
   TBitmap24 picture;
-  const char* problem = PictureSizeProblem(image.width, image.height);
-  if (problem == nullptr && !TryAllocate(picture, image.width, image.height))
-    problem = "Not enough memory for the PNG picture";
-  if (problem) {
-    png_image_free(&image);
-    Fail(kPng, problem);
-  }
+  if (!TryAllocate(picture, image.width, image.height))
+    Fail(kPng, "Not enough memory for the PNG picture");
   const png_color black{0, 0, 0};
   if (!png_image_finish_read(&image, &black, picture.Rows.data(), picture.Width * 3, nullptr))
     Fail(kPng, std::string("PNG error: ") + image.message);
@@ -588,5 +621,9 @@ std::vector<uint8_t> ReadPictureFileBytes(const std::string& path) {
 
 void LoadPictureFile(const std::string& path, TBitmap24& out) {
   const std::vector<uint8_t> bytes = ReadPictureFileBytes(path);
-  DecodePicture(bytes.data(), bytes.size(), out);
+  try {
+    DecodePicture(bytes.data(), bytes.size(), out);
+  } catch (const TPictureTooLarge& error) {
+    throw error.Naming(path);
+  }
 }

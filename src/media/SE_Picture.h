@@ -18,10 +18,36 @@ class TPictureError : public std::runtime_error {
 // No side of a picture may exceed this; a larger one is an error, not an allocation.
 constexpr int32_t kMaxPictureSide = 16384;
 
-// The most pixels one picture may have (default kMaxPictureSide squared). Fuzzers lower it so
-// a tiny run-length file cannot make every run allocate hundreds of megabytes.
+// A decoded picture may take at most 256 MiB, counted at 4 bytes a pixel whatever the file
+// stores: that is its widest form (32-bit display pixels), and it makes a picture load or fail
+// alike on every display. So a picture has at most 64 Mi pixels (8192 x 8192, for example).
+// Every reader checks the size a header claims against it before it allocates or inflates
+// anything, so a small file cannot make us take gigabytes.
+constexpr uint64_t kPictureBytesPerPixel = 4;
+constexpr uint64_t kMaxPictureBytes = uint64_t{256} << 20;
+
+// The most pixels one picture may have (default kMaxPictureBytes / kPictureBytesPerPixel).
+// Fuzzers lower it so a tiny run-length file cannot make every run allocate a lot.
 void SetPicturePixelLimit(uint64_t pixels);
 uint64_t PicturePixelLimit();
+// The limit in decoded bytes, and as the error texts show it ("256 MiB").
+uint64_t PictureByteLimit();
+std::string PictureLimitText();
+
+// Whether a width x height picture stays within the decoded-size limit.
+bool PictureFits(int64_t width, int64_t height);
+
+// A picture over the decoded-size limit. Its text names the picture and the limit: "picture
+// too large: NAME is 16384x16384, more than the 256 MiB limit". Decoders only know the format;
+// loaders that know the file throw it again under the file's name (Naming).
+class TPictureTooLarge : public TPictureError {
+ public:
+  TPictureTooLarge(const std::string& name, int64_t width, int64_t height);
+  TPictureTooLarge Naming(const std::string& name) const { return {name, Width, Height}; }
+
+  int64_t Width;
+  int64_t Height;
+};
 
 // A complete BMP file: 1, 4 and 8 bits with a palette, 8- and 4-bit run-length encoding,
 // 16 bits (5-5-5 or bit fields), 24 bits, 32 bits (plain or bit fields); bottom-up and
@@ -47,5 +73,6 @@ void DecodePicture(const uint8_t* data, size_t size, TBitmap24& out);
 // Reads a whole file; a missing or unreadable file is a TPictureError naming it.
 std::vector<uint8_t> ReadPictureFileBytes(const std::string& path);
 
-// Reads a picture file and decodes it by content, whatever its extension says.
+// Reads a picture file and decodes it by content, whatever its extension says. A picture
+// over the limit is a TPictureTooLarge naming the file.
 void LoadPictureFile(const std::string& path, TBitmap24& out);

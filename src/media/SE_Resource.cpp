@@ -260,38 +260,55 @@ std::vector<TGEResourceHeader> TGEResource::ListEntries() {
   return headers;
 }
 
-bool TGEResource::ReadPayloadByName(const std::string& name, TGEResourceHeader& header,
-                                    std::vector<uint8_t>& payload) {
-  payload.clear();
+bool TGEResource::ReadHeaderByName(const std::string& name, TGEResourceHeader& header) {
   if (!Open(FileName)) return false;
   if (!Find(name, header, "ReadByName")) {
     header = TGEResourceHeader{};
     ErrorText = name + kNotFound;
     return false;
   }
+  return true;
+}
+
+bool TGEResource::ReadPayloadByName(const std::string& name, TGEResourceHeader& header,
+                                    std::vector<uint8_t>& payload) {
+  payload.clear();
+  if (!ReadHeaderByName(name, header)) return false;
   payload = ReadPayload(header, "ReadByName");
   return true;
 }
 
 bool TGEResource::ReadByName(const std::string& name, TGEResourceEntry& entry) {
   entry = TGEResourceEntry{};
-  if (!Open(FileName)) return false;
   TGEResourceHeader header;
-  if (!Find(name, header, "ReadByName")) {
-    ErrorText = name + kNotFound;
-    return false;
-  }
+  if (!ReadHeaderByName(name, header)) return false;
   static_cast<TGEResourceHeader&>(entry) = header;
   // 3D objects are stored as raw entries too, with no image fields at all; only a block that
   // describes pixels must hold them.
   const bool describesImage = entry.PixelBits != 0 || entry.ImageWidth != 0 ||
                               entry.ImageHeight != 0;
-  if (entry.Kind == kResourceRaw && describesImage &&
-      RawImageBytes(entry.ImageWidth, entry.ImageHeight, entry.PixelBits) > entry.Size)
-    Fail("Raw resource entry is smaller than its image", "ReadByName");
+  if (entry.Kind == kResourceRaw && describesImage) CheckRawPicture(entry);
   if (entry.Kind >= kResourceBmp && entry.Kind <= kResourceData5)
     LoadByKind(entry, ReadPayload(header, "ReadByName"));
   return true;
+}
+
+std::string TGEResource::EntryLabel(const TGEResourceHeader& header) const {
+  return FileName + " entry " + header.Name;
+}
+
+// A compressed block of a few hundred kilobytes can claim a gigabyte, so the claim is judged
+// before anything is read or inflated.
+void TGEResource::CheckRawPicture(const TGEResourceHeader& header) const {
+  if (RawImageBytes(header.ImageWidth, header.ImageHeight, header.PixelBits) > header.Size)
+    Fail("Raw resource entry is smaller than its image", "ReadByName");
+  if (!PictureFits(header.ImageWidth, header.ImageHeight))
+    throw TResourceError(
+        TPictureTooLarge(EntryLabel(header), header.ImageWidth, header.ImageHeight).what());
+  if (header.Size > PictureByteLimit())
+    throw TResourceError("picture too large: " + EntryLabel(header) + " holds " +
+                         std::to_string(header.Size) + " bytes, more than the " +
+                         PictureLimitText() + " limit");
 }
 
 void TGEResource::LoadByKind(TGEResourceEntry& entry, std::vector<uint8_t> payload) {
@@ -305,6 +322,8 @@ void TGEResource::LoadByKind(TGEResourceEntry& entry, std::vector<uint8_t> paylo
       DecodeBmp(payload.data(), payload.size(), *image);
     else
       DecodeJpeg(payload.data(), payload.size(), *image);
+  } catch (const TPictureTooLarge& e) {
+    throw TResourceError(e.Naming(EntryLabel(entry)).what());
   } catch (const TPictureError& e) {
     throw TResourceError("Resource entry " + entry.Name + ": " + e.what());
   }

@@ -56,7 +56,9 @@ struct TGEResourceHeader {
 // An entry as loaded: kinds 1 and 2 bring their decoded picture, kinds 3 to 5 their data.
 // The picture always has the header's ImageWidth x ImageHeight, and a raw block that has
 // pixel bits or an image size holds at least the bytes its image needs; the reader refuses
-// entries that do not. A raw block with neither (a 3D object) is plain data.
+// entries that do not. A raw block with neither (a 3D object) is plain data. Pictures and raw
+// blocks with an image keep to the picture limit (SE_Picture.h); the header is checked before
+// any data is read or inflated.
 struct TGEResourceEntry : TGEResourceHeader {
   std::unique_ptr<TBitmap24> Image;
   std::vector<uint8_t> Data;
@@ -83,6 +85,8 @@ class TGEResource {
   // entries of other kinds come back with their header only. False with ErrorText (and a
   // cleared entry) when there is none.
   bool ReadByName(const std::string& name, TGEResourceEntry& entry);
+  // Finds the entry as ReadByName does but reads its header only.
+  bool ReadHeaderByName(const std::string& name, TGEResourceHeader& header);
   // The entry's stored bytes, inflated but not decoded: a BMP or JPEG entry gives its file.
   bool ReadPayloadByName(const std::string& name, TGEResourceHeader& header,
                          std::vector<uint8_t>& payload);
@@ -104,7 +108,10 @@ class TGEResource {
   bool Find(const std::string& name, TGEResourceHeader& header, const char* operation);
   TGEResourceHeader ReadHeader(const char* operation);
   std::vector<uint8_t> ReadPayload(const TGEResourceHeader& header, const char* operation);
+  void CheckRawPicture(const TGEResourceHeader& header) const;
   void LoadByKind(TGEResourceEntry& entry, std::vector<uint8_t> payload);
+  // How messages name an entry: the file and the entry's name.
+  std::string EntryLabel(const TGEResourceHeader& header) const;
 
   std::unique_ptr<TSource> Stream;
   uint64_t Position = 0;

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <stdexcept>
 
-#include "media/SE_Convert.h"
 #include "media/SE_Picture.h"
+#include "media/SE_PictureCache.h"
 #include "media/SE_Resource.h"
+#include "media/SE_SafeMath.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
@@ -19,43 +19,57 @@ constexpr int32_t kEntryFrameDelay = 40;
 
 uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
-// Rebuilds a raw block of another depth as a picture, so that it reaches the display's format
-// through the same converters as a BMP would. 16-bit data is 5-6-5, 15-bit 5-5-5; the 8-bit
-// form starts with 256 colours in 5-6-5.
-TBitmap24 RawToBitmap(const TGEResourceEntry& entry) {
-  TBitmap24 image;
-  image.Width = entry.ImageWidth;
-  image.Height = entry.ImageHeight;
-  const size_t count = static_cast<size_t>(image.Width) * image.Height;
-  image.Rows.resize(count * 3);
-  const uint8_t* data = entry.Data.data();
-  const auto put565 = [](uint8_t* out, uint16_t v) {
-    const uint8_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-    out[0] = static_cast<uint8_t>(b << 3 | b >> 2);
-    out[1] = static_cast<uint8_t>(g << 2 | g >> 4);
-    out[2] = static_cast<uint8_t>(r << 3 | r >> 2);
-  };
-  for (size_t i = 0; i < count; ++i) {
-    uint8_t* out = &image.Rows[i * 3];
-    switch (entry.PixelBits) {
-      case 8:
-        put565(out, ReadLe16(data + 2 * data[512 + i]));
-        break;
-      case 15: {
-        const uint16_t v = ReadLe16(data + 2 * i);
-        put565(out, static_cast<uint16_t>((v & 0x7FE0) << 1 | (v & 0x1F)));
-        break;
-      }
-      case 16:
-        put565(out, ReadLe16(data + 2 * i));
-        break;
-      default: {  // 24 and 32: blue, green, red first
-        const size_t step = entry.PixelBits / 8;
-        std::memcpy(out, data + i * step, 3);
-      }
-    }
-  }
-  return image;
+std::string SizeText(int64_t width, int64_t height) {
+  return std::to_string(width) + "x" + std::to_string(height);
+}
+
+enum class TFileKind { Unknown, Spr, Picture };
+
+// The extension of the file's own name decides; folders may be called anything ("pics.spr").
+TFileKind FileKindOf(const std::string& path) {
+  const std::string name = UpperAscii(std::filesystem::path(path).filename().string());
+  const size_t dot = name.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+  if (extension == ".SPR") return TFileKind::Spr;
+  if (extension == ".JPG" || extension == ".BMP") return TFileKind::Picture;
+  return TFileKind::Unknown;
+}
+
+// A resource entry's own frame size is taken unless its flag says otherwise or it is the
+// whole picture.
+bool EntryAnimates(const TGEResourceHeader& header) {
+  return header.FrameFlag == 0 &&
+         (header.FrameWidth != header.ImageWidth || header.FrameHeight != header.ImageHeight);
+}
+
+// Rectangles of positions and sizes from scripts: their sums can pass the int32 range, so the
+// clip works in 64 bits and only what survives it goes back into a TRect.
+struct TWideRect {
+  int64_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+TWideRect Widen(const TRect& rect) { return {rect.Left, rect.Top, rect.Right, rect.Bottom}; }
+
+TRect Narrow(const TWideRect& rect) {
+  return {ClampToInt32(rect.Left), ClampToInt32(rect.Top), ClampToInt32(rect.Right),
+          ClampToInt32(rect.Bottom)};
+}
+
+// Both rectangles right- and bottom-exclusive, in either mode.
+bool ClipToSprite(const TGESprite& sprite, TWideRect& source, TWideRect& dest) {
+  const TGEDisplay& display = sprite.Display;
+  if (dest.Left > display.Width || dest.Right < 0 || dest.Top > display.Height || dest.Bottom < 0)
+    return false;
+  // Memory mode keeps the last writable column and row.
+  const int64_t extra = display.SurfaceMode ? 0 : 1;
+  const int64_t clipRight = sprite.ClipRight + extra, clipBottom = sprite.ClipBottom + extra;
+  if (dest.Left < sprite.ClipLeft)
+    source.Left += sprite.ClipLeft - dest.Left, dest.Left = sprite.ClipLeft;
+  if (dest.Top < sprite.ClipTop) source.Top += sprite.ClipTop - dest.Top, dest.Top = sprite.ClipTop;
+  if (dest.Right > clipRight) source.Right -= dest.Right - clipRight, dest.Right = clipRight;
+  if (dest.Bottom > clipBottom) source.Bottom -= dest.Bottom - clipBottom, dest.Bottom = clipBottom;
+  return dest.Left < dest.Right && dest.Top < dest.Bottom && source.Left < source.Right &&
+         source.Top < source.Bottom;
 }
 
 }  // namespace
@@ -66,8 +80,8 @@ TGESprite::TGESprite(TGEDisplay& display, int32_t clipLeft, int32_t clipTop, int
       Display(display) {
   if (!display.SurfaceMode) {
     // Memory mode keeps the last writable column and row.
-    ClipRight = clipRight - 1;
-    ClipBottom = clipBottom - 1;
+    ClipRight = SaturatedSub(clipRight, 1);
+    ClipBottom = SaturatedSub(clipBottom, 1);
   }
 }
 
@@ -87,12 +101,12 @@ bool TGESprite::LoadFromFile(const std::string& fileName) {
   const std::string path = ResolveScriptPath(fileName);
   bool result = false;
   if (IsRegularFile(path)) {
-    const std::string upper = UpperAscii(path);
     FreeFrames();
     FreeImage();
     try {
-      LoadFile(path, upper);
-      result = Loaded = Width > 0 && Height > 0;
+      ShowSheet(LoadFileSheet(path));
+      if (Display.SurfaceMode) FileName = path;
+      result = true;
     } catch (const std::exception& error) {
       // The damage itself goes to the debugger output; the box keeps the engine's wording.
       DebugOutput(std::string("[GE Sprite] ") + error.what());
@@ -109,69 +123,35 @@ bool TGESprite::LoadFromFile(const std::string& fileName) {
   return result;
 }
 
-void TGESprite::LoadFile(const std::string& path, const std::string& upperPath) {
-  if (upperPath.find(".SPR") != std::string::npos) {
-    ReadSprFile(path);
-    if (Display.SurfaceMode) {
-      Surface = Display.CreateOffscreenSurface(Width, Height, false);
-      Display.CopyPixelsToSurface(Image.Bytes.data(), 0, 0, Width, Height, Display.Depth,
-                                  *Surface);
-      FileName = path;
-      if (!KeepInMemory) SetPixels({});
-    }
-    return;
-  }
-  if (upperPath.find(".JPG") == std::string::npos && upperPath.find(".BMP") == std::string::npos)
-    throw TPictureError("not a .SPR, .JPG or .BMP file: " + path);
-  TBitmap24 picture;
-  LoadPictureFile(path, picture);
-  TakeImage(picture);
-  if (Display.SurfaceMode) FileName = path;
+TSheetRef TGESprite::LoadFileSheet(const std::string& path) const {
+  const TFileKind kind = FileKindOf(path);
+  if (kind == TFileKind::Unknown) throw TPictureError("not a .SPR, .JPG or .BMP file: " + path);
+  return SharedSheet(PictureKeyOf(path, "", Display), [&] {
+    if (kind == TFileKind::Spr) return ReadSprSheet(path, Display);
+    TBitmap24 picture;
+    LoadPictureFile(path, picture);
+    return SheetFromPicture(picture, Display);
+  });
 }
 
-void TGESprite::ReadSprFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw TPictureError("cannot open " + path);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (file.bad()) throw TPictureError("cannot read " + path);
-  if (bytes.size() < 4) throw TPictureError(path + " has no picture size");
-  Width = ReadLe16(bytes.data());
-  Height = ReadLe16(bytes.data() + 2);
-  if (Width == 0 || Height == 0) throw TPictureError(path + " holds an empty picture");
-  const uint64_t need = static_cast<uint64_t>(Width) * Height * Display.BytesPerPixel;
-  if (bytes.size() - 4 < need)
-    throw TPictureError(path + " holds " + std::to_string(bytes.size() - 4) +
-                        " bytes of pixels, its " + std::to_string(Width) + "x" +
-                        std::to_string(Height) + " picture needs " + std::to_string(need));
-  std::vector<uint8_t> pixels(bytes.begin() + 4, bytes.begin() + 4 + static_cast<int64_t>(need));
-  if (Display.Depth == 16 && Display.Is555)
-    Convert565To555(pixels.data(), static_cast<int32_t>(pixels.size()));
-  SetPixels(std::move(pixels));
-}
-
-void TGESprite::TakeImage(const TBitmap24& image) {
-  Width = image.Width;
-  Height = image.Height;
-  std::vector<uint8_t> pixels(static_cast<size_t>(Width) * Height * Display.BytesPerPixel);
-  Display.ConvertImageToPixels(image, pixels.data());
-  if (MemoryBacked()) {
-    SetPixels(std::move(pixels));
-    return;
-  }
+void TGESprite::ShowSheet(TSheetRef sheet) {
+  Width = sheet->Width;
+  Height = sheet->Height;
+  if (MemoryBacked()) return SetImage(std::move(sheet));
   if (!Surface || Surface->Width() != Width || Surface->Height() != Height)
     Surface = Display.CreateOffscreenSurface(Width, Height, false);
-  Display.CopyPixelsToSurface(pixels.data(), 0, 0, Width, Height, Display.Depth, *Surface);
+  Display.CopyPixelsToSurface(sheet->Bytes.data(), 0, 0, Width, Height, Display.Depth, *Surface);
 }
 
-void TGESprite::SetPixels(std::vector<uint8_t> bytes) {
-  Image.Bytes = std::move(bytes);
-  Image.Spans = Image.Bytes.empty()
-                    ? TVisibleSpans{}
-                    : FindVisibleSpans(Image.Bytes.data(), Width, Height, Display.BytesPerPixel);
-  Current = Image.Bytes.empty() ? nullptr : Image.Bytes.data();
-  CurrentSpans = Current ? &Image.Spans : nullptr;
-  PixelSize = static_cast<int32_t>(Image.Bytes.size());
+void TGESprite::SetImage(TSheetRef sheet) {
+  Image = std::move(sheet);
+  PixelSize = Image ? static_cast<int32_t>(Image->Bytes.size()) : 0;
+  SelectImage();
+}
+
+void TGESprite::SelectImage() {
+  Current = Image ? Image->Bytes.data() : nullptr;
+  CurrentSpans = Image ? &Image->Spans : nullptr;
 }
 
 bool TGESprite::LoadFromResource(const std::string& resourceFile, const std::string& entryName,
@@ -183,12 +163,12 @@ bool TGESprite::LoadFromResource(const std::string& resourceFile, const std::str
       ReportError(resource.ErrorText);
       return false;
     }
-    TGEResourceEntry entry;
-    if (!resource.ReadByName(entryName, entry)) {
+    TGEResourceHeader header;
+    if (!resource.ReadHeaderByName(entryName, header)) {
       ReportError(resource.ErrorText);
       return false;
     }
-    LoadFromEntry(entry);
+    LoadFromEntry(resource, ResolveScriptPath(resourceFile), header);
   } catch (const std::exception& error) {
     // A damaged file or entry is reported like a missing one and play goes on.
     ReportError(error.what());
@@ -201,48 +181,44 @@ bool TGESprite::LoadFromResource(const std::string& resourceFile, const std::str
   return true;
 }
 
-void TGESprite::LoadFromEntry(TGEResourceEntry& entry) {
-  if (entry.Kind < kResourceBmp || entry.Kind > kResourceRaw)
-    throw TResourceError(entry.Name + " resource is not a picture! (LoadFromResource)");
-  if (entry.ImageWidth <= 0 || entry.ImageHeight <= 0)
-    throw TResourceError(entry.Name + " resource holds an empty picture! (LoadFromResource)");
-  if (!Loaded) {
-    EntryName = entry.Name;
-    Width = SheetWidth = entry.ImageWidth;
-    Height = SheetHeight = entry.ImageHeight;
-  } else if (entry.ImageWidth != SheetWidth || entry.ImageHeight != SheetHeight) {
-    throw TResourceError(entry.Name + " resource changed its size! (LoadFromResource)");
-  }
-  // Conversion works on the whole sheet; frames are cut again afterwards.
+// Everything the header alone can refuse is refused before any data is read.
+void TGESprite::CheckEntry(const TGEResourceHeader& header) const {
+  if (header.Kind < kResourceBmp || header.Kind > kResourceRaw)
+    throw TResourceError(header.Name + " resource is not a picture! (LoadFromResource)");
+  if (header.ImageWidth <= 0 || header.ImageHeight <= 0)
+    throw TResourceError(header.Name + " resource holds an empty picture! (LoadFromResource)");
+  if (Loaded && (header.ImageWidth != SheetWidth || header.ImageHeight != SheetHeight))
+    throw TResourceError(header.Name + " resource changed its size! (LoadFromResource)");
+  if (!Loaded && EntryAnimates(header) &&
+      (header.FrameWidth > header.ImageWidth || header.FrameHeight > header.ImageHeight))
+    throw TResourceError(header.Name + " resource has frames of " +
+                         SizeText(header.FrameWidth, header.FrameHeight) + ", larger than its " +
+                         SizeText(header.ImageWidth, header.ImageHeight) +
+                         " picture! (LoadFromResource)");
+}
+
+void TGESprite::LoadFromEntry(TGEResource& resource, const std::string& path,
+                              const TGEResourceHeader& header) {
+  CheckEntry(header);
+  TSheetRef sheet = SharedSheet(PictureKeyOf(path, header.Name, Display), [&] {
+    TGEResourceEntry entry;
+    if (!resource.ReadByName(header.Name, entry)) throw TResourceError(resource.ErrorText);
+    return SheetFromEntry(entry, Display);
+  });
+  if (!Loaded) EntryName = header.Name;
+  // The whole sheet is shown again; frames are cut again afterwards.
   const int32_t frameWidth = Width, frameHeight = Height;
-  Width = SheetWidth;
-  Height = SheetHeight;
-  const bool sameDepth = entry.Kind == kResourceRaw && entry.PixelBits == Display.Depth;
-  if (sameDepth) {
-    std::vector<uint8_t> pixels(entry.Data.begin(),
-                                entry.Data.begin() + static_cast<int64_t>(RawImageBytes(
-                                                         Width, Height, entry.PixelBits)));
-    if (Display.Depth == 16 && Display.Is555)
-      Convert565To555(pixels.data(), static_cast<int32_t>(pixels.size()));
-    if (MemoryBacked()) {
-      SetPixels(std::move(pixels));
-    } else {
-      if (!Surface) Surface = Display.CreateOffscreenSurface(Width, Height, false);
-      Display.CopyPixelsToSurface(pixels.data(), 0, 0, Width, Height, Display.Depth, *Surface);
-    }
-  } else {
-    // Pictures, and raw blocks of another depth (8-bit ones through their colour table).
-    TakeImage(entry.Kind == kResourceRaw ? RawToBitmap(entry) : *entry.Image);
-  }
+  ShowSheet(std::move(sheet));
+  SheetWidth = Width;
+  SheetHeight = Height;
   if (Loaded) {
     Width = frameWidth;
     Height = frameHeight;
     if (FrameWidth != 0 && FrameHeight != 0) SplitFrames();
     return;
   }
-  if (entry.FrameFlag == 0 &&
-      (entry.FrameWidth != entry.ImageWidth || entry.FrameHeight != entry.ImageHeight))
-    SetAnimation(entry.FrameWidth, entry.FrameHeight, kEntryFrameDelay, true);
+  if (EntryAnimates(header))
+    SetAnimation(header.FrameWidth, header.FrameHeight, kEntryFrameDelay, true);
   SourceRect = TRect{0, 0, Width, Height};
   Loaded = true;
   if (FrameWidth != 0 && FrameHeight != 0) SplitFrames();
@@ -259,28 +235,27 @@ void TGESprite::SetAnimation(int32_t frameWidth, int32_t frameHeight, int32_t de
 
 void TGESprite::SplitFrames() {
   if (FrameWidth <= 0 || FrameHeight <= 0) return;
+  if (Loaded && (FrameWidth > SheetWidth || FrameHeight > SheetHeight)) {
+    // Not even one frame: better the whole picture than nothing, or a surface blit from
+    // outside the picture.
+    ReportError("[GE Sprite] Frames of " + SizeText(FrameWidth, FrameHeight) + " do not fit the " +
+                SizeText(SheetWidth, SheetHeight) + " picture!");
+    FreeFrames();
+    FrameCols = FrameRows = FramesPerRow = 0;
+    Width = SheetWidth;
+    Height = SheetHeight;
+    SourceRect = TRect{0, 0, Width, Height};
+    return;
+  }
   // Always from the whole sheet, so a sprite can be cut again with another frame size.
   FrameCols = SheetWidth / FrameWidth;
   FrameRows = SheetHeight / FrameHeight;
   FramesPerRow = FrameCols;
-  if (!Image.Bytes.empty()) {
+  if (Image) {
+    // Taken before the old cut is let go, so cutting again alike finds it still there.
+    auto frames = SharedFrames(Image, FrameWidth, FrameHeight, Display.BytesPerPixel);
     FreeFrames();
-    const int32_t bpp = Display.BytesPerPixel;
-    const size_t rowBytes = static_cast<size_t>(FrameWidth) * bpp;
-    const size_t sheetRowBytes = static_cast<size_t>(SheetWidth) * bpp;
-    Frames.resize(static_cast<size_t>(FrameRows) * FrameCols);
-    for (int32_t j = 0; j < FrameRows; ++j) {
-      for (int32_t k = 0; k < FrameCols; ++k) {
-        TPixelBlock& frame = Frames[static_cast<size_t>(j) * FrameCols + k];
-        frame.Bytes.resize(rowBytes * FrameHeight);
-        for (int32_t b = 0; b < FrameHeight; ++b)
-          std::memcpy(frame.Bytes.data() + b * rowBytes,
-                      Image.Bytes.data() + (static_cast<size_t>(j) * FrameHeight + b) *
-                                               sheetRowBytes + k * rowBytes,
-                      rowBytes);
-        frame.Spans = FindVisibleSpans(frame.Bytes.data(), FrameWidth, FrameHeight, bpp);
-      }
-    }
+    Frames = std::move(frames);
     SelectFrame();
   }
   Width = FrameWidth;
@@ -289,26 +264,30 @@ void TGESprite::SplitFrames() {
 }
 
 void TGESprite::SelectFrame() {
-  if (Frames.empty()) {
-    // A frame larger than the sheet leaves nothing to show.
+  if (!Frames) {
     Current = nullptr;
     CurrentSpans = nullptr;
     return;
   }
-  const int64_t index = static_cast<int64_t>(AnimRow) * FramesPerRow + AnimFrame;
-  if (index < 0 || index >= static_cast<int64_t>(Frames.size())) return;
-  Current = Frames[static_cast<size_t>(index)].Bytes.data();
-  CurrentSpans = &Frames[static_cast<size_t>(index)].Spans;
+  const int64_t index = int64_t{AnimRow} * FramesPerRow + AnimFrame;
+  if (index < 0 || index >= Frames->Count()) return;
+  Current = Frames->Frame(index);
+  if (index != SelectedFrame) {
+    FrameSpans = FindVisibleSpans(Current, Frames->Width, Frames->Height, Display.BytesPerPixel);
+    SelectedFrame = index;
+  }
+  CurrentSpans = &FrameSpans;
 }
 
 void TGESprite::NextFrame(int32_t step) {
   if (FramesPerRow <= 0) return;
   if (Display.CurrentTime - LastFrameTime < FrameDelay) return;
-  AnimFrame += step;
-  if (AnimFrame >= FramesPerRow || AnimFrame < 0) {
-    AnimFrame %= FramesPerRow;
-    if (AnimFrame < 0) AnimFrame += FramesPerRow;
+  int64_t frame = int64_t{AnimFrame} + step;
+  if (frame >= FramesPerRow || frame < 0) {
+    frame %= FramesPerRow;
+    if (frame < 0) frame += FramesPerRow;
   }
+  AnimFrame = static_cast<int32_t>(frame);
   LastFrameTime = Display.CurrentTime;
 }
 
@@ -334,22 +313,22 @@ TBlitDisplay TGESprite::BlitDisplay() const {
 
 bool TGESprite::EnsureSurface() {
   if (Surface) return true;
-  if (Image.Bytes.empty() || SheetWidth <= 0 || SheetHeight <= 0) return false;
-  Surface = Display.CreateOffscreenSurface(SheetWidth, SheetHeight, false);
-  Display.CopyPixelsToSurface(Image.Bytes.data(), 0, 0, SheetWidth, SheetHeight, Display.Depth,
+  if (!Image) return false;
+  Surface = Display.CreateOffscreenSurface(Image->Width, Image->Height, false);
+  Display.CopyPixelsToSurface(Image->Bytes.data(), 0, 0, Image->Width, Image->Height, Display.Depth,
                               *Surface);
   return true;
 }
 
 void TGESprite::SurfaceBlit(const TRect& source, bool keyed) {
   if (!EnsureSurface()) return;
-  TRect from = source;
-  TRect to{X, Y, X + source.Width(), Y + source.Height()};
-  if (!ClipRects(from, to)) return;
+  TWideRect from = Widen(source);
+  TWideRect to{X, Y, X + (from.Right - from.Left), Y + (from.Bottom - from.Top)};
+  if (!ClipToSprite(*this, from, to)) return;
   if (keyed)
-    Display.DrawSurface(*Surface, from, to);
+    Display.DrawSurface(*Surface, Narrow(from), Narrow(to));
   else
-    Display.PutSurface(*Surface, from, to);
+    Display.PutSurface(*Surface, Narrow(from), Narrow(to));
 }
 
 void TGESprite::Draw() {
@@ -388,8 +367,8 @@ void TGESprite::DrawFrame() {
   }
   if (Animate) NextFrame(1);
   if (Display.SurfaceMode) {
-    const int32_t left = AnimFrame * FrameWidth, top = AnimRow * FrameHeight;
-    SurfaceBlit(TRect{left, top, left + FrameWidth, top + FrameHeight}, true);
+    const int64_t left = int64_t{AnimFrame} * FrameWidth, top = int64_t{AnimRow} * FrameHeight;
+    SurfaceBlit(Narrow({left, top, left + FrameWidth, top + FrameHeight}), true);
     return;
   }
   SelectFrame();
@@ -397,18 +376,11 @@ void TGESprite::DrawFrame() {
 }
 
 bool TGESprite::ClipRects(TRect& source, TRect& dest) const {
-  if (dest.Left > Display.Width || dest.Right < 0 || dest.Top > Display.Height || dest.Bottom < 0)
-    return false;
-  // Memory mode keeps the last writable column and row; the rectangles here are exclusive.
-  const int32_t clipRight = Display.SurfaceMode ? ClipRight : ClipRight + 1;
-  const int32_t clipBottom = Display.SurfaceMode ? ClipBottom : ClipBottom + 1;
-  if (dest.Left < ClipLeft) source.Left += ClipLeft - dest.Left, dest.Left = ClipLeft;
-  if (dest.Top < ClipTop) source.Top += ClipTop - dest.Top, dest.Top = ClipTop;
-  if (dest.Right > clipRight) source.Right -= dest.Right - clipRight, dest.Right = clipRight;
-  if (dest.Bottom > clipBottom)
-    source.Bottom -= dest.Bottom - clipBottom, dest.Bottom = clipBottom;
-  return dest.Left < dest.Right && dest.Top < dest.Bottom && source.Left < source.Right &&
-         source.Top < source.Bottom;
+  TWideRect from = Widen(source), to = Widen(dest);
+  const bool visible = ClipToSprite(*this, from, to);
+  source = Narrow(from);
+  dest = Narrow(to);
+  return visible;
 }
 
 uint32_t TGESprite::GetPixel(int32_t px, int32_t py) {
@@ -443,14 +415,15 @@ bool TGESprite::Restore() {
 }
 
 void TGESprite::FreeImage() {
-  SetPixels({});
+  SetImage(nullptr);
   Surface.reset();
 }
 
 void TGESprite::FreeFrames() {
-  Frames.clear();
-  Current = Image.Bytes.empty() ? nullptr : Image.Bytes.data();
-  CurrentSpans = Current ? &Image.Spans : nullptr;
+  Frames.reset();
+  SelectedFrame = -1;
+  FrameSpans = {};
+  SelectImage();
 }
 
 std::unique_ptr<TGESprite> TGESprites::Remove(TGESprite* sprite) {

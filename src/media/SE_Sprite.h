@@ -4,7 +4,9 @@
 // script images, button faces, font sheets and map tiles are all sprites.
 //
 // Memory mode keeps the pixels in a packed block in the display's format and draws them with
-// the software blitters; surface mode keeps them in an off-screen surface.
+// the software blitters; surface mode keeps them in an off-screen surface. Memory-mode blocks
+// are never written once made, so sprites that load the same picture share one
+// (SE_PictureCache.h); surfaces are each sprite's own.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,8 +15,10 @@
 #include "media/SE_Blit.h"
 #include "media/SE_Display.h"
 #include "media/SE_Object.h"
+#include "media/SE_PixelSheet.h"
 
-struct TGEResourceEntry;
+class TGEResource;
+struct TGEResourceHeader;
 
 // A surface-backed image that can reload itself when its surface was lost.
 class TCustomGESurface : public TGEObject {
@@ -36,13 +40,16 @@ class TGESprite : public TCustomGESurface {
   TGESprite(const TGESprite&) = delete;
   TGESprite& operator=(const TGESprite&) = delete;
 
-  // A ".SPR", ".JPG" or ".BMP" file (chosen by the first of those found in the upper-cased
-  // name). A missing, unknown or damaged file is reported and leaves the sprite unloaded.
+  // A ".SPR", ".JPG" or ".BMP" file, told by the extension of the file's own name in any
+  // letter case (JPEG and BMP files are then decoded by their content). A missing, unknown,
+  // damaged or too large file is reported and leaves the sprite unloaded.
   bool LoadFromFile(const std::string& fileName);
+  // An entry whose frames do not fit its picture is refused like a damaged one.
   bool LoadFromResource(const std::string& resourceFile, const std::string& entryName,
                         bool keepInMemory);
   // Sizes of 0 or less and a negative delay keep the current value.
   void SetAnimation(int32_t frameWidth, int32_t frameHeight, int32_t delay, bool animate);
+  // A frame larger than the picture is reported, and the picture stays whole.
   void SplitFrames();
   void NextFrame(int32_t step);
 
@@ -82,19 +89,17 @@ class TGESprite : public TCustomGESurface {
   bool Visible = true;
 
  private:
-  // A packed block with the visible spans the keyed blitters skip by.
-  struct TPixelBlock {
-    std::vector<uint8_t> Bytes;
-    TVisibleSpans Spans;
-  };
-
   void ReportError(const std::string& message);
   bool MemoryBacked() const { return !Display.SurfaceMode || KeepInMemory; }
-  void LoadFile(const std::string& path, const std::string& upperPath);
-  void ReadSprFile(const std::string& path);
-  void TakeImage(const TBitmap24& image);
-  void LoadFromEntry(TGEResourceEntry& entry);
-  void SetPixels(std::vector<uint8_t> bytes);
+  TSheetRef LoadFileSheet(const std::string& path) const;
+  void LoadFromEntry(TGEResource& resource, const std::string& path,
+                     const TGEResourceHeader& header);
+  void CheckEntry(const TGEResourceHeader& header) const;
+  // Memory-backed sprites keep the sheet; the others copy it into their surface.
+  void ShowSheet(TSheetRef sheet);
+  void SetImage(TSheetRef sheet);
+  // Points the memory-mode drawing at the whole picture.
+  void SelectImage();
   // A memory-backed sprite drawn in surface mode gets a surface made from its pixels.
   bool EnsureSurface();
   void SurfaceBlit(const TRect& source, bool keyed);
@@ -105,8 +110,12 @@ class TGESprite : public TCustomGESurface {
 
   // The whole picture, kept after it is cut into frames so it can be cut again.
   int32_t SheetWidth = 0, SheetHeight = 0;
-  TPixelBlock Image;                // memory-backed sprites: the whole picture
-  std::vector<TPixelBlock> Frames;  // memory mode: one block per frame
+  TSheetRef Image;                            // memory-backed sprites: the whole picture
+  std::shared_ptr<const TFrameSheet> Frames;  // memory mode: the picture cut into frames
+  // Spans of the selected frame, found when it is selected: kept for every frame, they would
+  // cost more than the pixels of narrow frames.
+  int64_t SelectedFrame = -1;
+  TVisibleSpans FrameSpans;
   const uint8_t* Current = nullptr;
   const TVisibleSpans* CurrentSpans = nullptr;
 };
