@@ -19,7 +19,10 @@ class TSdlHost : public THost {
     return SpawnDetached(arguments, &error);
   }
   bool OpenDocument(const std::string& target, std::string& error) override {
-    return SpawnDetached({"xdg-open", target}, &error);
+    // The reason is about the desktop's opener, not about the document.
+    if (SpawnDetached({"xdg-open", target}, &error)) return true;
+    error = "xdg-open: " + error;
+    return false;
   }
 
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
