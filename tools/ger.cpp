@@ -231,6 +231,12 @@ TResourceWriteEntry MakeEntry(const std::string& name, const std::string& path,
   entry.ImageHeight = picture.Height;
   entry.FrameWidth = options.FrameWidth ? options.FrameWidth : picture.Width;
   entry.FrameHeight = options.FrameHeight ? options.FrameHeight : picture.Height;
+  // The player refuses such an entry when it loads it; say so now, while it can be mended.
+  if (entry.FrameWidth > picture.Width || entry.FrameHeight > picture.Height)
+    throw TToolError(path + ": frames of " + std::to_string(entry.FrameWidth) + "x" +
+                     std::to_string(entry.FrameHeight) + " do not fit its " +
+                     std::to_string(picture.Width) + "x" + std::to_string(picture.Height) +
+                     " picture");
   if (kind == kResourceRaw) {
     entry.PixelBits = 16;
     entry.Payload = To565(picture);

@@ -101,6 +101,8 @@ expect 2 pack x.ger --bogus A=note.txt
 expect 2 pack x.ger nameonly
 expect 2 pack x.ger --frames 0x4 A=small.bmp
 expect 2 pack x.ger --frames A=small.bmp
+expect 1 pack x.ger --frames 8x5 A=small.bmp
+grep -q "frames of 8x5 do not fit its 7x5 picture" err || say "oversized frames: $(cat err)"
 expect 2 pack x.ger "$(printf 'N%.0s' {1..41})=note.txt"
 expect 0 pack x.ger "$(printf 'N%.0s' {1..40})=note.txt"
 expect 0 --help
