@@ -1,0 +1,28 @@
+#pragma once
+// Compressed audio (MP3, Ogg Vorbis, FLAC, AAC, WAV and whatever else FFmpeg reads) decoded
+// into the mixer's format: 44 100 Hz signed 16-bit stereo, interleaved.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TAudioDecoder {
+ public:
+  virtual ~TAudioDecoder() = default;
+
+  // Opens the file's best audio stream; null with FFmpeg's reason in `error` when the file
+  // cannot be opened, holds no audio stream or has no decoder here.
+  static std::unique_ptr<TAudioDecoder> Open(const std::string& path, std::string& error);
+
+  // Decodes up to `frames` stereo frames into `out`; fewer only at the end of the stream,
+  // 0 there. A damaged part ends the stream (false from Failed, reason in ErrorText).
+  virtual uint32_t Read(int16_t* out, uint32_t frames) = 0;
+  // Puts the stream at stereo frame `frame` of the output, exactly: the next Read starts
+  // there. False (and the stream at its end) when the file cannot seek there.
+  virtual bool Seek(uint64_t frame) = 0;
+  // The length in output frames as the file states it (an estimate for some formats), or -1
+  // when it does not say.
+  virtual int64_t DurationFrames() const = 0;
+
+  virtual bool Failed() const = 0;
+  virtual const std::string& ErrorText() const = 0;
+};
