@@ -157,8 +157,8 @@ TEST_F(TExtremeDisplay, StretchAcrossTheWholeRangeCoversTheScreen) {
   EXPECT_TRUE(Painted(Display->WorkDesc, {0, 0, kScreenW, kScreenH}, 0x0F0F, 0));
 }
 
-// The platform surfaces hand SDL only what lies on them: SDL's own clipping adds edges
-// and sizes in int and wraps near the ends of the range.
+// The platform surfaces hand SDL only what lies on them, so rectangles whose size does not
+// fit an int are cut, not shortened.
 TEST(ExtremeSurfaces, FillsAndBlitsAreCutToTheSurface) {
   const TPixelFormat format = PixelFormatForDepth(16, false);
   const auto target = TPlatformSurface::Create(8, 4, format);

@@ -12,8 +12,8 @@ struct TPlatformSurface::TImpl {
 namespace {
 SDL_Rect ToSdl(const TRect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Height()}; }
 
-// SDL clips with int sums that wrap for edges near the ends of the int32 range, so what is
-// handed to it is cut first, in 64 bits, to what lies on the surfaces.
+// A rectangle reaching across the int32 range has no SDL_Rect (its size does not fit an int),
+// so what SDL is handed is cut first, in 64 bits, to what lies on the surfaces.
 
 // One axis of a copy of `length` pixels from `source` to `dest`, cut to [0, sourceSize) and
 // [0, destSize); false when nothing is left.
