@@ -6,12 +6,25 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VEKE_HEAP_COUNTER 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEKE_HEAP_COUNTER 0
+#endif
+#endif
+#ifndef VEKE_HEAP_COUNTER
+#define VEKE_HEAP_COUNTER 1
+#endif
+
 namespace {
 
 std::atomic<size_t> gHeld{0};
 std::atomic<size_t> gPeak{0};
 
 }  // namespace
+
+#if VEKE_HEAP_COUNTER
 
 void* operator new(size_t size) {
   void* block = std::malloc(size ? size : 1);
@@ -30,6 +43,8 @@ void operator delete(void* block) noexcept {
 }
 
 void operator delete(void* block, size_t) noexcept { operator delete(block); }
+
+#endif
 
 THeapWatch::THeapWatch() : Start(gHeld) { gPeak = Start; }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Counts the heap bytes the test program holds, so a test can bound what an operation costs.
-// The whole test program's operator new goes through the counter.
+// The test program's operator new goes through the counter, except in AddressSanitizer builds:
+// there the sanitizer's own operator new stays, for its checks of mismatched deletes, and the
+// watches see nothing (Peak() is 0).
 #include <cstddef>
 
 // The most bytes held at once, above what was held when the watch started, while it ran.
