@@ -307,7 +307,7 @@ void TVEKE::DrawObjects() {
       int32_t y = text->Y;
       for (const std::string& line : text->Lines) {
         font.TextOut(text->X, y, line);
-        y += font.LineHeight();
+        y = SaturatedAdd(y, font.LineHeight());
       }
       text->Drawn = true;
     }
