@@ -56,6 +56,7 @@ void TGEngine::Run() {
 }
 
 bool TGEngine::RunOnce() {
+  Host().RunTasks();
   THostEvent event;
   if (QuitPosted) {
     Terminated = true;

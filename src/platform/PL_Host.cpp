@@ -1,8 +1,12 @@
 #include "platform/PL_Host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+
+#include "platform/PL_Mixer.h"
+#include "platform/PL_Timers.h"
 
 
 namespace {
@@ -68,6 +72,16 @@ void WriteMessageToStderr(const std::string& caption, const std::string& text) {
   std::fflush(stderr);
 }
 
+namespace {
+// Stereo frames mixed at a time: a step of up to 185 ms in one piece.
+constexpr uint32_t kMixPiece = 8192;
+}  // namespace
+
+THeadlessHost::THeadlessHost()
+    : MixBuffer(kMixPiece * kMixChannels), Timers(std::make_unique<TVirtualTimers>()) {}
+
+THeadlessHost::~THeadlessHost() = default;
+
 void THeadlessHost::ShowMessage(const std::string& caption, const std::string& text) {
   if (!Quiet) WriteMessageToStderr(caption, text);
   // Dropping the older half at once keeps the cost per message constant.
@@ -129,5 +143,36 @@ bool THeadlessHost::PollEvent(THostEvent& event) {
 void THeadlessHost::Present(TPlatformSurface& frame, bool) {
   ++FramesPresented;
   if (OnFrame) OnFrame(frame, PlayedMs());
+  PassStep();
+}
+
+bool THeadlessHost::OpenAudio(TAudioMixer& mixer, std::string&) {
+  Mixer = &mixer;
+  return true;
+}
+
+// The sound of the step is mixed before the clock moves past it.
+void THeadlessHost::PassStep() {
+  const uint64_t owed = MixRemainder + uint64_t{kMixRate} * StepMs;
+  MixRemainder = static_cast<uint32_t>(owed % 1000);
+  if (Mixer || OnAudio) {
+    for (uint64_t left = owed / 1000; left > 0;) {
+      const uint32_t frames = static_cast<uint32_t>(std::min<uint64_t>(left, kMixPiece));
+      if (Mixer) {
+        Mixer->Mix(MixBuffer.data(), frames);
+      } else {
+        std::fill_n(MixBuffer.data(), frames * kMixChannels, int16_t{0});
+      }
+      if (OnAudio) OnAudio(MixBuffer.data(), frames);
+      left -= frames;
+    }
+  }
   VirtualTime += StepMs;
 }
+
+std::unique_ptr<THostTimer> THeadlessHost::StartTimer(uint32_t intervalMs,
+                                                      std::function<void()> task) {
+  return Timers->Start(VirtualTime, intervalMs, std::move(task));
+}
+
+void THeadlessHost::RunTasks() { Timers->RunTasks(VirtualTime); }

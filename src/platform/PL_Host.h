@@ -26,6 +26,14 @@ struct THostEvent {
   bool Left = false, Right = false, Middle = false, Shift = false, Ctrl = false;
 };
 
+class TAudioMixer;
+
+// A repeating step handed to the engine's thread; destroying it stops it (see StartTimer).
+class THostTimer {
+ public:
+  virtual ~THostTimer() = default;
+};
+
 class THost {
  public:
   virtual ~THost() = default;
@@ -56,6 +64,22 @@ class THost {
   virtual void ShowCursor(bool visible) = 0;
   // A turn of the loop in which no frame ran (the program is minimised or in the background).
   virtual void FrameSkipped() = 0;
+
+  // The sound output: from now on the host pulls the mix from `mixer` (SDL's audio callback,
+  // or the headless frame loop, StepMs worth of sound per frame). False with the reason when
+  // there is no audio device; the player then runs on silently.
+  virtual bool OpenAudio(TAudioMixer& mixer, std::string& error) = 0;
+  // Stops pulling; once it returns the mixer is not touched again.
+  virtual void CloseAudio() = 0;
+
+  // Every `intervalMs` the host hands `task` to the engine's thread, which runs it inside
+  // RunTasks: on SDL a thread waits out the interval, hands the task over and waits until it
+  // has run; headless, the virtual clock decides. Destroying the timer, even from inside its
+  // own task, ends it at once: its task never runs again, and its thread is joined.
+  virtual std::unique_ptr<THostTimer> StartTimer(uint32_t intervalMs,
+                                                 std::function<void()> task) = 0;
+  // Runs the tasks handed to the engine's thread; the engine loop calls it every turn.
+  virtual void RunTasks() = 0;
 };
 
 // The host in use. Until a program installs one, a headless host serves.
@@ -102,10 +126,16 @@ struct TScriptedEvent {
   THostEvent Event;
 };
 
+class TVirtualTimers;
+
 // The headless host: stderr messages, a virtual clock that advances by one step per frame,
-// scripted input, frames handed to a callback, recorded program starts.
+// scripted input, frames and sound handed to callbacks, recorded program starts, timers on
+// the virtual clock.
 class THeadlessHost : public THost {
  public:
+  THeadlessHost();
+  ~THeadlessHost() override;
+
   void ShowMessage(const std::string& caption, const std::string& text) override;
   uint32_t TimeMs() override { return VirtualTime; }
   bool StartProgram(const std::vector<std::string>& arguments, std::string& error) override;
@@ -116,8 +146,14 @@ class THeadlessHost : public THost {
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace) override;
   void ShowCursor(bool visible) override { CursorVisible = visible; }
-  // Time passes while no frame is shown, as it does on a real clock.
-  void FrameSkipped() override { VirtualTime += StepMs; }
+  // Time passes while no frame is shown, as it does on a real clock, and sound plays.
+  void FrameSkipped() override { PassStep(); }
+  // Keeps the mixer: every step of the clock mixes the sound of that step.
+  bool OpenAudio(TAudioMixer& mixer, std::string& error) override;
+  void CloseAudio() override { Mixer = nullptr; }
+  // Due at the virtual time of the start plus the interval, then the interval after each run.
+  std::unique_ptr<THostTimer> StartTimer(uint32_t intervalMs, std::function<void()> task) override;
+  void RunTasks() override;
 
   // Milliseconds of play since the clock started.
   uint32_t PlayedMs() const { return VirtualTime - StartTime; }
@@ -133,6 +169,10 @@ class THeadlessHost : public THost {
   std::vector<TScriptedEvent> Input;  // in time order
   // Called with every presented frame and its time of play.
   std::function<void(TPlatformSurface& frame, uint32_t playedMs)> OnFrame;
+  // Called with the sound of every step of the clock (shown or skipped frame), before the
+  // clock moves: 44 100 x StepMs / 1000 stereo frames, the remainders carried so that no
+  // step size drifts; silence while no mixer is open. A long step comes in several calls.
+  std::function<void(const int16_t* samples, uint32_t frames)> OnAudio;
 
   uint32_t VirtualTime = 0;
   uint32_t StartTime = 0;
@@ -148,8 +188,14 @@ class THeadlessHost : public THost {
   std::vector<std::string> Started;   // programs (words joined by blanks) and documents
 
  private:
+  void PassStep();
+
   size_t NextInput = 0;
   bool CloseSent = false;
+  TAudioMixer* Mixer = nullptr;
+  uint32_t MixRemainder = 0;  // thousandths of a stereo frame owed from earlier steps
+  std::vector<int16_t> MixBuffer;
+  std::unique_ptr<TVirtualTimers> Timers;
 };
 
 // The SDL host: real message boxes, SDL_GetTicks, real processes.

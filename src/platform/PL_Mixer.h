@@ -25,6 +25,15 @@ struct TWaveFormat {
 constexpr uint32_t kMixRate = 44100;
 constexpr uint32_t kMixChannels = 2;
 
+// Limits of the device: channels alive at once, the largest ring, the rates a channel plays
+// at, and the ends of the volume and pan scales (hundredths of a decibel).
+constexpr uint32_t kMaxAudioChannels = 64;
+constexpr uint32_t kMaxChannelBytes = 1u << 30;
+constexpr uint32_t kMinFrequency = 100;
+constexpr uint32_t kMaxFrequency = 200000;
+constexpr int32_t kSilentVolume = -10000;
+constexpr int32_t kFullPan = 10000;
+
 struct TAudioChannel {
   uint32_t Index = 0;
   uint32_t Generation = 0;  // 0: no channel
@@ -43,20 +52,23 @@ class TAudioMixer {
   static bool Playable(const TWaveFormat& format);
 
   // A stopped ring of `bytes` (rounded down to whole blocks, at least one block) filled with
-  // silence; an empty handle when the format is not playable or `bytes` is too small.
+  // silence; an empty handle when the format is not playable, `bytes` is too small or larger
+  // than kMaxChannelBytes, or kMaxAudioChannels channels are alive.
   TAudioChannel CreateChannel(const TWaveFormat& format, uint32_t bytes);
   void DestroyChannel(TAudioChannel channel);
 
   // Copies `bytes` into the ring from byte `offset`, wrapping at its end. False for a
-  // stale handle or a range longer than the ring.
+  // stale handle, an offset outside the ring or a range longer than the ring.
   bool Write(TAudioChannel channel, uint32_t offset, const uint8_t* data, uint32_t bytes);
 
-  // A looping channel plays round its ring until stopped; another stops at the ring's end.
+  // A looping channel plays round its ring until stopped; another stops at the ring's end,
+  // with its cursor back at 0. Play on a playing channel only changes its looping.
   bool Play(TAudioChannel channel, bool looping);
   bool Stop(TAudioChannel channel);
   bool IsPlaying(TAudioChannel channel) const;
   // The play cursor as a byte offset in the ring (whole blocks).
   bool GetPlayPosition(TAudioChannel channel, uint32_t& position) const;
+  // Rounded down to a whole block; false when `position` is not inside the ring.
   bool SetPlayPosition(TAudioChannel channel, uint32_t position);
   // Bytes of the channel's data the cursor has passed since its creation, across wraps: the
   // exact count of what was heard.
@@ -69,11 +81,13 @@ class TAudioMixer {
   // the other side's attenuation.
   bool SetPan(TAudioChannel channel, int32_t pan);
   bool GetPan(TAudioChannel channel, int32_t& pan) const;
-  // Samples per second the ring is played at; 0 restores the format's own rate.
+  // Samples per second the ring is played at; 0 restores the format's own rate. False, and
+  // the rate unchanged, outside kMinFrequency .. kMaxFrequency.
   bool SetFrequency(TAudioChannel channel, uint32_t frequency);
   bool GetFrequency(TAudioChannel channel, uint32_t& frequency) const;
 
-  // Writes `frames` stereo frames of the sum of every playing channel, clamped once.
+  // Writes `frames` stereo frames of the sum of every playing channel, clamped once, and
+  // moves their cursors on. Never allocates; holds the lock while it mixes.
   void Mix(int16_t* out, uint32_t frames);
 
  private:

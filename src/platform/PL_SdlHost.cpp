@@ -1,13 +1,18 @@
 #include <SDL.h>
 
 #include "platform/PL_Host.h"
+#include "platform/PL_Mixer.h"
 #include "platform/PL_Process.h"
+#include "platform/PL_Timers.h"
 
 namespace {
 
 class TSdlHost : public THost {
  public:
-  ~TSdlHost() override { CloseDisplay(); }
+  ~TSdlHost() override {
+    CloseAudio();
+    CloseDisplay();
+  }
 
   void ShowMessage(const std::string& caption, const std::string& text) override {
     WriteMessageToStderr(caption, text);
@@ -34,6 +39,13 @@ class TSdlHost : public THost {
   // Nothing to draw: let the processor rest instead of spinning until the window is back.
   void FrameSkipped() override { SDL_Delay(10); }
 
+  bool OpenAudio(TAudioMixer& mixer, std::string& error) override;
+  void CloseAudio() override;
+  std::unique_ptr<THostTimer> StartTimer(uint32_t intervalMs, std::function<void()> task) override {
+    return Timers.Start(intervalMs, std::move(task));
+  }
+  void RunTasks() override { Timers.RunTasks(); }
+
  private:
   bool Translate(const SDL_Event& sdl, THostEvent& event);
   static void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
@@ -45,7 +57,48 @@ class TSdlHost : public THost {
   bool Texture555 = false;
   bool FullScreen = false;
   int Vsync = -1;
+  SDL_AudioDeviceID AudioDevice = 0;
+  TThreadTimers Timers;
 };
+
+// SDL's audio thread asks for the next stretch of sound.
+void SDLCALL PullMix(void* mixer, Uint8* stream, int bytes) {
+  static_cast<TAudioMixer*>(mixer)->Mix(reinterpret_cast<int16_t*>(stream),
+                                        static_cast<uint32_t>(bytes) / (kMixChannels * 2));
+}
+
+bool TSdlHost::OpenAudio(TAudioMixer& mixer, std::string& error) {
+  CloseAudio();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    error = SDL_GetError();
+    return false;
+  }
+  SDL_AudioSpec wanted{};
+  wanted.freq = kMixRate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = kMixChannels;
+  wanted.samples = 1024;  // 23 ms: short enough for a button's sound, long enough not to break up
+  wanted.callback = PullMix;
+  wanted.userdata = &mixer;
+  // With no changes allowed SDL converts to whatever the hardware wants, so the mix is always
+  // in one format.
+  AudioDevice = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (!AudioDevice) {
+    error = SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  SDL_PauseAudioDevice(AudioDevice, 0);
+  return true;
+}
+
+void TSdlHost::CloseAudio() {
+  if (!AudioDevice) return;
+  // Returns once the callback has finished, so the mixer is free to go.
+  SDL_CloseAudioDevice(AudioDevice);
+  AudioDevice = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
 
 bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {

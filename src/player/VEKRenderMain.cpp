@@ -6,6 +6,7 @@
 
 #include "platform/PL_Host.h"
 #include "platform/PL_Png.h"
+#include "platform/PL_WavWriter.h"
 #include "player/VEKEntry.h"
 
 namespace {
@@ -22,7 +23,8 @@ const char* const kUsage =
     "  --key ESCAPE@MS   Escape pressed at MS\n"
     "  --rgb555          the display reports the 5-5-5 pixel layout\n"
     "  --clock-start N   the virtual clock's reading at start (default 0)\n"
-    "  --audio FILE.wav  the mixed sound (no sound is mixed yet)\n"
+    "  --audio FILE.wav  the mixed sound, 44 100 Hz 16-bit stereo: one step of it per frame,\n"
+    "                    silence where nothing plays\n"
     "  --help, --version\n";
 
 struct TRenderOptions {
@@ -30,6 +32,7 @@ struct TRenderOptions {
   std::string OutFile;
   std::multimap<uint32_t, std::string> AtFiles;
   std::string FramesDir;
+  std::string AudioFile;
   bool Failed = false;
 };
 
@@ -102,7 +105,7 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
     } else if (arg == "--clock-start") {
       host.StartClock(Number(value(i), arg));
     } else if (arg == "--audio") {
-      value(i);
+      options.AudioFile = value(i);
     } else if (arg.starts_with("--") && i > 1) {
       BadOption("unknown option " + arg);
     } else {
@@ -148,6 +151,27 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The capture holds every step of the clock, heard or not, so its length is always the
+  // frames played times the step. It is whole after every step, even when a fatal script
+  // error ends the program from deep inside the player.
+  TWavWriter audio;
+  bool audioFailed = false;
+  auto audioError = [&](const std::string& error) {
+    std::fprintf(stderr, "veke-render: %s\n", error.c_str());
+    audioFailed = true;
+  };
+  if (!options.AudioFile.empty()) {
+    std::string error;
+    if (!audio.Open(options.AudioFile, error)) {
+      audioError(error);
+      return 1;
+    }
+    headless.OnAudio = [&](const int16_t* samples, uint32_t frames) {
+      std::string error;
+      if (!audioFailed && !audio.Append(samples, frames, error)) audioError(error);
+    };
+  }
+
   std::unique_ptr<TPlatformSurface> last;
   headless.OnFrame = [&](TPlatformSurface& frame, uint32_t playedMs) {
     if (!options.FramesDir.empty()) {
@@ -167,6 +191,8 @@ int main(int argc, char** argv) {
   InstallHost(std::move(host));
 
   int code = PlayerMain(options.PlayerArguments, "veke-render");
+  std::string error;
+  if (!audioFailed && !audio.Close(error)) audioError(error);
   if (code != 0) return code;
   if (!options.OutFile.empty()) {
     if (last) Save(*last, options.OutFile, options);
@@ -174,5 +200,7 @@ int main(int argc, char** argv) {
   }
   for (const auto& [at, file] : options.AtFiles)
     std::fprintf(stderr, "veke-render: play ended before %u ms; %s not written\n", at, file.c_str());
-  return options.Failed || !options.AtFiles.empty() || (!options.OutFile.empty() && !last) ? 1 : 0;
+  const bool failed = options.Failed || audioFailed || !options.AtFiles.empty() ||
+                     (!options.OutFile.empty() && !last);
+  return failed ? 1 : 0;
 }
