@@ -191,6 +191,17 @@ TEST(ResourceLookup, EntriesEndWhereTheirStoredSizeSays) {
   EXPECT_EQ(tail.Data, std::vector<uint8_t>{42});
 }
 
+// A few hundred kilobytes of zeros that inflate past the limit are refused before inflating.
+TEST(ResourceLookup, CompressedDataPastTheSizeLimitIsRefused) {
+  auto resource = Open(BuildResourceFile(
+      {Entry("Huge", std::vector<uint8_t>(kMaxPictureBytes + 4096, 0), kResourceData4, true),
+       Entry("Small", std::vector<uint8_t>(4096, 0), kResourceData4, true)}));
+  TGEResourceEntry entry;
+  EXPECT_THROW(resource->ReadByName("Huge", entry), TResourceError);
+  ASSERT_TRUE(resource->ReadByName("Small", entry));
+  EXPECT_EQ(entry.Data.size(), 4096u);
+}
+
 TEST(ResourceLookup, ScriptNamesResolveBackslashesAndLetterCase) {
   TTempFolder folder;
   std::filesystem::create_directories(folder.Path / "Res");

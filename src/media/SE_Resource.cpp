@@ -89,6 +89,8 @@ std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, uint32_t size,
                              const char* operation) {
   if (size > packed.size() * kMaxInflateRatio + 64)
     Fail("Compressed resource entry inflates to less than its size", operation);
+  // Data entries have no picture limit of their own; a small entry must not claim a gigabyte.
+  if (size > kMaxPictureBytes) Fail("Compressed resource entry is larger than 256 MiB", operation);
   std::vector<uint8_t> out(size);
   uint8_t spare = 0;
   z_stream z{};
