@@ -171,18 +171,16 @@ TEST(Mixer, VolumeAndPanAreDecibelGains) {
 }
 
 TEST(Mixer, ChannelsAreSummedAndClampedOnceAtTheEnd) {
-  TAudioMixer mixer;
-  const TWaveFormat format = Format(2, 16, 44100);
-  Playing(mixer, format, Bytes({30000, -30000}));
-  Playing(mixer, format, Bytes({30000, -30000}));
-  EXPECT_EQ(Mix(mixer, 1), (std::vector<int16_t>{32767, -32768}));
-
   // 30000 + 30000 - 30000: clamping each addition would lose the last channel's share.
-  TAudioMixer three;
-  Playing(three, format, Bytes({30000, -30000}));
-  Playing(three, format, Bytes({30000, -30000}));
-  Playing(three, format, Bytes({-30000, 30000}));
-  EXPECT_EQ(Mix(three, 1), (std::vector<int16_t>{30000, -30000}));
+  const std::vector<uint8_t> loud = Bytes({30000, -30000, 30000, -30000, 30000, 0});
+  const std::vector<uint8_t> against = Bytes({-30000, 30000, 0, 0, -30000, 0});
+  TAudioMixer mixer;
+  for (const auto* data : {&loud, &loud, &against})
+    Playing(mixer, Format(2, 16, 44100), *data, true);
+  // Seven frames: the clamp's eight-sample steps and the rest after them.
+  const std::vector<int16_t> out = Mix(mixer, 7);
+  const std::vector<int16_t> period{30000, -30000, 32767, -32768, 30000, 0};
+  for (size_t i = 0; i < out.size(); ++i) EXPECT_EQ(out[i], period[i % period.size()]) << i;
 }
 
 TEST(Mixer, LoopingWrapsWithoutAGap) {
