@@ -27,6 +27,8 @@ std::filesystem::path TTempFolder::Write(const std::string& relative,
 TVEKE& TScriptRun::Load(const std::string& text, bool hardware) {
   SetProgramArguments(hardware ? std::vector<std::string>{"t.vek", "WINDOWED", "HARDWARE"}
                                : std::vector<std::string>{"t.vek", "WINDOWED"});
+  // One engine at a time, as in the program: the old one lets the sound output go first.
+  Veke.reset();
   Veke = std::make_unique<TVEKE>();
   Veke->ScriptName = "t.vek";
   Veke->LoadScriptText(text);

@@ -5,7 +5,9 @@
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Engine.h"
 #include "engine/SE_Font.h"
+#include "media/SE_AudioStream.h"
 #include "media/SE_SafeMath.h"
+#include "platform/PL_Paths.h"
 
 TGEButton::~TGEButton() {
   if (HoverSound) HoverSound->Stop();
@@ -220,4 +222,27 @@ void TGEButtonList::DrawAll() {
     else
       image->DrawTransparent();
   }
+}
+
+namespace {
+class TStreamedButtonSound : public TButtonSound {
+ public:
+  explicit TStreamedButtonSound(std::unique_ptr<TAudioFileStream> stream)
+      : Stream(std::move(stream)) {}
+  bool Playing() const override { return Stream->Playing; }
+  void Stop() override { Stream->Stop(); }
+  void Rewind() override { Stream->SetPosition(0); }
+  void Play() override { Stream->Play(); }
+
+ private:
+  std::unique_ptr<TAudioFileStream> Stream;
+};
+}  // namespace
+
+TButtonSoundOpener StreamedButtonSounds(TDirectSound* sound) {
+  return [sound](const std::string& file) -> std::unique_ptr<TButtonSound> {
+    auto stream = CreateAudioFileStream(sound, ResolveScriptPath(file));
+    if (!stream) return nullptr;
+    return std::make_unique<TStreamedButtonSound>(std::move(stream));
+  };
 }

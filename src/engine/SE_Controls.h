@@ -72,6 +72,10 @@ class TGEButton {
 // Opens a hover sound from a file; the list has none until the sound player gives one.
 using TButtonSoundOpener = std::function<std::unique_ptr<TButtonSound>(const std::string& file)>;
 
+class TDirectSound;
+// Hover sounds streamed from wave files on `sound` (none without a device or a file).
+TButtonSoundOpener StreamedButtonSounds(TDirectSound* sound);
+
 class TGEButtonList {
  public:
   TGEButtonList(TGEDDraw& display, uint8_t mode, TButtonSoundOpener sound, TGEFont* font);

@@ -40,13 +40,20 @@ TGEngine::TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent
   DisplayOpen = true;
   Sprites = std::make_unique<TGESprites>(*Display);
   Map = std::make_unique<TGEMap>(Display.get());
-  if (!Map->Ready) GetErrorFrom(*Map);
+  if (!Map->Ready) {
+    GetErrorFrom(*Map);
+    return;
+  }
+  // Without an audio device the device says so once and the presentation plays on silently.
+  Sound = std::make_unique<TDirectSound>();
+  SoundReady = Sound->Initialized;
 }
 
 TGEngine::~TGEngine() {
   Font.reset();
   Map.reset();
   Sprites.reset();
+  Sound.reset();
   Display.reset();
   if (DisplayOpen) Host().CloseDisplay();
 }

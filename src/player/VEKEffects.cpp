@@ -35,13 +35,25 @@ void TVEKE::StepEffect(TVKCommand& command) {
     command.Active = false;
     return;
   }
+  if (command.Name == "SHOWPOS") {
+    ShowSoundPosition(*target);
+    return;
+  }
   for (const TEffectKind& kind : kLinearEffects) {
     if (command.Name != kind.Word) continue;
     auto* object = dynamic_cast<TVKEffectObject*>(target.get());
     if (object && object->Kind == kind.ObjectKind) StepLinearEffect(command, *object, kind.Channels);
     return;
   }
-  // Effects on videos, 3D objects and sounds arrive with those objects.
+  // Effects on videos and 3D objects arrive with those objects.
+}
+
+void TVEKE::ShowSoundPosition(TVKObject& target) {
+  // A sound of another section changes nothing; the effect goes on for ever.
+  if (KindOf(&target) != kKindSound) return;
+  auto& sound = static_cast<TVKSound&>(target);
+  Engine->Display->RestoreRect(0, 0, 200, 12);
+  StatusText = sound.HasPlayer() ? std::to_string(sound.Position()) + ":" : "";
 }
 
 void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,

@@ -88,8 +88,10 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   FontFile = fontFile.empty() ? kDefaultFontFile : fontFile;
   Engine->Font = std::make_unique<TGEFont>(*Engine->Display, FontFile);
   Engine->Display->TextFont = Engine->Font.get();
-  Buttons = std::make_unique<TGEButtonList>(*Engine->Display, kButtonsPlain, nullptr,
-                                            Engine->Font.get());
+  Buttons = std::make_unique<TGEButtonList>(
+      *Engine->Display, kButtonsPlain,
+      StreamedButtonSounds(Engine->SoundReady ? Engine->Sound.get() : nullptr),
+      Engine->Font.get());
 }
 
 void TVEKE::EnsureEngine() {

@@ -136,6 +136,7 @@ class TVEKE {
   void StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
                         std::initializer_list<TEffectChannel> channels);
   void RunObjectCommand(TVKCommand& command, TVKObject& target);
+  void ShowSoundPosition(TVKObject& target);
   void EnterSection(const std::string& name);
   void ReturnFromSection();
   void FreeSectionObjects();

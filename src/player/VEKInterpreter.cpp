@@ -182,10 +182,25 @@ void TVEKE::AdvanceWait(TVKCommand& command) {
     // Buttons, 3D objects and names that find nothing hold the section until a click or a
     // jump elsewhere changes it.
     if (kind == kKindImage || kind == kKindText) command.Waiting = target->EffectRunning;
+    if (kind == kKindSound) command.Waiting = static_cast<TVKSound&>(*target).Busy();
     return;
   }
-  // WAITFORPOS: only videos and sounds have a position; the players arrive with the media,
-  // and any other kind waits for ever.
+  // WAITFORPOS: only videos and sounds have a position; the video player arrives with the
+  // video, and any other kind waits for ever.
+  if (kind != kKindSound) return;
+  auto& sound = static_cast<TVKSound&>(*target);
+  std::string params = command.Params;
+  const int32_t wanted = ParamInt(params);
+  // A silent sound (its file missing) reaches every position at once, as it ends at once.
+  if (!sound.HasPlayer()) {
+    command.Waiting = false;
+    return;
+  }
+  const int64_t position = sound.Position();
+  command.Waiting = sound.MP3 ? int64_t{wanted} > position
+                              : wanted > static_cast<int32_t>(position);
+  if (!command.Waiting && wanted > 0 && position > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void TVEKE::EnterSection(const std::string& name) {

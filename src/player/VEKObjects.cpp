@@ -1,10 +1,13 @@
 #include "player/VEKObjects.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <utility>
 
+#include "media/SE_AudioStream.h"
+#include "media/SE_MP3.h"
 #include "media/SE_SafeMath.h"
 #include "player/VEKEngine.h"
 #include "player/VEKParams.h"
@@ -159,12 +162,41 @@ std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl& d) {
   return text;
 }
 
-// Video, sound and 3D objects keep their entry and kind until their players exist.
+// Video and 3D objects keep their entry and kind until their players exist.
 std::unique_ptr<TVKObject> TVEKE::NewAnim(const TAnimDecl&) {
   return std::make_unique<TVKObject>(kKindAnim);
 }
-std::unique_ptr<TVKObject> TVEKE::NewSound(const TSoundDecl&) {
-  return std::make_unique<TVKObject>(kKindSound);
+
+TVKSound::TVKSound() : TVKObject(kKindSound) {}
+TVKSound::~TVKSound() = default;
+
+bool TVKSound::Busy() {
+  if (MP3) return MP3->IsPlaying();
+  return Stream && Stream->Playing;
+}
+
+int64_t TVKSound::Position() {
+  if (MP3) return MP3->GetPosition();
+  return Stream ? Stream->Position : 0;
+}
+
+std::unique_ptr<TVKObject> TVEKE::NewSound(const TSoundDecl& d) {
+  auto sound = std::make_unique<TVKSound>();
+  sound->FreeOnStop = d.FreeOnStop;
+  const std::string path = ResolveScriptPath(d.File);
+  // A missing file, like a missing sound device, makes a silent object without a word.
+  if (!IsRegularFile(path) || !Engine->SoundReady) return sound;
+  // Wave files go by their own name, whatever folder they are in; everything else is
+  // compressed sound.
+  sound->IsWave = UpperAscii(std::filesystem::path(path).filename().string()).find(".WAV") !=
+                  std::string::npos;
+  if (sound->IsWave) {
+    sound->Stream = CreateAudioFileStream(Engine->Sound.get(), path);
+    if (sound->Stream) sound->Stream->SetLooped(d.Looped);
+  } else {
+    sound->MP3 = std::make_unique<TGEMP3>(*Engine->Sound, path, d.Looped);
+  }
+  return sound;
 }
 std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl&) {
   return std::make_unique<TVKObject>(kKind3DObj);
@@ -209,6 +241,24 @@ void TVEKE::RunObjectCommand(TVKCommand& command, TVKObject& target) {
                                      button->Drawn ? button->DrawnY : engineButton.Y(),
                                      engineButton.ImgNormal->Width, engineButton.ImgNormal->Height);
       NeedRedraw = true;
+    }
+  } else if (name == "PLAYSOUND") {
+    auto* sound = dynamic_cast<TVKSound*>(&target);
+    // Once per command line: a section entered again does not start its sound again.
+    if (!sound || command.Active) return;
+    if (sound->Stream) sound->Stream->Play();
+    if (sound->MP3) sound->MP3->Play();
+    command.Started = command.Active = true;
+    command.LastTime = Engine->TotalTime;
+  } else if (name == "STOPSOUND") {
+    auto* sound = dynamic_cast<TVKSound*>(&target);
+    if (!sound) return;
+    if (sound->Stream && sound->Stream->Playing) sound->Stream->Stop();
+    if (sound->MP3 && sound->MP3->IsPlaying()) sound->MP3->Stop();
+    command.Active = false;
+    if (sound->FreeOnStop) {
+      sound->MP3.reset();
+      sound->Stream.reset();
     }
   } else if (name == "SHOWTEXT") {
     auto* text = dynamic_cast<TVKText*>(&target);

@@ -99,6 +99,27 @@ class TVKText : public TVKEffectObject {
   int32_t X = 0, Y = 0, Width = 0, Height = 0;
 };
 
+class TAudioFileStream;
+class TGEMP3;
+
+// A sound: a streamed wave file, or compressed sound through the MP3 player; neither when
+// its file is missing (or there is no sound device), and then every command on it is silent.
+class TVKSound : public TVKObject {
+ public:
+  TVKSound();
+  ~TVKSound() override;
+
+  bool Busy();
+  // Where play has got to: bytes of wave data, or 100-nanosecond units of compressed sound.
+  int64_t Position();
+  bool HasPlayer() const { return Stream || MP3; }
+
+  bool IsWave = false;
+  bool FreeOnStop = false;
+  std::unique_ptr<TGEMP3> MP3;
+  std::unique_ptr<TAudioFileStream> Stream;
+};
+
 // Cuts text into lines no wider than `width` as `measure` measures: a word runs up to and
 // including its first space (else its first comma); a word that does not fit starts a new
 // line, even when the line is still empty. A line is as wide as its words together, so each
