@@ -1,0 +1,183 @@
+// Script sounds played through the whole player on the virtual clock: what the mix holds,
+// when the waits on sounds end, and sounds that are missing, stopped or started twice.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ObjectSamples.h"
+#include "SoundSamples.h"
+#include "TestSupport.h"
+#include "engine/SE_Engine.h"
+
+namespace {
+using namespace soundsamples;
+
+constexpr uint32_t kFrameSamples = 882;  // 20 ms of 44 100 Hz
+
+class ScriptSound : public ::testing::Test, public TScriptRun {
+ protected:
+  void SetUp() override {
+    Headless->Quiet = true;
+    Headless->OnAudio = [this](const int16_t* samples, uint32_t frames) {
+      Mix.insert(Mix.end(), samples, samples + frames * 2);
+    };
+  }
+  TVEKE& Play(const std::string& script) {
+    Mix.clear();
+    return Load(script);
+  }
+  // The first stereo frame of the mix that is not silent, or -1.
+  int64_t FirstSound() const {
+    for (size_t i = 0; i < Mix.size(); ++i)
+      if (Mix[i] != 0) return static_cast<int64_t>(i / 2);
+    return -1;
+  }
+  int64_t LastSound() const {
+    for (size_t i = Mix.size(); i > 0; --i)
+      if (Mix[i - 1] != 0) return static_cast<int64_t>((i - 1) / 2);
+    return -1;
+  }
+  // Makes a compressed sound with the ffmpeg command.
+  std::string Encode(const std::string& name, const std::string& source) {
+    const std::string path = (Temp.Path / name).string();
+    const std::string command = "ffmpeg -v error -y -f lavfi -i " + source + " " + path;
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "ffmpeg failed: " << command;
+    return path;
+  }
+
+  std::vector<int16_t> Mix;
+  TTempFolder Temp;
+  samples::TScriptFolderScope Folder{Temp.Path.string()};
+};
+
+TEST_F(ScriptSound, AWaveIsMixedByteForByteAndItsWaitEndsWithIt) {
+  const std::string samples = Noise(100000);
+  Temp.Write("Beep.WAV", WaveFile(Format(2, 44100, 16), samples));
+  Play("CREATESOUND(beep, beep.wav, FALSE, FALSE)\n"
+       "WAIT(100)\n"
+       "PLAYSOUND(beep)\n"
+       "WAITFOR(beep)\n"
+       "QUIT\n");
+  uint32_t ended = 0;
+  for (int i = 0; i < 200 && ended == 0; ++i) {
+    const uint32_t at = Frame();
+    if (Section(0).CommandIndex == 3) ended = at;
+  }
+  Frames(20);
+  // PLAYSOUND runs in the frame at 100 ms, when the wait ends; that frame's mix starts with it.
+  const int64_t start = FirstSound();
+  EXPECT_EQ(start, 5 * kFrameSamples);
+  ASSERT_GE(Mix.size() * 2, start * 4 + samples.size());
+  EXPECT_EQ(std::memcmp(Mix.data() + start * 2, samples.data(), samples.size()), 0);
+  for (size_t i = start * 2 + samples.size() / 2; i < Mix.size(); ++i) ASSERT_EQ(Mix[i], 0);
+  // 100 000 bytes last 567 ms; the sound is seen to end at the second refill step after
+  // its last byte (the first counts it played), in the frame after that step.
+  EXPECT_GE(ended, 100u + 567u);
+  EXPECT_LE(ended, 100u + 567u + 2 * 50u + 20u);
+}
+
+TEST_F(ScriptSound, APlaySoundLineRunTwicePlaysOnceAndStopSoundStops) {
+  Temp.Write("tone.wav", WaveFile(Format(1, 22050, 16), Square(1, 22050, 16, 3.0, 200)));
+  Play("CREATESOUND(tone, tone.wav, FALSE, FALSE)\n"
+       "CALL(PLAY)\n"
+       "CALL(PLAY)\n"
+       "WAIT(500)\n"
+       "STOPSOUND(tone)\n"
+       "WAIT(1000)\n"
+       "[PLAY]\n"
+       "PLAYSOUND(tone)\n"
+       "RETURN\n");
+  Frames(80);
+  // Once started, the tone runs from its start without a restart, until STOPSOUND.
+  const int64_t start = FirstSound();
+  ASSERT_GE(start, 0);
+  EXPECT_EQ(SignChanges(Mix, 0, Mix.size() / 2), SignChanges(Mix, 1, Mix.size() / 2));
+  const double heard = static_cast<double>(LastSound() - start) / 44100.0;
+  EXPECT_GT(heard, 0.55);  // from PLAYSOUND at 20 ms to STOPSOUND at 620 ms
+  EXPECT_LT(heard, 0.62);
+  // 200 Hz: two sign changes per period.
+  EXPECT_NEAR(SignChanges(Mix, 0, Mix.size() / 2), 400 * heard, 4);
+}
+
+TEST_F(ScriptSound, PositionWaitsFollowTheBytesPlayed) {
+  Temp.Write("long.wav", WaveFile(Format(2, 44100, 16), Noise(400000)));
+  Play("CREATESOUND(s, long.wav, FALSE, FALSE)\n"
+       "PLAYSOUND(s)\n"
+       "WAITFORPOS(s, 176400)\n"
+       "SHOWPOS(s)\n"
+       "WAIT(100000)\n");
+  uint32_t reached = 0;
+  for (int i = 0; i < 200 && reached == 0; ++i) {
+    const uint32_t at = Frame();
+    if (Section(0).CommandIndex == 3) reached = at;
+  }
+  // PLAYSOUND at 0 ms; a second of sound is played by 1000 ms, and seen within a step.
+  EXPECT_GE(reached, 1000u);
+  EXPECT_LE(reached, 1000u + 80u);
+  Frames(3);
+  EXPECT_FALSE(StatusText.empty());
+  EXPECT_EQ(StatusText.back(), ':');
+  EXPECT_GE(std::stoi(StatusText), 176400);
+}
+
+TEST_F(ScriptSound, MissingSoundsAreSilentAndWaitForNothing) {
+  Play("CREATESOUND(gone, nothere.wav, TRUE, TRUE)\n"
+       "CREATESOUND(gone2, nothere.mp3, FALSE, FALSE)\n"
+       "PLAYSOUND(gone)\n"
+       "PLAYSOUND(gone2)\n"
+       "WAITFOR(gone)\n"
+       "WAITFORPOS(gone2, 1000)\n"
+       "STOPSOUND(gone)\n"
+       "SHOWPOS(gone)\n"
+       "NOTHING\n");
+  Frames(12);
+  EXPECT_EQ(Section(0).CommandIndex, 7);  // every command has run: nothing held
+  EXPECT_EQ(FirstSound(), -1);
+  EXPECT_TRUE(Headless->Messages.empty());
+}
+
+TEST_F(ScriptSound, CompressedSoundsPlayAtTheirPitchAndLength) {
+  for (const std::string name : {"tone.ogg", "tone.mp3"}) {
+    SCOPED_TRACE(name);
+    Encode(name, "sine=frequency=441:duration=1:sample_rate=44100");
+    Play("CREATESOUND(t, " + name + ", FALSE, FALSE)\n"
+         "PLAYSOUND(t)\n"
+         "WAITFOR(t)\n"
+         "QUIT\n");
+    // The clock goes on from the previous run.
+    const uint32_t begin = Headless->PlayedMs();
+    uint32_t ended = 0;
+    for (int i = 0; i < 200 && ended == 0; ++i) {
+      const uint32_t at = Frame();
+      if (Section(0).CommandIndex == 2) ended = at - begin;
+    }
+    Frames(5);
+    const double seconds = static_cast<double>(LastSound() - FirstSound()) / 44100.0;
+    EXPECT_NEAR(seconds, 1.0, 0.03);
+    EXPECT_NEAR(SignChanges(Mix, 0, Mix.size() / 2), 882, 10);
+    EXPECT_GE(ended, 1000u);
+    EXPECT_LE(ended, 1100u);
+  }
+}
+
+TEST_F(ScriptSound, ALoopedCompressedSoundRepeatsUntilStopped) {
+  Encode("loop.ogg", "sine=frequency=441:duration=0.5:sample_rate=44100");
+  Play("CREATESOUND(t, loop.ogg, FALSE, TRUE)\n"
+       "PLAYSOUND(t)\n"
+       "WAIT(1800)\n"
+       "STOPSOUND(t)\n"
+       "WAIT(1000)\n");
+  Frames(150);
+  const double heard = static_cast<double>(LastSound() - FirstSound()) / 44100.0;
+  EXPECT_NEAR(heard, 1.8, 0.06);
+  // No gap where it wraps: every 10 ms of the loop has sound in it.
+  const int64_t start = FirstSound();
+  for (int64_t at = start; at + 441 < LastSound(); at += 441) {
+    bool sounding = false;
+    for (int64_t i = at; i < at + 441; ++i) sounding |= Mix[2 * i] != 0;
+    ASSERT_TRUE(sounding) << "silent at " << at;
+  }
+}
+
+}  // namespace
