@@ -262,10 +262,56 @@ TEST_F(AudioDecoder, RefusesWhatItCannotPlay) {
   EXPECT_FALSE(TAudioDecoder::Open(video, error));
   EXPECT_EQ(error, video + " holds no audio stream");
 
-  // A colon in the name is part of the file's name, not one of FFmpeg's protocols.
-  const std::string colon = Path("data:tone.wav");
-  std::filesystem::copy_file(Path("tone.wav"), colon);
-  EXPECT_TRUE(TAudioDecoder::Open(colon, error)) << error;
+  // A colon in a relative name is part of the file's name, not one of FFmpeg's protocols.
+  std::filesystem::copy_file(Path("tone.wav"), Path("data:tone.wav"));
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(Folder->Path);
+  const bool opened = bool(TAudioDecoder::Open("data:tone.wav", error));
+  std::filesystem::current_path(before);
+  EXPECT_TRUE(opened) << error;
+}
+
+// A 16-bit stereo WAV file of `frames` frames of silence that claims `rate`.
+std::vector<uint8_t> WavAt(uint32_t rate, uint32_t frames) {
+  std::vector<uint8_t> file;
+  auto add = [&](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file.push_back(uint8_t(value >> (8 * i)));
+  };
+  auto tag = [&](const char* text) { file.insert(file.end(), text, text + 4); };
+  tag("RIFF");
+  add(36 + frames * 4, 4);
+  tag("WAVE");
+  tag("fmt ");
+  add(16, 4);
+  add(1, 2);
+  add(2, 2);
+  add(rate, 4);
+  add(rate * 4, 4);
+  add(4, 2);
+  add(16, 2);
+  tag("data");
+  add(frames * 4, 4);
+  file.resize(file.size() + size_t{frames} * 4);
+  return file;
+}
+
+// A header may claim any rate; past real ones the resampler's filter or its output would
+// grow without bound, so such a stream fails at once, saying why.
+TEST_F(AudioDecoder, RatesBeyondRealOnesFail) {
+  for (uint32_t rate : {10u, 5000000u}) {
+    SCOPED_TRACE(rate);
+    std::string error;
+    auto decoder = TAudioDecoder::OpenMemory(WavAt(rate, 20000), "odd.wav", error);
+    ASSERT_TRUE(decoder) << error;
+    EXPECT_EQ(ReadAll(*decoder).size(), 0u);
+    EXPECT_TRUE(decoder->Failed());
+    EXPECT_EQ(decoder->ErrorText(), "odd.wav: no sound plays at " + std::to_string(rate) + " Hz");
+  }
+  std::string error;
+  auto decoder = TAudioDecoder::OpenMemory(WavAt(8000, 8000), "slow.wav", error);
+  ASSERT_TRUE(decoder) << error;
+  EXPECT_EQ(Frames(ReadAll(*decoder)), 44100u);
+  EXPECT_FALSE(decoder->Failed());
 }
 
 // Cut or spoiled files end early or fail to open; they never crash and never give more than

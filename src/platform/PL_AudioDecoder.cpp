@@ -18,6 +18,9 @@ extern "C" {
 namespace {
 
 constexpr int kOutRate = 44100;
+// Rates a damaged file may claim beyond real ones: the resampler's filter grows with the
+// ratio, to gigabytes at a few hundred megahertz, and a tiny rate multiplies every frame.
+constexpr int kLowestRate = 100, kHighestRate = 768000;
 // Enough room for what a resampler holds back until its flush.
 constexpr int kMinRoom = 1024;
 // Decoded and thrown away before a seek target, so the decoder's and the resampler's memory
@@ -346,6 +349,11 @@ bool TFFmpegAudioDecoder::SetUpFor(const AVFrame* frame) const {
 }
 
 bool TFFmpegAudioDecoder::Configure(const AVFrame* frame) {
+  if (frame->sample_rate < kLowestRate || frame->sample_rate > kHighestRate) {
+    Fail(Name + ": no sound plays at " + std::to_string(frame->sample_rate) + " Hz");
+    Resampler.reset();
+    return false;
+  }
   av_channel_layout_uninit(&InLayout);
   AVChannelLayout layout{};
   int result = av_channel_layout_copy(&InLayout, &frame->ch_layout);
