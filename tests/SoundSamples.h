@@ -74,12 +74,14 @@ inline std::string Square(uint32_t channels, uint32_t rate, uint32_t bits, doubl
   return out;
 }
 
-// Sign changes of one side of a stereo mix within its first `frames` frames.
-inline int SignChanges(const std::vector<int16_t>& mix, int side, size_t frames) {
+// Sign changes of one side of a stereo mix within its first `frames` frames; samples within
+// `noise` of 0 keep the sign before them, so quantisation noise at a crossing counts once.
+inline int SignChanges(const std::vector<int16_t>& mix, int side, size_t frames, int noise = 0) {
   int changes = 0;
   int previous = 0;
   for (size_t i = 0; i < frames && 2 * i + side < mix.size(); ++i) {
-    const int sign = (mix[2 * i + side] > 0) - (mix[2 * i + side] < 0);
+    const int value = mix[2 * i + side];
+    const int sign = (value > noise) - (value < -noise);
     if (sign != 0 && previous != 0 && sign != previous) ++changes;
     if (sign != 0) previous = sign;
   }

@@ -14,6 +14,21 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 // A format block longer than this is not a format; its rest is skipped unread.
 constexpr int64_t kMaxFormatBlock = 4096;
 
+// Calls `chunk(header, contentStart)` for each chunk from the stream's position on, until a
+// header cannot be read whole or the stream ends.
+template <typename TChunk>
+void WalkChunks(TStream& stream, TChunk&& chunk) {
+  for (;;) {
+    uint8_t header[8] = {};
+    stream.Read(header, 8);
+    if (Le32(header) == 0) break;
+    const int64_t here = stream.Position();
+    const int64_t size = Le32(header + 4);
+    chunk(header, here);
+    if (stream.Seek(here + size, 0) != here + size) break;
+  }
+}
+
 int64_t SeekWithin(int64_t size, int64_t position, int64_t offset, int origin) {
   const int64_t base = origin == 0 ? 0 : origin == 1 ? position : size;
   return std::clamp<int64_t>(base + offset, 0, std::max<int64_t>(size, 0));
@@ -104,13 +119,8 @@ void TWaveStream::OpenRead() {
     ShowSoundError("[DirectSound] Wave is invalid!");
     reported = true;
   }
-  for (;;) {
-    uint8_t chunk[8] = {};
-    Stream.Read(chunk, 8);
-    const uint32_t id = Le32(chunk);
-    if (id == 0) break;
+  WalkChunks(Stream, [&](const uint8_t* chunk, int64_t here) {
     const int64_t size = Le32(chunk + 4);
-    const int64_t here = Stream.Position();
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       SetFormatSize(static_cast<int32_t>(std::min(size, kMaxFormatBlock)));
       const int64_t read = Stream.Read(FormatBlock.data(), GetFormatSize());
@@ -120,8 +130,7 @@ void TWaveStream::OpenRead() {
       // A chunk that claims more than the file holds plays what is there.
       DataSize = std::clamp<int64_t>(streamSize - DataStart, 0, size);
     }
-    if (Stream.Seek(here + size, 0) != here + size) break;
-  }
+  });
   if (!reported && !FormatValid()) ShowSoundError("[DirectSound] Wave is invalid!");
 }
 
@@ -146,3 +155,24 @@ int64_t TWaveStream::ReadWave(void* buffer, int64_t count) {
 
 TWaveFileStream::TWaveFileStream(const std::string& fileName)
     : TWaveFileHolder{std::make_unique<TFileStream>(fileName)}, TWaveStream(*FileStream) {}
+
+bool PeekWaveFormat(const std::string& fileName, TWaveFormat& format) {
+  try {
+    TFileStream file(fileName);
+    uint8_t riff[12] = {};
+    file.Read(riff, 12);
+    bool found = false;
+    WalkChunks(file, [&](const uint8_t* chunk, int64_t) {
+      uint8_t block[16] = {};
+      if (found || std::memcmp(chunk, "fmt ", 4) != 0 || Le32(chunk + 4) < 16 ||
+          file.Read(block, 16) != 16)
+        return;
+      format = {Le16(block), Le16(block + 2), Le32(block + 4), Le32(block + 8), Le16(block + 12),
+                Le16(block + 14)};
+      found = true;
+    });
+    return found;
+  } catch (const std::exception&) {
+    return false;
+  }
+}

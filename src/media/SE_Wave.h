@@ -115,3 +115,7 @@ class TWaveFileStream : private TWaveFileHolder, public TWaveStream {
  public:
   explicit TWaveFileStream(const std::string& fileName);
 };
+
+// The format block of a wave file, read without a word about anything wrong with the file;
+// false when it has none.
+bool PeekWaveFormat(const std::string& fileName, TWaveFormat& format);

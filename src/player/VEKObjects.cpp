@@ -190,6 +190,12 @@ std::unique_ptr<TVKObject> TVEKE::NewSound(const TSoundDecl& d) {
   // compressed sound.
   sound->IsWave = UpperAscii(std::filesystem::path(path).filename().string()).find(".WAV") !=
                   std::string::npos;
+  // Wave files of compressed sound (ADPCM, as CDs of the time often held) are decoded like
+  // any other compressed sound instead of being refused by the device.
+  TWaveFormat format;
+  if (sound->IsWave && PeekWaveFormat(path, format) && format.Channels > 0 &&
+      !TAudioMixer::Playable(format))
+    sound->IsWave = false;
   if (sound->IsWave) {
     sound->Stream = CreateAudioFileStream(Engine->Sound.get(), path);
     if (sound->Stream) sound->Stream->SetLooped(d.Looped);
