@@ -419,14 +419,19 @@ bool TFFmpegAudioDecoder::Seek(uint64_t frame) {
 // frame, has the samples before it dropped and puts that output frame in `start`. False when
 // the beginning is as near, or the file landed after it or without timestamps to tell.
 bool TFFmpegAudioDecoder::SeekNear(uint64_t frame, uint64_t& start) {
-  if (Origin == AV_NOPTS_VALUE || OriginRate <= 0) return false;
+  // Timestamps tell the sample only in a time base that counts whole samples: in MPEG's
+  // 1/90 000 s or Matroska's milliseconds, rounded frame lengths drift apart from the sound.
+  const AVRational base = Stream->time_base;
+  if (Origin == AV_NOPTS_VALUE || OriginRate <= 0 || base.num <= 0 ||
+      base.den % (int64_t{OriginRate} * base.num) != 0)
+    return false;
   // Input samples in steps of `inStep` are output frames in steps of `outStep`, exactly.
   const int common = std::gcd(OriginRate, kOutRate);
   const int64_t inStep = OriginRate / common, outStep = kOutRate / common;
   const int64_t target = av_rescale(static_cast<int64_t>(frame), OriginRate, kOutRate);
   const int64_t inStart = (target - int64_t{OriginRate} * kPrerollMs / 1000) / inStep * inStep;
   if (inStart <= 0) return false;
-  const int64_t at = Origin + av_rescale_q(inStart, AVRational{1, OriginRate}, Stream->time_base);
+  const int64_t at = Origin + av_rescale_q(inStart, AVRational{1, OriginRate}, base);
   AtStart = false;
   if (av_seek_frame(Format.get(), Stream->index, at, AVSEEK_FLAG_BACKWARD) < 0) return false;
   if (const std::string failure = OpenDecoder(); !failure.empty()) {
