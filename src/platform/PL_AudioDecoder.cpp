@@ -8,6 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
@@ -478,9 +479,18 @@ std::unique_ptr<TAudioDecoder> Opened(std::unique_ptr<TFFmpegAudioDecoder> decod
   return decoder;
 }
 
+// FFmpeg's own settings, once per process: its chatter stays off the player's stderr (errors
+// still come back as texts), and no single allocation may exceed what a damaged header could
+// claim from a small file, like a picture's limit.
+void SetUpFFmpeg() {
+  static const bool done = (av_log_set_level(AV_LOG_ERROR), av_max_alloc(size_t{256} << 20), true);
+  (void)done;
+}
+
 }  // namespace
 
 std::unique_ptr<TAudioDecoder> TAudioDecoder::Open(const std::string& path, std::string& error) {
+  SetUpFFmpeg();
   auto decoder = std::make_unique<TFFmpegAudioDecoder>(path);
   const std::string failure = decoder->OpenFile(path);
   return Opened(std::move(decoder), failure, error);
@@ -489,6 +499,7 @@ std::unique_ptr<TAudioDecoder> TAudioDecoder::Open(const std::string& path, std:
 std::unique_ptr<TAudioDecoder> TAudioDecoder::OpenMemory(std::vector<uint8_t> bytes,
                                                          const std::string& name,
                                                          std::string& error) {
+  SetUpFFmpeg();
   auto decoder = std::make_unique<TFFmpegAudioDecoder>(name);
   const std::string failure = decoder->OpenMemory(std::move(bytes));
   return Opened(std::move(decoder), failure, error);
