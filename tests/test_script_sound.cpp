@@ -48,6 +48,16 @@ class ScriptSound : public ::testing::Test, public TScriptRun {
     return path;
   }
 
+  // Plays frames until the main section's command index reaches `index`; the time of that
+  // frame from the start of the run (the clock goes on from earlier runs), or 0 if never.
+  uint32_t RunUntilCommand(int32_t index, uint32_t begin) {
+    for (int i = 0; i < 200; ++i) {
+      const uint32_t at = Frame();
+      if (Section(0).CommandIndex == index) return at - begin;
+    }
+    return 0;
+  }
+
   std::vector<int16_t> Mix;
   TTempFolder Temp;
   samples::TScriptFolderScope Folder{Temp.Path.string()};
@@ -61,11 +71,7 @@ TEST_F(ScriptSound, AWaveIsMixedByteForByteAndItsWaitEndsWithIt) {
        "PLAYSOUND(beep)\n"
        "WAITFOR(beep)\n"
        "QUIT\n");
-  uint32_t ended = 0;
-  for (int i = 0; i < 200 && ended == 0; ++i) {
-    const uint32_t at = Frame();
-    if (Section(0).CommandIndex == 3) ended = at;
-  }
+  const uint32_t ended = RunUntilCommand(3, 0);
   Frames(20);
   // PLAYSOUND runs in the frame at 100 ms, when the wait ends; that frame's mix starts with it.
   const int64_t start = FirstSound();
@@ -109,11 +115,7 @@ TEST_F(ScriptSound, PositionWaitsFollowTheBytesPlayed) {
        "WAITFORPOS(s, 176400)\n"
        "SHOWPOS(s)\n"
        "WAIT(100000)\n");
-  uint32_t reached = 0;
-  for (int i = 0; i < 200 && reached == 0; ++i) {
-    const uint32_t at = Frame();
-    if (Section(0).CommandIndex == 3) reached = at;
-  }
+  const uint32_t reached = RunUntilCommand(3, 0);
   // PLAYSOUND at 0 ms; a second of sound is played by 1000 ms, and seen within a step.
   EXPECT_GE(reached, 1000u);
   EXPECT_LE(reached, 1000u + 80u);
@@ -149,13 +151,7 @@ TEST_F(ScriptSound, CompressedSoundsPlayAtTheirPitchAndLength) {
          "PLAYSOUND(t)\n"
          "WAITFOR(t)\n"
          "QUIT\n");
-    // The clock goes on from the previous run.
-    const uint32_t begin = Headless->PlayedMs();
-    uint32_t ended = 0;
-    for (int i = 0; i < 200 && ended == 0; ++i) {
-      const uint32_t at = Frame();
-      if (Section(0).CommandIndex == 2) ended = at - begin;
-    }
+    const uint32_t ended = RunUntilCommand(2, Headless->PlayedMs());
     Frames(5);
     const double seconds = static_cast<double>(LastSound() - FirstSound()) / 44100.0;
     EXPECT_NEAR(seconds, 1.0, 0.03);
