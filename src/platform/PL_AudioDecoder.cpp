@@ -4,24 +4,15 @@
 // (which drops the encoder delay and padding itself) and the same resampler.
 #include "platform/PL_AudioDecoder.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/mem.h>
-#include <libswresample/swresample.h>
-}
-
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 
+#include "platform/PL_FFmpeg.h"
+
 namespace {
 
-constexpr int kOutRate = 44100;
-// Rates a damaged file may claim beyond real ones: the resampler's filter grows with the
-// ratio, to gigabytes at a few hundred megahertz, and a tiny rate multiplies every frame.
-constexpr int kLowestRate = 100, kHighestRate = 768000;
+constexpr int kOutRate = kMixerRate;
 // Enough room for what a resampler holds back until its flush.
 constexpr int kMinRoom = 1024;
 // Decoded and thrown away before a seek target, so the decoder's and the resampler's memory
@@ -30,69 +21,10 @@ constexpr int kMinRoom = 1024;
 constexpr int kPrerollMs = 500;
 // Seeking further is asking for a position no file has (days of sound).
 constexpr uint64_t kFarthestFrame = uint64_t{1} << 40;
-constexpr int kIoBufferBytes = 32 * 1024;
-
-std::string AvError(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return text;
-}
-
-struct TFormatCloser {
-  void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
-};
-struct TCodecFreer {
-  void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct TResamplerFreer {
-  void operator()(SwrContext* resampler) const { swr_free(&resampler); }
-};
-struct TPacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct TFrameFreer {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct TIoFreer {
-  void operator()(AVIOContext* io) const {
-    av_freep(&io->buffer);
-    avio_context_free(&io);
-  }
-};
-
-// A file held in memory, read through FFmpeg's custom I/O.
-struct TMemoryFile {
-  std::vector<uint8_t> Bytes;
-  size_t Offset = 0;
-
-  static int Read(void* opaque, uint8_t* buffer, int size) {
-    TMemoryFile& file = *static_cast<TMemoryFile*>(opaque);
-    const size_t count = std::min(static_cast<size_t>(size), file.Bytes.size() - file.Offset);
-    if (count == 0) return AVERROR_EOF;
-    std::memcpy(buffer, file.Bytes.data() + file.Offset, count);
-    file.Offset += count;
-    return static_cast<int>(count);
-  }
-
-  static int64_t Seek(void* opaque, int64_t offset, int whence) {
-    TMemoryFile& file = *static_cast<TMemoryFile*>(opaque);
-    const int64_t size = static_cast<int64_t>(file.Bytes.size());
-    whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE) return size;
-    const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(file.Offset)
-                         : whence == SEEK_END ? size
-                                              : 0;
-    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return AVERROR(EINVAL);
-    if (offset < -base || offset > size - base) return AVERROR(EINVAL);
-    file.Offset = static_cast<size_t>(base + offset);
-    return base + offset;
-  }
-};
 
 class TFFmpegAudioDecoder final : public TAudioDecoder {
  public:
   explicit TFFmpegAudioDecoder(std::string name) : Name(std::move(name)) {}
-  ~TFFmpegAudioDecoder() override { av_channel_layout_uninit(&InLayout); }
 
   // The empty text when the file is open and its first frame decoded (if it has one).
   std::string OpenFile(const std::string& path);
@@ -117,8 +49,6 @@ class TFFmpegAudioDecoder final : public TAudioDecoder {
   bool NextFrame();
   void SendPacket();
   uint32_t Convert(const AVFrame* frame);
-  bool SetUpFor(const AVFrame* frame) const;
-  bool Configure(const AVFrame* frame);
   const uint8_t** DropInput(const AVFrame* frame, int& count);
 
   bool SeekNear(uint64_t frame, uint64_t& start);
@@ -129,21 +59,14 @@ class TFFmpegAudioDecoder final : public TAudioDecoder {
   std::string Url;
   std::string Error;
   // Declared in this order so that each is freed before what it reads from.
-  std::unique_ptr<TMemoryFile> Memory;
-  std::unique_ptr<AVIOContext, TIoFreer> Io;
-  std::unique_ptr<AVFormatContext, TFormatCloser> Format;
+  TInputFile Input;
   std::unique_ptr<AVCodecContext, TCodecFreer> Codec;
-  std::unique_ptr<SwrContext, TResamplerFreer> Resampler;
+  TStereoResampler Resampler;
   std::unique_ptr<AVPacket, TPacketFreer> Packet;
   std::unique_ptr<AVFrame, TFrameFreer> Frame;
   AVStream* Stream = nullptr;
   TStage Stage = TStage::Reading;
   bool FrameReady = false;  // Frame holds a decoded frame not yet converted
-
-  // What the resampler was set up for; a frame that differs sets it up again.
-  int InFormat = -1;
-  int InRate = 0;
-  AVChannelLayout InLayout{};
 
   // Where output frame 0 is: the first frame's timestamp (past the encoder delay the
   // decoder drops) and its rate, after opening.
@@ -167,46 +90,24 @@ std::string TFFmpegAudioDecoder::OpenFile(const std::string& path) {
 }
 
 std::string TFFmpegAudioDecoder::OpenMemory(std::vector<uint8_t> bytes) {
-  Memory = std::make_unique<TMemoryFile>();
-  Memory->Bytes = std::move(bytes);
+  Input.Memory = std::make_unique<TMemoryFile>();
+  Input.Memory->Bytes = std::move(bytes);
   Url = Name;
   return OpenInput();
 }
 
-// Opens Url, or the file in Memory, from its start; also to begin again where seeking cannot.
+// Opens Url, or the file in memory, from its start; also to begin again where seeking cannot.
 std::string TFFmpegAudioDecoder::OpenInput() {
-  Resampler.reset();
+  Resampler.Reset();
   Codec.reset();
   Stream = nullptr;
-  Format.reset();
-  Io.reset();
+  Input.Close();
   // Ended until the decoder is open, so a failed reopen leaves nothing to read from.
   Stage = TStage::Ended;
   PendingStart = PendingEnd = 0;
   Origin = AV_NOPTS_VALUE;
-  AVFormatContext* format = nullptr;
-  if (Memory) {
-    Memory->Offset = 0;
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-    AVIOContext* io = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, Memory.get(),
-                                                  TMemoryFile::Read, nullptr, TMemoryFile::Seek)
-                             : nullptr;
-    if (!io) av_free(buffer);
-    Io.reset(io);
-    format = io ? avformat_alloc_context() : nullptr;
-    if (!format) return "cannot open " + Name + ": " + AvError(AVERROR(ENOMEM));
-    format->pb = io;
-    format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  }
-  // Playlists and the like name other files; they may, but only local ones.
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "protocol_whitelist", "file", 0);
-  const int opened = avformat_open_input(&format, Url.c_str(), nullptr, &options);
-  av_dict_free(&options);
-  if (opened < 0) return "cannot open " + Name + ": " + AvError(opened);
-  Format.reset(format);
-  if (const int found = avformat_find_stream_info(format, nullptr); found < 0)
-    return "cannot read " + Name + ": " + AvError(found);
+  if (std::string failure = Input.Open(Url, Name); !failure.empty()) return failure;
+  AVFormatContext* format = Input.Format.get();
   const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (index < 0) return Name + " holds no audio stream";
   Stream = format->streams[index];
@@ -230,7 +131,7 @@ std::string TFFmpegAudioDecoder::OpenInput() {
 // A new decoder, also after each seek: flushing one does not clear all it remembers (AAC's
 // noise generator runs on), and output frame 0 must sound the same on every loop.
 std::string TFFmpegAudioDecoder::OpenDecoder() {
-  Resampler.reset();
+  Resampler.Reset();
   Stage = TStage::Ended;
   FrameReady = false;
   PendingStart = PendingEnd = 0;
@@ -307,7 +208,7 @@ bool TFFmpegAudioDecoder::NextFrame() {
 
 void TFFmpegAudioDecoder::SendPacket() {
   for (;;) {
-    const int read = av_read_frame(Format.get(), Packet.get());
+    const int read = av_read_frame(Input.Format.get(), Packet.get());
     if (read < 0) {
       if (read != AVERROR_EOF) Fail("cannot read " + Name + ": " + AvError(read));
       Stage = TStage::Draining;
@@ -324,63 +225,27 @@ void TFFmpegAudioDecoder::SendPacket() {
 // Converts a decoded frame, or the resampler's tail when `frame` is null, into Pending;
 // returns the frames made.
 uint32_t TFFmpegAudioDecoder::Convert(const AVFrame* frame) {
-  const bool ready = frame ? (Resampler && SetUpFor(frame)) || Configure(frame) : bool(Resampler);
-  if (!ready) {
+  if (frame) {
+    const std::string failure = Resampler.Prepare(frame, Name);
+    Fail(failure);
+  }
+  if (!Resampler) {
     Stage = TStage::Ended;
     return 0;
   }
   int count = frame ? frame->nb_samples : 0;
   const uint8_t** in = frame ? DropInput(frame, count) : nullptr;
   if (frame && count == 0) return 0;
-  const int room = std::max(swr_get_out_samples(Resampler.get(), count), kMinRoom);
+  const int room = std::max(swr_get_out_samples(Resampler.Get(), count), kMinRoom);
   if (Pending.size() < size_t(room) * 2) Pending.resize(size_t(room) * 2);
   auto* out = reinterpret_cast<uint8_t*>(Pending.data());
-  const int made = swr_convert(Resampler.get(), &out, room, in, count);
+  const int made = swr_convert(Resampler.Get(), &out, room, in, count);
   if (made < 0) {
     Fail("cannot convert the audio of " + Name + ": " + AvError(made));
     Stage = TStage::Ended;
     return 0;
   }
   return static_cast<uint32_t>(made);
-}
-
-bool TFFmpegAudioDecoder::SetUpFor(const AVFrame* frame) const {
-  return frame->format == InFormat && frame->sample_rate == InRate &&
-         !av_channel_layout_compare(&frame->ch_layout, &InLayout);
-}
-
-bool TFFmpegAudioDecoder::Configure(const AVFrame* frame) {
-  if (frame->sample_rate < kLowestRate || frame->sample_rate > kHighestRate) {
-    Fail(Name + ": no sound plays at " + std::to_string(frame->sample_rate) + " Hz");
-    Resampler.reset();
-    return false;
-  }
-  av_channel_layout_uninit(&InLayout);
-  AVChannelLayout layout{};
-  int result = av_channel_layout_copy(&InLayout, &frame->ch_layout);
-  // A stream that does not say which channel is which gets the usual order for its count.
-  if (result >= 0 && InLayout.order == AV_CHANNEL_ORDER_UNSPEC)
-    av_channel_layout_default(&layout, InLayout.nb_channels);
-  else if (result >= 0)
-    result = av_channel_layout_copy(&layout, &InLayout);
-  InFormat = frame->format;
-  InRate = frame->sample_rate;
-  SwrContext* resampler = nullptr;
-  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  if (result >= 0)
-    result = swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kOutRate, &layout,
-                                 static_cast<AVSampleFormat>(InFormat), InRate, 0, nullptr);
-  Resampler.reset(resampler);
-  // Mono goes to both sides at full level, as a mono sound buffer plays; the default matrix
-  // would lower it by 3 dB.
-  const double both[2] = {1.0, 1.0};
-  if (result >= 0 && layout.nb_channels == 1) result = swr_set_matrix(resampler, both, 1);
-  av_channel_layout_uninit(&layout);
-  if (result >= 0) result = swr_init(resampler);
-  if (result >= 0) return true;
-  Fail("cannot convert the audio of " + Name + ": " + AvError(result));
-  Resampler.reset();
-  return false;
 }
 
 // The frame's input planes past the samples a seek still drops; `count` becomes what is left.
@@ -434,7 +299,7 @@ bool TFFmpegAudioDecoder::SeekNear(uint64_t frame, uint64_t& start) {
   if (inStart <= 0) return false;
   const int64_t at = Origin + av_rescale_q(inStart, AVRational{1, OriginRate}, base);
   AtStart = false;
-  if (av_seek_frame(Format.get(), Stream->index, at, AVSEEK_FLAG_BACKWARD) < 0) return false;
+  if (av_seek_frame(Input.Format.get(), Stream->index, at, AVSEEK_FLAG_BACKWARD) < 0) return false;
   if (const std::string failure = OpenDecoder(); !failure.empty()) {
     Fail(failure);
     return false;
@@ -468,7 +333,7 @@ int64_t TFFmpegAudioDecoder::DurationFrames() const {
   const AVRational out{1, kOutRate};
   if (!Stream) return -1;
   if (Stream->duration > 0) return av_rescale_q(Stream->duration, Stream->time_base, out);
-  if (Format->duration > 0) return av_rescale_q(Format->duration, AV_TIME_BASE_Q, out);
+  if (Input.Format->duration > 0) return av_rescale_q(Input.Format->duration, AV_TIME_BASE_Q, out);
   return -1;
 }
 
@@ -477,14 +342,6 @@ std::unique_ptr<TAudioDecoder> Opened(std::unique_ptr<TFFmpegAudioDecoder> decod
   error = failure;
   if (!failure.empty()) return nullptr;
   return decoder;
-}
-
-// FFmpeg's own settings, once per process: its chatter stays off the player's stderr (errors
-// still come back as texts), and no single allocation may exceed what a damaged header could
-// claim from a small file, like a picture's limit.
-void SetUpFFmpeg() {
-  static const bool done = (av_log_set_level(AV_LOG_ERROR), av_max_alloc(size_t{256} << 20), true);
-  (void)done;
 }
 
 }  // namespace

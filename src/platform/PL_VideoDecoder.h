@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 enum class TVideoFrameResult {
   Same,  // the frame due is the one given last time: nothing was written
@@ -21,6 +22,11 @@ class TVideoDecoder {
   // FFmpeg's reason in `error` when there is no file, no video stream or no decoder for it.
   static std::unique_ptr<TVideoDecoder> Open(const std::string& path, bool withAudio,
                                              std::string& error);
+  // The same for a clip already in memory (a resource entry, a fuzzer's input); `name` stands
+  // for it in error texts and tells FFmpeg its extension.
+  static std::unique_ptr<TVideoDecoder> OpenMemory(std::vector<uint8_t> bytes,
+                                                   const std::string& name, bool withAudio,
+                                                   std::string& error);
 
   virtual int32_t Width() const = 0;
   virtual int32_t Height() const = 0;
