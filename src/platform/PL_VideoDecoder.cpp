@@ -172,6 +172,7 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
   int64_t ShownTime = 0, ShownEnd = 0, NextTime = 0, NextEnd = 0;
 
   std::unique_ptr<SwsContext, TScalerFreer> Scaler;
+  std::vector<uint8_t> Staging;  // the picture, for a caller whose rows are wider
   // What Scaler was made for: input size, format, colours and range, output format.
   int ScalerKey[6] = {};
 
@@ -199,7 +200,7 @@ std::string TFFmpegVideoDecoder::OpenMemory(std::vector<uint8_t> bytes) {
   return OpenInput();
 }
 
-// Opens the file from its start with fresh decoders; also to begin again where seeking cannot.
+// Opens the file from its start with fresh decoders, at first and at every rewind.
 std::string TFFmpegVideoDecoder::OpenInput() {
   Video = {};
   Audio = {};
@@ -232,8 +233,7 @@ std::string TFFmpegVideoDecoder::OpenInput() {
   return OpenDecoders();
 }
 
-// Fresh decoders for both streams, also on every rewind, so each loop decodes as the first
-// did: flushing a decoder does not clear all it remembers.
+// Decoders for both streams; the sound's is left out when there is none here for it.
 std::string TFFmpegVideoDecoder::OpenDecoders() {
   // As many threads as the ffmpeg command uses (one per core): frame threads give the same
   // pictures as one thread, only sooner.
@@ -274,6 +274,7 @@ void TFFmpegVideoDecoder::StartOver() {
   HaveShown = HaveNext = ShownWritten = VideoEnded = Ended = AnyFrame = false;
   ShownTime = ShownEnd = NextTime = NextEnd = 0;
   Resampler.Reset();
+  AudioStage = TAudioStage::Ended;
   PendingStart = PendingEnd = 0;
 }
 
@@ -434,9 +435,17 @@ bool TFFmpegVideoDecoder::Convert(const AVFrame* frame, uint8_t* pixels, int32_t
     Fail("cannot convert the pictures of " + Name);
     return false;
   }
-  uint8_t* planes[4] = {pixels};
-  const int pitches[4] = {pitch};
+  // Some of libswscale's copies and conversions fill whole rows of the pitch they are given,
+  // past the picture's width, where the caller may keep pixels of its own: such a picture
+  // goes through a buffer of rows exactly that wide.
+  const int32_t row = PictureWidth * 2;
+  const bool direct = pitch == row;
+  if (!direct) Staging.resize(size_t(row) * PictureHeight);
+  uint8_t* planes[4] = {direct ? pixels : Staging.data()};
+  const int pitches[4] = {row};
   sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
+  for (int32_t y = 0; !direct && y < PictureHeight; ++y)
+    std::memcpy(pixels + ptrdiff_t{y} * pitch, Staging.data() + size_t(y) * row, size_t(row));
   return true;
 }
 
@@ -526,20 +535,14 @@ uint32_t TFFmpegVideoDecoder::Resample(const AVFrame* frame) {
   return made > 0 ? static_cast<uint32_t>(made) : 0;
 }
 
+// Opens the file again: a seek to the start lands elsewhere in a damaged file, demuxers keep
+// state from where they were, and opening costs about what a seek and fresh decoders do.
 bool TFFmpegVideoDecoder::Rewind() {
   Error.clear();
-  StartOver();
-  // A failed rewind may have left no file open; then only opening it again can start over.
-  const bool sought =
-      Input.Format && Video.Codec &&
-      av_seek_frame(Input.Format.get(), -1,
-                    Input.Format->start_time != AV_NOPTS_VALUE ? Input.Format->start_time : 0,
-                    AVSEEK_FLAG_BACKWARD) >= 0;
-  std::string failure = sought ? OpenDecoders() : OpenInput();
+  const std::string failure = OpenInput();
   Fail(failure);
   if (failure.empty()) return true;
-  Ended = true;
-  AudioStage = TAudioStage::Ended;
+  Ended = true;  // nothing to read from
   return false;
 }
 
