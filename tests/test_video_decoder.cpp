@@ -4,6 +4,7 @@
 // command decodes it, from the picture's start; damaged, missing and foreign files.
 // Indeo is not among them: FFmpeg decodes it but has no encoder to make a clip with.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,7 @@ struct TClip {
   std::string Encoder;  // the video encoder, which must be installed
   std::string Options;  // ffmpeg output options
   int Rate = 10;        // frames a second
+  int Width = kWidth, Height = kHeight;
 };
 
 const std::vector<TClip> kClips = {
@@ -71,22 +73,28 @@ struct TReference {
 
 // One frame buffer as the player hands it over, with room to spare after each row.
 struct TPicture {
-  static constexpr int32_t kPitch = kWidth * 2 + 6;
-  std::vector<uint8_t> Bytes = std::vector<uint8_t>(size_t{kPitch} * kHeight, 0xA5);
+  explicit TPicture(int32_t width = kWidth, int32_t height = kHeight, int32_t spare = 6)
+      : Width(width),
+        Height(height),
+        Pitch(width * 2 + spare),
+        Bytes(size_t(Pitch) * height, 0xA5) {}
 
   // The rows without the spare bytes, as ffmpeg's raw output has them.
   std::vector<uint8_t> Rows() const {
     std::vector<uint8_t> rows;
-    for (int y = 0; y < kHeight; ++y)
-      rows.insert(rows.end(), Bytes.begin() + y * kPitch, Bytes.begin() + y * kPitch + kWidth * 2);
+    for (int32_t y = 0; y < Height; ++y)
+      rows.insert(rows.end(), Bytes.begin() + y * Pitch, Bytes.begin() + y * Pitch + Width * 2);
     return rows;
   }
   bool SpareUntouched() const {
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = kWidth * 2; x < kPitch; ++x)
-        if (Bytes[y * kPitch + x] != 0xA5) return false;
+    for (int32_t y = 0; y < Height; ++y)
+      for (int32_t x = Width * 2; x < Pitch; ++x)
+        if (Bytes[y * Pitch + x] != 0xA5) return false;
     return true;
   }
+
+  int32_t Width, Height, Pitch;
+  std::vector<uint8_t> Bytes;
 };
 
 class VideoDecoder : public testing::Test {
@@ -119,7 +127,8 @@ class VideoDecoder : public testing::Test {
     const std::string path = (Folder->Path / clip.File).string();
     if (!std::filesystem::exists(path)) {
       const std::string rate = std::to_string(clip.Rate);
-      std::system(("ffmpeg -v quiet -y -f lavfi -i testsrc=size=64x48:rate=" + rate +
+      const std::string size = std::to_string(clip.Width) + "x" + std::to_string(clip.Height);
+      std::system(("ffmpeg -v quiet -y -f lavfi -i testsrc=size=" + size + ":rate=" + rate +
                    ":duration=2 -f lavfi -i sine=frequency=440:duration=2 -ac 2 " + clip.Options +
                    " '" + path + "'")
                       .c_str());
@@ -135,14 +144,15 @@ class VideoDecoder : public testing::Test {
   }
 
   // Every frame as `ffmpeg -pix_fmt rgb565le` (or rgb555le) gives it, in decoding order, with
-  // the time ffprobe gives it from the stream's start.
+  // the time ffprobe gives it from the stream's start. Decoded on one thread, so that the
+  // decoder's threads are seen to change nothing.
   static TReference Frames(const TClip& clip, bool rgb555 = false) {
     const std::string path = Path(clip);
     const std::vector<uint8_t> all =
-        RunFfmpeg("-i '" + path + "' -fps_mode passthrough -pix_fmt " +
+        RunFfmpeg("-threads 1 -i '" + path + "' -fps_mode passthrough -pix_fmt " +
                   (rgb555 ? "rgb555le" : "rgb565le") + " -f rawvideo -");
     TReference reference;
-    const size_t size = size_t{kWidth} * kHeight * 2;
+    const size_t size = size_t(clip.Width) * clip.Height * 2;
     for (size_t at = 0; at + size <= all.size(); at += size)
       reference.Frames.emplace_back(all.begin() + at, all.begin() + at + size);
     const double start = Probe(path, "-select_streams v:0 -show_entries stream=start_time").front();
@@ -230,7 +240,7 @@ TEST_F(VideoDecoder, EachCodecGivesTheFrameDueAtEachTime) {
     for (const int64_t time : TimesAround(expected)) {
       SCOPED_TRACE(time);
       const TVideoFrameResult result =
-          decoder->FrameAt(time, picture.Bytes.data(), TPicture::kPitch, false);
+          decoder->FrameAt(time, picture.Bytes.data(), picture.Pitch, false);
       if (time >= expected.End) {
         EXPECT_EQ(result, TVideoFrameResult::End);
         continue;
@@ -257,10 +267,33 @@ TEST_F(VideoDecoder, FiveFiveFiveFramesAreTheCommandsToo) {
     auto decoder = Open(Path(clip));
     ASSERT_TRUE(decoder);
     TPicture picture;
-    ASSERT_EQ(decoder->FrameAt(kSecond / 2, picture.Bytes.data(), TPicture::kPitch, true),
+    ASSERT_EQ(decoder->FrameAt(kSecond / 2, picture.Bytes.data(), picture.Pitch, true),
               TVideoFrameResult::New);
     EXPECT_TRUE(picture.Rows() == expected.Frames[expected.Due(kSecond / 2)]);
     EXPECT_TRUE(picture.SpareUntouched());
+  }
+}
+
+// Rows that are no whole number of libswscale's blocks of pixels: every pixel is converted
+// whatever the pitch, and nothing is written past the width.
+TEST_F(VideoDecoder, OddSizedPicturesAreConvertedToTheLastPixel) {
+  const TClip clip{"odd.avi", "mpeg4", "-c:v mpeg4", 10, 70, 30};
+  for (const bool rgb555 : {false, true}) {
+    SCOPED_TRACE(rgb555);
+    const TReference expected = Frames(clip, rgb555);
+    ASSERT_EQ(expected.Frames.size(), 20u);
+    auto decoder = Open(Path(clip));
+    ASSERT_TRUE(decoder);
+    // A later frame each time, so each is written.
+    for (const auto& [spare, frame] : {std::pair{0, 3}, {2, 7}, {50, 11}}) {
+      SCOPED_TRACE(spare);
+      TPicture picture(clip.Width, clip.Height, spare);
+      const int64_t time = expected.Times[frame];
+      ASSERT_EQ(decoder->FrameAt(time, picture.Bytes.data(), picture.Pitch, rgb555),
+                TVideoFrameResult::New);
+      EXPECT_TRUE(picture.Rows() == expected.Frames[expected.Due(time)]);
+      EXPECT_TRUE(picture.SpareUntouched());
+    }
   }
 }
 
@@ -274,20 +307,20 @@ TEST_F(VideoDecoder, SkipsAheadHoldsAndEnds) {
     auto decoder = Open(Path(clip));
     ASSERT_TRUE(decoder);
     TPicture picture;
-    EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), TPicture::kPitch, false),
+    EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), picture.Pitch, false),
               TVideoFrameResult::New);
     const int64_t far = kSecond * 3 / 2;
-    EXPECT_EQ(decoder->FrameAt(far, picture.Bytes.data(), TPicture::kPitch, false),
+    EXPECT_EQ(decoder->FrameAt(far, picture.Bytes.data(), picture.Pitch, false),
               TVideoFrameResult::New);
     EXPECT_TRUE(picture.Rows() == expected.Frames[expected.Due(far)]);
     TPicture untouched;
     for (const int64_t time : {int64_t{0}, kSecond / 2, far})
-      EXPECT_EQ(decoder->FrameAt(time, untouched.Bytes.data(), TPicture::kPitch, false),
+      EXPECT_EQ(decoder->FrameAt(time, untouched.Bytes.data(), untouched.Pitch, false),
                 TVideoFrameResult::Same);
     EXPECT_TRUE(untouched.SpareUntouched() && untouched.Rows() == TPicture().Rows());
-    EXPECT_EQ(decoder->FrameAt(100 * kSecond, picture.Bytes.data(), TPicture::kPitch, false),
+    EXPECT_EQ(decoder->FrameAt(100 * kSecond, picture.Bytes.data(), picture.Pitch, false),
               TVideoFrameResult::End);
-    EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), TPicture::kPitch, false),
+    EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), picture.Pitch, false),
               TVideoFrameResult::End);
   }
 }
@@ -323,7 +356,7 @@ TEST_F(VideoDecoder, PictureAndSoundReadTogetherAsApart) {
     TPicture picture;
     for (size_t k = 0; k < expected.Frames.size(); ++k) {
       frames += decoder->ReadAudio(heard.data() + frames * 2, 44100 / clip.Rate + 500);
-      ASSERT_EQ(decoder->FrameAt(expected.Times[k], picture.Bytes.data(), TPicture::kPitch, false),
+      ASSERT_EQ(decoder->FrameAt(expected.Times[k], picture.Bytes.data(), picture.Pitch, false),
                 TVideoFrameResult::New);
       EXPECT_TRUE(picture.Rows() == expected.Frames[k]) << "frame " << k;
     }
@@ -345,17 +378,66 @@ TEST_F(VideoDecoder, RewindStartsPictureAndSoundAgain) {
     TPicture picture;
     // Once from the end, once from the middle.
     for (const int64_t stop : {100 * kSecond, kSecond}) {
-      decoder->FrameAt(stop, picture.Bytes.data(), TPicture::kPitch, false);
+      decoder->FrameAt(stop, picture.Bytes.data(), picture.Pitch, false);
       ASSERT_TRUE(decoder->Rewind());
-      EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), TPicture::kPitch, false),
+      EXPECT_EQ(decoder->FrameAt(0, picture.Bytes.data(), picture.Pitch, false),
                 TVideoFrameResult::New);
       EXPECT_TRUE(picture.Rows() == expected.Frames[0]);
-      EXPECT_EQ(decoder->FrameAt(kSecond / 2, picture.Bytes.data(), TPicture::kPitch, false),
+      EXPECT_EQ(decoder->FrameAt(kSecond / 2, picture.Bytes.data(), picture.Pitch, false),
                 TVideoFrameResult::New);
       EXPECT_TRUE(picture.Rows() == expected.Frames[expected.Due(kSecond / 2)]);
       EXPECT_TRUE(ReadAllSound(*decoder) == first);
     }
   }
+}
+
+size_t HeapInUse() { return mallinfo2().uordblks; }
+
+// A file that carries one stream alone for a long stretch: the picture reading past a minute of
+// sound, the sound reading ahead past seconds of picture. What waits is bounded (a few MB),
+// the picture loses nothing, and the sound gives silence until the picture catches up.
+TEST_F(VideoDecoder, LongStretchesOfOneStreamKeepMemoryBounded) {
+  constexpr size_t kBound = size_t{7} << 20;
+  const std::string longSound = (Folder->Path / "long-sound.avi").string();
+  std::system(("ffmpeg -v quiet -y -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -f lavfi "
+               "-i sine=duration=100 -ac 2 -c:v mjpeg -c:a pcm_s16le '" +
+               longSound + "'")
+                  .c_str());
+  ASSERT_GT(std::filesystem::file_size(longSound), 2 * kBound);
+  {
+    auto decoder = Open(longSound);
+    ASSERT_TRUE(decoder);
+    TPicture picture;
+    const size_t before = HeapInUse();
+    int frames = 0;
+    for (int64_t time = 0; decoder->FrameAt(time, picture.Bytes.data(), picture.Pitch, false) !=
+                           TVideoFrameResult::End;
+         time += kSecond / 10)
+      ++frames;
+    EXPECT_EQ(frames, 10);
+    EXPECT_LT(HeapInUse() - before, kBound);
+  }
+  const std::string longPicture = (Folder->Path / "long-picture.avi").string();
+  std::system(("ffmpeg -v quiet -y -f lavfi -i testsrc2=size=320x240:rate=25:duration=45 -f "
+               "lavfi -i sine=duration=1 -ac 2 -c:v mjpeg -q:v 1 -c:a pcm_s16le '" +
+               longPicture + "'")
+                  .c_str());
+  ASSERT_GT(std::filesystem::file_size(longPicture), 2 * kBound);
+  auto decoder = Open(longPicture);
+  ASSERT_TRUE(decoder);
+  std::vector<int16_t> sound(2 * 44100 * 3);
+  const size_t before = HeapInUse();
+  EXPECT_EQ(decoder->ReadAudio(sound.data(), 44100 * 3), 44100u * 3);
+  EXPECT_LT(HeapInUse() - before, kBound);
+  EXPECT_TRUE(std::all_of(sound.begin() + 2 * 44100, sound.end(), [](int16_t s) { return !s; }));
+  std::vector<uint8_t> picture(320 * 240 * 2);
+  int frames = 0;
+  for (int64_t time = 0;
+       decoder->FrameAt(time, picture.data(), 640, false) != TVideoFrameResult::End;
+       time += kSecond / 25)
+    ++frames;
+  EXPECT_EQ(frames, 45 * 25);
+  EXPECT_LT(decoder->ReadAudio(sound.data(), 44100), 44100u) << "the sound ends with the file";
 }
 
 TEST_F(VideoDecoder, DamagedFilesEndWithoutHarm) {
@@ -375,7 +457,7 @@ TEST_F(VideoDecoder, DamagedFilesEndWithoutHarm) {
     }
     TPicture picture;
     int64_t time = 0;
-    while (decoder->FrameAt(time, picture.Bytes.data(), TPicture::kPitch, false) !=
+    while (decoder->FrameAt(time, picture.Bytes.data(), picture.Pitch, false) !=
                TVideoFrameResult::End &&
            time < 10 * kSecond)
       time += kSecond / 20;

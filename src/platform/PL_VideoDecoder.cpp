@@ -36,6 +36,8 @@ constexpr int64_t kLongestLead = int64_t{10} * kMixerRate;
 constexpr int64_t kFarthestTimestamp = int64_t{1} << 60;
 // Refusals in a row after which a decoder is taken to be stuck rather than skipping damage.
 constexpr int kMostRefusals = 1000;
+// Bytes of a row that libswscale's widest blocks of pixels fill.
+constexpr int32_t kRowBlock = 64;
 // Enough room for what a resampler holds back until its flush.
 constexpr int kMinRoom = 1024;
 
@@ -52,6 +54,9 @@ int64_t SoundLead(const AVStream& video, const AVStream& audio) {
   return std::abs(lead) <= kLongestLead ? lead : 0;
 }
 
+struct TAvFreer {
+  void operator()(uint8_t* memory) const { av_free(memory); }
+};
 struct TScalerFreer {
   void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
@@ -172,7 +177,8 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
   int64_t ShownTime = 0, ShownEnd = 0, NextTime = 0, NextEnd = 0;
 
   std::unique_ptr<SwsContext, TScalerFreer> Scaler;
-  std::vector<uint8_t> Staging;  // the picture, for a caller whose rows are wider
+  // The picture for a caller whose rows do not suit libswscale; made when first needed.
+  std::unique_ptr<uint8_t, TAvFreer> Staging;
   // What Scaler was made for: input size, format, colours and range, output format.
   int ScalerKey[6] = {};
 
@@ -435,17 +441,27 @@ bool TFFmpegVideoDecoder::Convert(const AVFrame* frame, uint8_t* pixels, int32_t
     Fail("cannot convert the pictures of " + Name);
     return false;
   }
-  // Some of libswscale's copies and conversions fill whole rows of the pitch they are given,
-  // past the picture's width, where the caller may keep pixels of its own: such a picture
-  // goes through a buffer of rows exactly that wide.
+  // libswscale's fast paths work in blocks of pixels: they fill whole rows of the pitch they
+  // are given, past the picture's width, and leave a last part block unwritten when the pitch
+  // has no room for it. Only rows exactly as wide as a whole number of blocks go straight to
+  // the caller, whose pixels may lie past the picture's width; others go through a buffer with
+  // room to spare.
   const int32_t row = PictureWidth * 2;
-  const bool direct = pitch == row;
-  if (!direct) Staging.resize(size_t(row) * PictureHeight);
-  uint8_t* planes[4] = {direct ? pixels : Staging.data()};
-  const int pitches[4] = {row};
+  const bool direct = pitch == row && row % kRowBlock == 0;
+  const int32_t stagingPitch = FFALIGN(row, kRowBlock);
+  if (!direct && !Staging) {
+    Staging.reset(static_cast<uint8_t*>(av_malloc(size_t(stagingPitch) * PictureHeight)));
+    if (!Staging) {
+      Fail("cannot convert the pictures of " + Name + ": " + AvError(AVERROR(ENOMEM)));
+      return false;
+    }
+  }
+  uint8_t* planes[4] = {direct ? pixels : Staging.get()};
+  const int pitches[4] = {direct ? pitch : stagingPitch};
   sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
   for (int32_t y = 0; !direct && y < PictureHeight; ++y)
-    std::memcpy(pixels + ptrdiff_t{y} * pitch, Staging.data() + size_t(y) * row, size_t(row));
+    std::memcpy(pixels + ptrdiff_t{y} * pitch, Staging.get() + size_t(y) * stagingPitch,
+                size_t(row));
   return true;
 }
 
