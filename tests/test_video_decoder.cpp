@@ -25,9 +25,9 @@ constexpr int64_t kSecond = 10'000'000;
 
 struct TClip {
   std::string File;
-  std::string Encoder;  // the video encoder, which must be installed
-  std::string Options;  // ffmpeg output options
-  int Rate = 10;        // frames a second
+  std::string Encoder;      // the video encoder, which must be installed
+  std::string Options;      // ffmpeg output options
+  std::string Rate = "10";  // frames a second
   int Width = kWidth, Height = kHeight;
 };
 
@@ -35,8 +35,9 @@ const std::vector<TClip> kClips = {
     {"cinepak.avi", "cinepak", "-c:v cinepak -c:a pcm_s16le"},
     {"msvideo1.avi", "msvideo1", "-c:v msvideo1 -c:a adpcm_ima_wav"},
     {"mjpeg.avi", "mjpeg", "-c:v mjpeg -c:a adpcm_ms"},
-    // MPEG-1 knows no rate below 23.976; its sound starts a little before its picture.
-    {"mpeg1.mpg", "mpeg1video", "-c:v mpeg1video -c:a mp2", 25},
+    // MPEG-1 knows no rate below 23.976; at NTSC's, frames start between whole units of
+    // time; its sound starts a little before its picture.
+    {"mpeg1.mpg", "mpeg1video", "-c:v mpeg1video -c:a mp2", "30000/1001"},
     {"mpeg4.avi", "mpeg4", "-c:v mpeg4 -c:a libmp3lame"},
     {"h264.mp4", "libx264", "-c:v libx264 -pix_fmt yuv420p -c:a aac"},
     {"vp8.webm", "libvpx", "-c:v libvpx -c:a libvorbis"},
@@ -126,7 +127,7 @@ class VideoDecoder : public testing::Test {
   static std::string Path(const TClip& clip) {
     const std::string path = (Folder->Path / clip.File).string();
     if (!std::filesystem::exists(path)) {
-      const std::string rate = std::to_string(clip.Rate);
+      const std::string& rate = clip.Rate;
       const std::string size = std::to_string(clip.Width) + "x" + std::to_string(clip.Height);
       std::system(("ffmpeg -v quiet -y -f lavfi -i testsrc=size=" + size + ":rate=" + rate +
                    ":duration=2 -f lavfi -i sine=frequency=440:duration=2 -ac 2 " + clip.Options +
@@ -155,21 +156,37 @@ class VideoDecoder : public testing::Test {
     const size_t size = size_t(clip.Width) * clip.Height * 2;
     for (size_t at = 0; at + size <= all.size(); at += size)
       reference.Frames.emplace_back(all.begin() + at, all.begin() + at + size);
-    const double start = Probe(path, "-select_streams v:0 -show_entries stream=start_time").front();
-    for (const double time :
-         Probe(path, "-select_streams v:0 -show_entries frame=best_effort_timestamp_time"))
-      reference.Times.push_back(std::llround((time - start) * kSecond));
-    reference.End = reference.Times.back() + kSecond / clip.Rate;
+    // Exact times from the timestamps, rounded up to whole units as the decoder has them.
+    const std::string stream = "-select_streams v:0 -show_entries ";
+    int64_t num = 0, den = 1;
+    std::sscanf(Probe(path, stream + "stream=time_base").front().c_str(), "%ld/%ld", &num, &den);
+    const int64_t start = std::stoll(Probe(path, stream + "stream=start_pts").front());
+    const auto time = [&](int64_t ticks) { return (ticks * num * kSecond + den - 1) / den; };
+    const std::vector<std::string> stamps = Probe(path, stream + "frame=best_effort_timestamp");
+    const std::vector<std::string> lengths = Probe(path, stream + "frame=pkt_duration");
+    // A frame without a timestamp (MPEG's last one may have none) follows the one before it.
+    for (size_t k = 0; k < stamps.size() && k < lengths.size(); ++k) {
+      const int64_t length = std::stoll(lengths[k]);
+      const bool known = stamps[k] != "N/A";
+      reference.Times.push_back(known ? time(std::stoll(stamps[k]) - start) : reference.End);
+      reference.End =
+          known ? time(std::stoll(stamps[k]) - start + length) : reference.End + time(length);
+    }
     return reference;
   }
 
-  // The numbers ffprobe prints for `entries`, one a line.
-  static std::vector<double> Probe(const std::string& path, const std::string& entries) {
-    std::vector<double> values;
+  // The values ffprobe prints for `entries`, one a line.
+  static std::vector<std::string> Probe(const std::string& path, const std::string& entries) {
+    std::vector<std::string> values;
     std::FILE* pipe = popen(
         ("ffprobe -v quiet " + entries + " -of default=nw=1:nk=1 '" + path + "'").c_str(), "r");
-    for (double value; pipe && std::fscanf(pipe, "%lf", &value) == 1;) values.push_back(value);
+    char line[256];
+    // Side data of a frame comes as a line of its own, empty here.
+    while (pipe && std::fgets(line, sizeof line, pipe))
+      if (const size_t length = std::strcspn(line, "\n"); length > 0)
+        values.emplace_back(line, length);
     if (pipe) pclose(pipe);
+    if (values.empty()) values.emplace_back("0");
     return values;
   }
 
@@ -181,9 +198,9 @@ class VideoDecoder : public testing::Test {
     std::vector<int16_t> sound(bytes.size() / 2);
     std::memcpy(sound.data(), bytes.data(), sound.size() * 2);
     const double videoStart =
-        Probe(path, "-select_streams v:0 -show_entries stream=start_time").front();
+        std::stod(Probe(path, "-select_streams v:0 -show_entries stream=start_time").front());
     const double audioStart =
-        Probe(path, "-select_streams a:0 -show_entries stream=start_time").front();
+        std::stod(Probe(path, "-select_streams a:0 -show_entries stream=start_time").front());
     const auto drop = static_cast<size_t>(std::lround((videoStart - audioStart) * 44100) * 2);
     sound.erase(sound.begin(), sound.begin() + std::min(drop, sound.size()));
     return sound;
@@ -229,12 +246,16 @@ TEST_F(VideoDecoder, EachCodecGivesTheFrameDueAtEachTime) {
       continue;
     }
     const TReference expected = Frames(clip);
-    ASSERT_EQ(expected.Frames.size(), size_t(2 * clip.Rate));
+    ASSERT_EQ(expected.Frames.size(), expected.Times.size());
+    ASSERT_GE(expected.Frames.size(), 20u);
     auto decoder = Open(Path(clip));
     ASSERT_TRUE(decoder);
     EXPECT_EQ(decoder->Width(), kWidth);
     EXPECT_EQ(decoder->Height(), kHeight);
-    EXPECT_NEAR(double(decoder->Duration()), 2.0 * kSecond, 0.1 * kSecond);
+    // An MPEG program stream states no length; FFmpeg's estimate from its timestamps is short.
+    if (!clip.File.ends_with(".mpg")) {
+      EXPECT_NEAR(double(decoder->Duration()), 2.0 * kSecond, 0.1 * kSecond);
+    }
     TPicture picture;
     size_t shown = SIZE_MAX;
     for (const int64_t time : TimesAround(expected)) {
@@ -277,7 +298,7 @@ TEST_F(VideoDecoder, FiveFiveFiveFramesAreTheCommandsToo) {
 // Rows that are no whole number of libswscale's blocks of pixels: every pixel is converted
 // whatever the pitch, and nothing is written past the width.
 TEST_F(VideoDecoder, OddSizedPicturesAreConvertedToTheLastPixel) {
-  const TClip clip{"odd.avi", "mpeg4", "-c:v mpeg4", 10, 70, 30};
+  const TClip clip{"odd.avi", "mpeg4", "-c:v mpeg4", "10", 70, 30};
   for (const bool rgb555 : {false, true}) {
     SCOPED_TRACE(rgb555);
     const TReference expected = Frames(clip, rgb555);
@@ -355,7 +376,7 @@ TEST_F(VideoDecoder, PictureAndSoundReadTogetherAsApart) {
     size_t frames = 0;
     TPicture picture;
     for (size_t k = 0; k < expected.Frames.size(); ++k) {
-      frames += decoder->ReadAudio(heard.data() + frames * 2, 44100 / clip.Rate + 500);
+      frames += decoder->ReadAudio(heard.data() + frames * 2, 5000);
       ASSERT_EQ(decoder->FrameAt(expected.Times[k], picture.Bytes.data(), picture.Pitch, false),
                 TVideoFrameResult::New);
       EXPECT_TRUE(picture.Rows() == expected.Frames[k]) << "frame " << k;

@@ -149,7 +149,7 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
 
   bool PullNext();
   void Promote();
-  int64_t TimeOf(const AVFrame* frame, int64_t& duration) const;
+  int64_t TimeOf(const AVFrame* frame, int64_t& end) const;
   bool Convert(const AVFrame* frame, uint8_t* pixels, int32_t pitch, bool rgb555);
   SwsContext* ScalerFor(const AVFrame* frame, AVPixelFormat out);
 
@@ -383,9 +383,7 @@ bool TFFmpegVideoDecoder::PullNext() {
       continue;
     }
     AnyFrame = HaveNext = true;
-    int64_t duration = 0;
-    NextTime = TimeOf(Next.get(), duration);
-    NextEnd = NextTime + duration;
+    NextTime = TimeOf(Next.get(), NextEnd);
     return true;
   }
   VideoEnded = true;
@@ -403,33 +401,39 @@ void TFFmpegVideoDecoder::Promote() {
   ShownEnd = NextEnd;
 }
 
-// The frame's time in 100 ns units from the stream's start, and in `duration` how long it
-// shows. Rounded up, so frame N of a clip at R frames a second is the one due at time t exactly
-// when N = floor(t × R), for every t. Times never go back, nor jump by more than a still could
-// last; a frame without a timestamp follows the one before it.
-int64_t TFFmpegVideoDecoder::TimeOf(const AVFrame* frame, int64_t& duration) const {
-  const AVRational base = Video.Stream->time_base;
-  const AVRational rate =
-      Video.Stream->avg_frame_rate.num > 0 && Video.Stream->avg_frame_rate.den > 0
-          ? Video.Stream->avg_frame_rate
-          : Video.Stream->r_frame_rate;
-  duration = 0;
+// The frame's time in 100 ns units from the stream's start, and in `end` the time the next
+// frame would be due. Rounded up, so frame N of a clip at R frames a second is the one due at
+// time t exactly when N = floor(t × R), for every t. Times never go back, nor jump by more
+// than a still could last; a frame without a timestamp follows the one before it.
+int64_t TFFmpegVideoDecoder::TimeOf(const AVFrame* frame, int64_t& end) const {
+  const AVStream& stream = *Video.Stream;
+  const AVRational rate = stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0
+                              ? stream.avg_frame_rate
+                              : stream.r_frame_rate;
+  int64_t length = 0;  // in the stream's time base
   if (frame->pkt_duration > 0 && frame->pkt_duration < kFarthestTimestamp)
-    duration = av_rescale_q(frame->pkt_duration, base, kTimeUnit);
+    length = frame->pkt_duration;
   else if (rate.num > 0 && rate.den > 0)
-    duration = av_rescale_q(1, av_inv_q(rate), kTimeUnit);
-  duration = std::clamp<int64_t>(duration, 0, kLongestStill);
+    length = av_rescale_q(1, av_inv_q(rate), stream.time_base);
+  // Bounded, so that sums of them cannot overflow whatever a damaged time base says.
+  const auto units = [&](int64_t ticks) {
+    return std::clamp(av_rescale_q_rnd(ticks, stream.time_base, kTimeUnit, AV_ROUND_UP),
+                      -kFarthestTimestamp, kFarthestTimestamp);
+  };
   const int64_t before = HaveShown ? ShownTime : 0;
   const int64_t follows = HaveShown ? ShownEnd : 0;
-  const int64_t start = Video.Stream->start_time;
+  const int64_t start = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
   const int64_t at = frame->best_effort_timestamp;
-  if (at == AV_NOPTS_VALUE || std::abs(at) >= kFarthestTimestamp ||
-      (start != AV_NOPTS_VALUE && std::abs(start) >= kFarthestTimestamp))
-    return follows;
-  const int64_t time =
-      av_rescale_q_rnd(at - (start == AV_NOPTS_VALUE ? 0 : start), base, kTimeUnit, AV_ROUND_UP);
-  if (time > before + kLongestStill) return follows;
-  return std::max(time, before);
+  int64_t time = follows;
+  end = follows + units(length);
+  if (at != AV_NOPTS_VALUE && std::abs(at) < kFarthestTimestamp &&
+      std::abs(start) < kFarthestTimestamp && units(at - start) <= before + kLongestStill) {
+    time = units(at - start);
+    end = units(at - start + length);
+  }
+  time = std::max(time, before);
+  end = std::clamp(end, time, time + kLongestStill);
+  return time;
 }
 
 // Converts as the ffmpeg command's scale filter does: bicubic, the frame's own colours and
