@@ -241,8 +241,8 @@ std::string TFFmpegVideoDecoder::OpenInput() {
 
 // Decoders for both streams; the sound's is left out when there is none here for it.
 std::string TFFmpegVideoDecoder::OpenDecoders() {
-  // As many threads as the ffmpeg command uses (one per core): frame threads give the same
-  // pictures as one thread, only sooner.
+  // As many threads as the ffmpeg command uses (FFmpeg's choice for the cores there are):
+  // frame and slice threads give the same pictures as one thread, only sooner.
   if (std::string failure = OpenDecoder(Video, 0); !failure.empty()) return failure;
   if (Audio.Stream && !OpenDecoder(Audio, 1).empty()) Audio.Codec.reset();  // picture only
   AudioStage = Audio.Codec ? TAudioStage::Reading : TAudioStage::Ended;
