@@ -47,12 +47,14 @@ TGEngine::TGEngine(const TEngineParams& params, TFrameEvent onFrame, TFrameEvent
   // Without an audio device the device says so once and the presentation plays on silently.
   Sound = std::make_unique<TDirectSound>();
   SoundReady = Sound->Initialized;
+  AnimPlay = std::make_unique<TGEAnimPlay>(*Display, SoundReady ? Sound.get() : nullptr);
 }
 
 TGEngine::~TGEngine() {
   Font.reset();
   Map.reset();
   Sprites.reset();
+  AnimPlay.reset();
   Sound.reset();
   Display.reset();
   if (DisplayOpen) Host().CloseDisplay();

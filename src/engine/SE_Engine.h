@@ -9,6 +9,7 @@
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Font.h"
 #include "engine/SE_Map.h"
+#include "media/SE_AnimPlay.h"
 #include "media/SE_Sound.h"
 #include "media/SE_Sprite.h"
 #include "platform/PL_Host.h"
@@ -82,6 +83,7 @@ class TGEngine : public TGEObject {
   std::unique_ptr<TGESprites> Sprites;
   std::unique_ptr<TGEMap> Map;
   std::unique_ptr<TDirectSound> Sound;
+  std::unique_ptr<TGEAnimPlay> AnimPlay;
   std::unique_ptr<TGEFont> Font;  // given by the script player
   TMouseState MouseState;
   bool PressSeen = false;  // a left press arrived since the last snapshot

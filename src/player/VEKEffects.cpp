@@ -21,6 +21,7 @@ const TEffectKind kLinearEffects[] = {
     {"MOVEBUTTON", kKindButton, {kChannelX, kChannelY}},
     {"BUTTONALPHA", kKindButton, {kChannelAlpha}},
     {"MOVETEXT", kKindText, {kChannelX, kChannelY}},
+    {"MOVEANIM", kKindAnim, {kChannelX, kChannelY}},
 };
 
 // Halves go to the even neighbour, as the processor rounds by default.
@@ -45,7 +46,7 @@ void TVEKE::StepEffect(TVKCommand& command) {
     if (object && object->Kind == kind.ObjectKind) StepLinearEffect(command, *object, kind.Channels);
     return;
   }
-  // Effects on videos and 3D objects arrive with those objects.
+  // Effects on 3D objects arrive with those objects.
 }
 
 void TVEKE::ShowSoundPosition(TVKObject& target) {

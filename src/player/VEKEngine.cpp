@@ -102,13 +102,18 @@ void TVEKE::EnsureEngine() {
 void TVEKE::ReportRunError() {
   if (!Engine) return;
   Engine->ErrorText.clear();
-  // The first component that has failed names the reason.
-  const TGEObject* parts[] = {Engine->Display.get(), Engine->Sprites.get(), Engine->Map.get()};
-  for (const TGEObject* part : parts)
-    if (part && !part->Ready) {
-      Engine->ErrorText = part->ErrorText;
-      break;
-    }
+  // The first component that has failed names the reason, in the engine's order.
+  const TGEngine& e = *Engine;
+  if (e.Display && !e.Display->Ready)
+    Engine->ErrorText = e.Display->ErrorText;
+  else if (e.Sprites && !e.Sprites->Ready)
+    Engine->ErrorText = e.Sprites->ErrorText;
+  else if (e.SoundReady && e.Sound && !e.Sound->Ready)
+    Engine->ErrorText = e.Sound->ErrorText;
+  else if (e.AnimPlay && !e.AnimPlay->Ready)
+    Engine->ErrorText = e.AnimPlay->ErrorText;
+  else if (e.Map && !e.Map->Ready)
+    Engine->ErrorText = e.Map->ErrorText;
   const std::string& text = Engine->ErrorText;
   Host().ShowMessage(Cp1250ToUtf8(Engine->Caption),
                      text.empty() ? "Ismeretlen hiba miatt a program futása megszakadt!" : text);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "media/SE_AnimPlay.h"
 #include "media/SE_Globals.h"
 #include "media/SE_Log.h"
 #include "media/SE_Sprite.h"
@@ -111,6 +112,12 @@ void TVEKE::Step(int32_t) {
   if (Engine->ShowFPS && Engine->FPS != ShownFPS) NeedRedraw = true;
   ShownFPS = Engine->FPS;
 
+  // A playing clip of this section shows its next frame in every frame.
+  if (!NeedRedraw)
+    for (const auto& entry : CurrentSection->Objects)
+      if (auto* anim = dynamic_cast<TVKAnim*>(entry->Obj.get()); anim && anim->Player->Playing)
+        NeedRedraw = true;
+
   if (NeedRedraw) {
     EraseObjects();
     DrawObjects();
@@ -183,13 +190,18 @@ void TVEKE::AdvanceWait(TVKCommand& command) {
     // jump elsewhere changes it.
     if (kind == kKindImage || kind == kKindText) command.Waiting = target->EffectRunning;
     if (kind == kKindSound) command.Waiting = static_cast<TVKSound&>(*target).Busy();
+    if (kind == kKindAnim) command.Waiting = static_cast<TVKAnim&>(*target).Player->Playing;
     return;
   }
-  // WAITFORPOS: only videos and sounds have a position; the video player arrives with the
-  // video, and any other kind waits for ever.
+  // WAITFORPOS: only videos and sounds have a position; any other kind waits for ever.
+  std::string params = command.Params;
+  if (kind == kKindAnim) {
+    const int32_t wanted = ParamInt(params);
+    command.Waiting = int64_t{wanted} > static_cast<TVKAnim&>(*target).Player->GetTime();
+    return;
+  }
   if (kind != kKindSound) return;
   auto& sound = static_cast<TVKSound&>(*target);
-  std::string params = command.Params;
   const int32_t wanted = ParamInt(params);
   // A silent sound (its file missing) reaches every position at once, as it ends at once.
   if (!sound.HasPlayer()) {

@@ -101,6 +101,19 @@ class TVKText : public TVKEffectObject {
 
 class TAudioFileStream;
 class TGEMP3;
+class TGEAnimPlay;
+
+// A video clip at a place of the screen; effects move its destination rectangle.
+class TVKAnim : public TVKEffectObject {
+ public:
+  explicit TVKAnim(std::unique_ptr<TGEAnimPlay> player);
+  ~TVKAnim() override;
+  int32_t Value(TEffectChannel channel) const override;
+  void SetPosition(int32_t x, int32_t y) override;
+
+  std::unique_ptr<TGEAnimPlay> Player;
+  bool Visible = true;
+};
 
 // A sound: a streamed wave file, or compressed sound through the MP3 player; neither when
 // its file is missing (or there is no sound device), and then every command on it is silent.
