@@ -136,10 +136,11 @@ TEST_F(ScriptVideo, MissingAndBrokenClipsNeverPlay) {
        "PLAYANIM(bad)\n"
        "WAITFOR(gone)\n"
        "WAITFOR(bad)\n"
+       "WAITFORPOS(gone, 1000)\n"
        "MOVEANIM(gone, 10, 10, 100)\n"
        "NOTHING\n");
   Frames(20);
-  EXPECT_EQ(Section(0).CommandIndex, 7);
+  EXPECT_EQ(Section(0).CommandIndex, 8);
   EXPECT_TRUE(Background(5, 5));
   auto& gone = *dynamic_cast<TVKAnim&>(*Veke->FindObject("GONE")).Player;
   EXPECT_EQ(gone.GetTime(), 0);

@@ -197,7 +197,9 @@ void TVEKE::AdvanceWait(TVKCommand& command) {
   std::string params = command.Params;
   if (kind == kKindAnim) {
     const int32_t wanted = ParamInt(params);
-    command.Waiting = int64_t{wanted} > static_cast<TVKAnim&>(*target).Player->GetTime();
+    // A clip that never opened (or was let go at its end) reaches no position: no wait.
+    TGEAnimPlay& player = *static_cast<TVKAnim&>(*target).Player;
+    command.Waiting = player.Opened && int64_t{wanted} > player.GetTime();
     return;
   }
   if (kind != kKindSound) return;
