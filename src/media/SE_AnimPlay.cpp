@@ -37,7 +37,7 @@ void TGEAnimPlay::Open(const std::string& fileName, int32_t x, int32_t y, bool f
                        bool freeWhenDone) {
   FreeWhenDone = freeWhenDone;
   Volume = volume;
-  if (Opened) Release();
+  InitStream();
   FileName = fileName;
   FullScreen = fullScreen;
   X = fullScreen ? 0 : x;
@@ -95,6 +95,11 @@ void TGEAnimPlay::OpenStream() {
   }
   Opened = true;
   Rewind();
+}
+
+bool TGEAnimPlay::InitStream() {
+  if (Opened) Release();
+  return true;
 }
 
 void TGEAnimPlay::Release() {

@@ -33,6 +33,10 @@ class TGEAnimPlay {
   // The clip's time in units of 100 nanoseconds; 0 without a clip.
   int64_t GetTime();
   bool GetError(std::string& text) const;
+  // Readies the player for a new clip: the old one is let go. Nothing in it can fail here.
+  bool InitStream();
+  // Opens FileName into the player; a missing file leaves it without a clip.
+  void OpenStream();
   void Release();
 
   bool Opened = false;
@@ -56,7 +60,6 @@ class TGEAnimPlay {
 
  private:
   void ReportError(const std::string& message, const std::string& reason);
-  void OpenStream();
   void Rewind();
   void Draw();
   // Keeps the sound's ring filled from the clip.
