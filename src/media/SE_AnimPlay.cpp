@@ -142,9 +142,10 @@ void TGEAnimPlay::FeedSound(uint32_t frames) {
   if (!SoundBuffer->Lock(SoundWritePos, frames * kFrameBytes, parts[0], sizes[0], parts[1],
                          sizes[1]))
     return;
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < 2 && sizes[i] > 0; ++i) {
     const uint32_t wanted = sizes[i] / kFrameBytes;
-    const uint32_t got = SoundEnded ? 0 : Stream->ReadAudio(reinterpret_cast<int16_t*>(parts[i]), wanted);
+    auto* samples = reinterpret_cast<int16_t*>(parts[i]);
+    const uint32_t got = SoundEnded ? 0 : Stream->ReadAudio(samples, wanted);
     std::memset(parts[i] + got * kFrameBytes, 0, (wanted - got) * kFrameBytes);
     SoundFramesQueued += got;
     if (got < wanted) SoundEnded = true;
