@@ -4,10 +4,6 @@
 // starting a process, so its start-up (the same command stopping at once) is measured too and
 // the closing lines give the ratio with and without it.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
 
 #include <cstdio>
@@ -17,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchChild.h"
 #include "platform/PL_AudioDecoder.h"
 
-extern char** environ;
 
 namespace {
 
@@ -51,26 +47,6 @@ double ThreadSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Processor time (user and system) of one run of a command, its output to /dev/null; a
-// negative value when it could not run or failed.
-double ChildSeconds(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status))
-    return -1;
-  auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Processor seconds per run of each case, for the closing lines.
 std::map<std::string, double>& Costs() {
@@ -107,7 +83,8 @@ void DecodeFfmpeg(benchmark::State& state, bool startUpOnly) {
   command.insert(command.end(), {"-f", "s16le", "-ar", "44100", "-ac", "2", "-"});
   double seconds = 0;
   for (auto _ : state) {
-    const double cost = ChildSeconds(command);
+    TChildCost child;
+    const double cost = RunChild(command, child) ? child.Processor : -1;
     if (cost < 0) return state.SkipWithError("the ffmpeg command did not run");
     seconds += cost;
   }

@@ -5,10 +5,6 @@
 // figures include starting a process, so its start-up (the same command stopping at once) is
 // measured too; the closing table gives the ratios with and without it.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
 
 #include <chrono>
@@ -19,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchChild.h"
 #include "platform/PL_VideoDecoder.h"
 
-extern char** environ;
 
 namespace {
 
@@ -68,37 +64,10 @@ double ProcessSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-double WallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 struct TCost {
   double Processor = 0, Wall = 0;
   int Frames = 0;
 };
-
-// One run of a command, its output to /dev/null; false when it could not run or failed.
-bool RunChild(std::vector<std::string> arguments, TCost& cost) {
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const double start = WallSeconds();
-  pid_t child = 0;
-  const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return false;
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status))
-    return false;
-  auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-  cost.Wall += WallSeconds() - start;
-  cost.Processor += seconds(usage.ru_utime) + seconds(usage.ru_stime);
-  return true;
-}
 
 // Per run of each case, for the closing table.
 std::map<std::string, TCost>& Costs() {
@@ -145,7 +114,10 @@ void PlayFfmpeg(benchmark::State& state, const TCodec& codec, bool startUpOnly) 
   TCost total;
   for (auto _ : state) {
     const double before = total.Processor;
-    if (!RunChild(command, total)) return state.SkipWithError("the ffmpeg command did not run");
+    TChildCost child;
+    if (!RunChild(command, child)) return state.SkipWithError("the ffmpeg command did not run");
+    total.Processor += child.Processor;
+    total.Wall += child.Wall;
     total.Frames += startUpOnly ? 0 : kRate * kSeconds;
     state.SetIterationTime(total.Processor - before);
   }
