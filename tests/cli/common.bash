@@ -9,3 +9,15 @@ trap 'rm -rf "$work"' EXIT
 fail=0
 say() { echo "FAIL $*"; fail=1; }
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+# Checks that the tools named are installed, starts a virtual screen for the real player
+# (`veke` beside the other programs) and sets `display`; players and screen go at exit.
+with_virtual_screen() {
+  for tool in Xvfb "$@"; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+  done
+  veke="$bin/veke"
+  display=":$((90 + RANDOM % 100))"
+  Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+}

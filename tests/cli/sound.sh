@@ -2,14 +2,7 @@
 # Sound end to end: the real player in a window under Xvfb, its sound written by SDL's disk
 # audio driver, holds a wave file's bytes exactly as veke-render's capture does.
 source "$(dirname "$0")/common.bash"
-veke="$bin/veke"
-for tool in Xvfb sox; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
-done
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+with_virtual_screen sox
 cd "$work"
 
 sox -n -r 44100 -c 2 -b 16 tone.wav synth 0.8 sine 440 sine 660 gain -6

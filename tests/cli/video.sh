@@ -1,14 +1,7 @@
 #!/usr/bin/env bash
 # A clip in the real player's window under Xvfb: its frames show at their place while it plays.
 source "$(dirname "$0")/common.bash"
-veke="$bin/veke"
-for tool in Xvfb xdotool import ffmpeg; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
-done
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+with_virtual_screen xdotool import ffmpeg
 export DISPLAY=$display SDL_VIDEODRIVER=x11
 cd "$work"
 
