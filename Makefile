@@ -42,7 +42,8 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEKE_SANITIZE=thread
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && ctest --output-on-failure -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=suppressions=$(abspath scripts/tsan-suppressions.txt) \
+	  ctest --output-on-failure -j $(JOBS)
 
 # Longer fuzzing by hand: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 120
