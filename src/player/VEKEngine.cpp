@@ -34,14 +34,18 @@ TVEKE::TVEKE() {
   Sections.push_back(std::move(main));
 }
 
-TVEKE::~TVEKE() {
-  Buttons.reset();
-  Engine.reset();
+TVEKE::~TVEKE() { FreeAll(); }
+
+void TVEKE::FreeAll() {
+  // Objects first, while the engine they draw, sound and play with is still there.
   CallStack.clear();
   for (const auto& section : Sections) {
     CurrentSection = section.get();
     FreeSectionObjects();
   }
+  CurrentSection = Sections.front().get();
+  Buttons.reset();
+  Engine.reset();
 }
 
 void TVEKE::Execute(const std::string& scriptFileName) {
@@ -59,12 +63,10 @@ void TVEKE::Execute(const std::string& scriptFileName) {
     Engine->Run();
   } catch (...) {
     ReportRunError();
-    Buttons.reset();
-    Engine.reset();
+    FreeAll();
     throw;
   }
-  Buttons.reset();
-  Engine.reset();
+  FreeAll();
 }
 
 void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& caption,

@@ -115,6 +115,8 @@ class TVEKE {
   void ParseCommand(int position, const std::string& word, std::string_view params);
   void AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVKObject> object);
   void EnsureEngine();
+  // Frees every object, then the buttons and the engine.
+  void FreeAll();
   bool AnyObjects() const;
 
   // Runs `work` for a line of the script: messages on stderr name the line, and so does an
