@@ -2,7 +2,15 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
+
+namespace {
+// Every test plays on SDL's dummy video and sound whoever starts it (ctest passes only the
+// first of its environment variables to discovered tests); a driver asked for by name wins.
+const bool kDummyDrivers = (setenv("SDL_VIDEODRIVER", "dummy", 0),
+                            setenv("SDL_AUDIODRIVER", "dummy", 0), true);
+}  // namespace
 
 TTempFolder::TTempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "veke-test-XXXXXX").string();
