@@ -41,6 +41,7 @@ TVEKE& TScriptRun::Load(const std::string& text, bool hardware) {
   Veke->ScriptName = "t.vek";
   Veke->LoadScriptText(text);
   if (!Veke->EngineCreated) Veke->CreateEngine(640, 480, "VEKE", "");
+  Veke->PrepareScene();
   return *Veke;
 }
 

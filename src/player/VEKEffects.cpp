@@ -1,10 +1,13 @@
 // Timed effects: moves and fades that change an object a little every frame until they reach
 // their targets. An object runs one effect at a time; later ones wait their turn.
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <initializer_list>
 
 #include "player/VEKEngine.h"
 #include "player/VEKParams.h"
+#include "render3d/SE_3De.h"
 
 namespace {
 
@@ -22,14 +25,31 @@ const TEffectKind kLinearEffects[] = {
     {"BUTTONALPHA", kKindButton, {kChannelAlpha}},
     {"MOVETEXT", kKindText, {kChannelX, kChannelY}},
     {"MOVEANIM", kKindAnim, {kChannelX, kChannelY}},
+    {"MOVE3DOBJ", kKind3DObj, {kChannelX, kChannelY}},
 };
 
-// Halves go to the even neighbour, as the processor rounds by default.
-int32_t RoundEven(long double value) { return static_cast<int32_t>(std::llrint(value)); }
+struct TRotationKind {
+  const char* Word;
+  TAxis Axis;
+};
+
+const TRotationKind kRotations[] = {
+    {"ROT3DOBJALFA", kAxisAlfa}, {"ROT3DOBJBETA", kAxisBeta}, {"ROT3DOBJGAMMA", kAxisGamma}};
+
+// Halves go to the even neighbour, as the processor rounds by default. Values beyond the
+// int32 range (a turn after hours away from its section) stay at its ends.
+int32_t RoundEven(long double value) {
+  return static_cast<int32_t>(std::clamp<long double>(std::nearbyint(value), INT32_MIN, INT32_MAX));
+}
 
 }  // namespace
 
 void TVEKE::StepEffect(TVKCommand& command) {
+  // The zoom names no object: it drives the scene.
+  if (command.Name == "ZOOM3D") {
+    StepZoom(command);
+    return;
+  }
   // The object may have been freed while its effect ran; the effect ends with it.
   const auto target = command.Target.lock();
   if (!target) {
@@ -46,7 +66,97 @@ void TVEKE::StepEffect(TVKCommand& command) {
     if (object && object->Kind == kind.ObjectKind) StepLinearEffect(command, *object, kind.Channels);
     return;
   }
-  // Effects on 3D objects arrive with those objects.
+  for (const TRotationKind& kind : kRotations) {
+    if (command.Name != kind.Word) continue;
+    if (auto* object = dynamic_cast<TVK3DObj*>(target.get()))
+      StepRotation(command, *object, kind.Axis);
+    return;
+  }
+}
+
+void TVEKE::StepRotation(TVKCommand& command, TVK3DObj& object, TAxis axis) {
+  int32_t& angle = object.Angle(axis);
+  long double& cur = object.CurAngle[axis];
+  long double& step = object.StepAngle[axis];
+  const auto finish = [&] {
+    object.EffectRunning = false;
+    command.Active = false;
+  };
+  if (!command.Started) {
+    if (object.EffectRunning) return;  // another effect has the object: wait for it
+    command.Started = true;
+    command.LastTime = Engine->TotalTime;
+    object.EffectRunning = true;
+    std::string params = command.Params;
+    object.TargetAngle[axis] = ParamInt(params);
+    object.RotDuration = static_cast<uint32_t>(ParamInt(params));
+    object.Continuous = ParamBool(params);
+    cur = angle;
+    // The speed is a whole turn, or the way from the angle to a full turn, over the time; the
+    // target decides only where a rotation that is not continuous ends.
+    const long double way = object.Continuous ? kFullTurn : std::fabs(kFullTurn - cur);
+    step = object.RotDuration == 0 ? 0 : way / object.RotDuration;
+    // No time to turn in: the model lands on its target at once instead of never moving.
+    if (object.RotDuration == 0 && !object.Continuous) {
+      angle = object.TargetAngle[axis];
+      NeedRedraw = true;
+      finish();
+    }
+    return;
+  }
+  const uint32_t elapsed = Engine->TotalTime - command.LastTime;
+  if (elapsed == 0) return;
+  command.LastTime += elapsed;
+  // Beta turns the other way round.
+  cur += (axis == kAxisBeta ? -1.0L : 1.0L) * elapsed * step;
+  if (cur > kFullTurn) cur -= kFullTurn;
+  if (cur < 0) cur += kFullTurn;
+  const int32_t rounded = RoundEven(cur);
+  if (rounded == angle) return;
+  angle = rounded;
+  NeedRedraw = true;
+  const bool arrived = !object.Continuous && angle == object.TargetAngle[axis];
+  // Hiding the model ends a turn about the view axis, even a continuous one.
+  if (arrived || (axis == kAxisAlfa && (!object.EffectRunning || !object.Model->Visible))) finish();
+}
+
+void TVEKE::StepZoom(TVKCommand& command) {
+  // Without a 3D object there is no scene to zoom: the effect has nothing to do.
+  if (!Scene) {
+    command.Active = false;
+    return;
+  }
+  if (!command.Started && !command.ZoomState) {
+    command.Started = true;
+    command.LastTime = Engine->TotalTime;
+    command.ZoomState = std::make_unique<TZoomState>();
+    TZoomState& zoom = *command.ZoomState;
+    std::string params = command.Params;
+    zoom.Target = ParamInt(params);
+    zoom.Duration = static_cast<uint32_t>(ParamInt(params));
+    zoom.Current = Scene->Zoom;
+    zoom.Step = zoom.Duration == 0 ? 0 : (zoom.Target - zoom.Current) / zoom.Duration;
+    // No time to zoom in: the scene takes the target at once instead of never arriving.
+    if (zoom.Duration == 0) {
+      Scene->Zoom = RoundEven(zoom.Target);
+      NeedRedraw = true;
+      command.Active = false;
+    }
+    return;
+  }
+  if (!command.ZoomState) return;
+  TZoomState& zoom = *command.ZoomState;
+  const uint32_t elapsed = Engine->TotalTime - command.LastTime;
+  if (elapsed == 0) return;
+  command.LastTime += elapsed;
+  zoom.Current += elapsed * zoom.Step;
+  if ((zoom.Step > 0 && zoom.Current > zoom.Target) || (zoom.Step < 0 && zoom.Current < zoom.Target))
+    zoom.Current = zoom.Target;
+  const int32_t rounded = RoundEven(zoom.Current);
+  if (rounded == Scene->Zoom) return;
+  Scene->Zoom = rounded;
+  NeedRedraw = true;
+  if (zoom.Current == zoom.Target) command.Active = false;
 }
 
 void TVEKE::ShowSoundPosition(TVKObject& target) {

@@ -6,6 +6,7 @@
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 #include "player/VEKMessages.h"
+#include "render3d/SE_3De.h"
 
 namespace {
 std::vector<std::string>& ProgramArguments() {
@@ -44,6 +45,8 @@ void TVEKE::FreeAll() {
     FreeSectionObjects();
   }
   CurrentSection = Sections.front().get();
+  // Models are drawn into the engine's frames; the scene goes before the engine.
+  Scene.reset();
   Buttons.reset();
   Engine.reset();
 }
@@ -59,6 +62,7 @@ void TVEKE::Execute(const std::string& scriptFileName) {
   ScriptName = scriptFileName;
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
+  PrepareScene();
   try {
     Engine->Run();
   } catch (...) {

@@ -23,6 +23,12 @@ struct TVKObjectEntry {
   int32_t LineNumber = 0;  // of its declaration
 };
 
+// ZOOM3D keeps its course in its command, as it belongs to no object.
+struct TZoomState {
+  long double Target = 0, Current = 0, Step = 0;
+  uint32_t Duration = 0;
+};
+
 struct TVKCommand {
   std::string Name;
   std::weak_ptr<TVKObject> Target;  // expired: never found, or freed since
@@ -33,6 +39,7 @@ struct TVKCommand {
   bool Active = false;
   bool Started = false;
   int32_t LineNumber = 0;
+  std::unique_ptr<TZoomState> ZoomState;  // made when a ZOOM3D starts, kept after it ends
 };
 
 struct TVKSection {
@@ -66,6 +73,8 @@ inline constexpr int kFirstObjectCommand = 17;  // from here on an object name c
 void SetProgramArguments(std::vector<std::string> arguments);
 // True if some argument begins with Name, compared without regard to letter case.
 bool SwitchGiven(std::string_view name);
+
+class TSE3D;
 
 class TVEKE {
  public:
@@ -107,6 +116,9 @@ class TVEKE {
   std::unique_ptr<TGEngine> Engine;
   std::string FontFile;  // the font file the engine was given
   std::unique_ptr<TGEButtonList> Buttons;
+  std::unique_ptr<TSE3D> Scene;  // made with the first 3D object
+  // Sizes the 3D scene's buffers once every object is declared, before the first frame.
+  void PrepareScene();
 
  private:
   void ParseLine(std::string_view line);
@@ -139,6 +151,13 @@ class TVEKE {
                         std::initializer_list<TEffectChannel> channels);
   void RunObjectCommand(TVKCommand& command, TVKObject& target);
   void ShowSoundPosition(TVKObject& target);
+  void Run3DObjectCommand(TVKCommand& command, TVK3DObj& object);
+  void SetSceneZoom(TVKCommand& command);
+  void StepRotation(TVKCommand& command, TVK3DObj& object, TAxis axis);
+  void StepZoom(TVKCommand& command);
+  void Erase3DObject(TVK3DObj& object);
+  // Renders the whole scene for the first visible model of a pass only.
+  void Draw3DObject(TVK3DObj& object, bool& sceneRendered);
   void EnterSection(const std::string& name);
   void ReturnFromSection();
   void FreeSectionObjects();

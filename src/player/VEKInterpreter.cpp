@@ -162,6 +162,8 @@ void TVEKE::ExecuteCommand(TVKCommand& command) {
   } else if (name == "CLEAR") {
     ClearBackground(ParamInt(params));
     command.Waiting = false;
+  } else if (name == "SET3DZOOM") {
+    SetSceneZoom(command);  // names no object: it acts on the whole scene
   } else if (IsObjectCommand(name)) {
     // An object that was never found, or has been freed since: nothing to act on.
     if (const auto target = command.Target.lock()) RunObjectCommand(command, *target);

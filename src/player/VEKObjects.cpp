@@ -189,8 +189,6 @@ std::unique_ptr<TVKObject> TVEKE::NewAnim(const TAnimDecl& d) {
   return anim;
 }
 
-// 3D objects keep their entry and kind until their scene exists.
-
 TVKSound::TVKSound() : TVKObject(kKindSound) {}
 TVKSound::~TVKSound() = default;
 
@@ -228,10 +226,6 @@ std::unique_ptr<TVKObject> TVEKE::NewSound(const TSoundDecl& d) {
   }
   return sound;
 }
-std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl&) {
-  return std::make_unique<TVKObject>(kKind3DObj);
-}
-
 void TVEKE::RunObjectCommand(TVKCommand& command, TVKObject& target) {
   std::string params = command.Params;
   const std::string& name = command.Name;
@@ -302,6 +296,8 @@ void TVEKE::RunObjectCommand(TVKCommand& command, TVKObject& target) {
       sound->MP3.reset();
       sound->Stream.reset();
     }
+  } else if (name == "SHOW3DOBJ") {
+    if (auto* object = dynamic_cast<TVK3DObj*>(&target)) Run3DObjectCommand(command, *object);
   } else if (name == "SHOWTEXT") {
     auto* text = dynamic_cast<TVKText*>(&target);
     if (!text) return;
@@ -374,6 +370,8 @@ void TVEKE::EraseObjects() {
         display.RestoreRect(anim->DrawnX, anim->DrawnY, p.DestWidth, p.DestHeight);
         anim->Drawn = false;
       }
+    } else if (auto* object = dynamic_cast<TVK3DObj*>(entry->Obj.get())) {
+      Erase3DObject(*object);
     }
   }
   NeedRedraw = false;
@@ -382,6 +380,7 @@ void TVEKE::EraseObjects() {
 void TVEKE::DrawObjects() {
   Buttons->DrawAll();
   TGEFont& font = *Engine->Font;
+  bool sceneRendered = false;
   for (const auto& entry : CurrentSection->Objects) {
     if (auto* image = dynamic_cast<TVKImage*>(entry->Obj.get())) {
       TGESprite& s = *image->Sprite;
@@ -419,6 +418,8 @@ void TVEKE::DrawObjects() {
       else
         player.DrawCurrentFrame();
       anim->Drawn = true;
+    } else if (auto* object = dynamic_cast<TVK3DObj*>(entry->Obj.get())) {
+      Draw3DObject(*object, sceneRendered);
     }
   }
   NeedRedraw = false;

@@ -133,6 +133,30 @@ class TVKSound : public TVKObject {
   std::unique_ptr<TAudioFileStream> Stream;
 };
 
+struct T3DObject;
+
+// The turn a rotation effect gives one of a model's three angles.
+enum TAxis { kAxisAlfa = 0, kAxisBeta = 1, kAxisGamma = 2 };
+
+// A model of the 3D scene. The scene shares it, so the model outlives a freed script object
+// (the scene goes on rendering it, as its models are never taken out) and the script object
+// never outlives its model.
+class TVK3DObj : public TVKEffectObject {
+ public:
+  explicit TVK3DObj(std::shared_ptr<T3DObject> model);
+  ~TVK3DObj() override;
+  int32_t Value(TEffectChannel channel) const override;
+  void SetPosition(int32_t x, int32_t y) override;
+  int32_t& Angle(TAxis axis);
+
+  std::shared_ptr<T3DObject> Model;
+  // The rotation that runs (one effect at a time); exact values in extended precision.
+  std::array<int32_t, 3> TargetAngle{};
+  std::array<long double, 3> StepAngle{}, CurAngle{};
+  uint32_t RotDuration = 0;
+  bool Continuous = false;
+};
+
 // Cuts text into lines no wider than `width` as `measure` measures: a word runs up to and
 // including its first space (else its first comma); a word that does not fit starts a new
 // line, even when the line is still empty. A line is as wide as its words together, so each
