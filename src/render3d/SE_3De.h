@@ -74,8 +74,8 @@ class TSE3D {
  public:
   // A scene drawing into frames of width x height at bitsPerPixel (15 or 16; other depths
   // get no textures and draw nothing), clipped to the inclusive rectangle.
-  TSE3D(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t clipTop,
-        int32_t clipBottom, int32_t clipLeft, int32_t clipRight);
+  TSE3D(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t clipTop, int32_t clipBottom,
+        int32_t clipLeft, int32_t clipRight);
   ~TSE3D();
   TSE3D(const TSE3D&) = delete;
   TSE3D& operator=(const TSE3D&) = delete;
