@@ -36,7 +36,7 @@ class Script3D : public ::testing::Test, public TScriptRun {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   TVEKE& Play(const std::string& commands, bool hardware = false, const std::string& object = "cube.vko") {
-    return Load("CREATE3DOBJ(c,,\"" + object + "\",\"green.bmp\",,TEXTMAP,SPHERE,320,240,1,FALSE,TRUE)\n"
+    return Load("CREATE3DOBJ(c,," + object + ",green.bmp,,TEXTMAP,SPHERE,320,240,1,FALSE,TRUE)\n"
                 "CLEAR($001F001F)\n" + commands, hardware);
   }
   T3DObject& Model() { return *std::dynamic_pointer_cast<TVK3DObj>(Veke->FindObject("C"))->Model; }
@@ -155,7 +155,7 @@ TEST_F(Script3D, ObjectFilesThatCannotBeHadEndTheScriptNamingThem) {
     FAIL() << "a missing object file was accepted";
   } catch (const TFatalExit& fatal) {
     EXPECT_EQ(fatal.ExitCode, 1);
-    EXPECT_NE(fatal.Message.find("missing.vko"), std::string::npos) << fatal.Message;
+    EXPECT_NE(fatal.Message.find("MISSING.VKO"), std::string::npos) << fatal.Message;
   }
   // A face naming vertex 3 of an object of 2.
   Write("broken.vko", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 2, 0, 3, 0});

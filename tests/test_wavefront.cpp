@@ -48,7 +48,7 @@ TEST(Wavefront, WhatTheObjectFileCannotHoldIsRefusedNamingTheLine) {
     }
   };
   refused("v 0 0 0\nv 1 0 0\nf 1 2 3\n", "line 3: vertex 3 is not among the 2");
-  refused("v 0 0 0\nf 1 2 -5\n", "vertex -5");
+  refused("v 0 0 0\nf 1 1 -5\n", "vertex -5");
   refused("v 0 x 0\n", "line 1: bad coordinate \"x\"");
   refused("v 0 0 0\nf 1 2\n", "at least three corners");
   refused("v 40000 0 0\n", "outside -32768..32767");
