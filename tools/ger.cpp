@@ -33,6 +33,7 @@ constexpr const char* kUsage =
     "  --bmp          a BMP picture, stored as it is (kind 1)\n"
     "  --jpeg         a JPEG picture, stored as it is (kind 2)\n"
     "  --raw          any BMP, JPEG or PNG picture as 16-bit 5-6-5 pixels (kind 3)\n"
+    "  --object       a 3D object file (or any bytes) as it is, as a raw entry (kind 3)\n"
     "  --data         the file's bytes (kind 4)\n"
     "  --data5        the file's bytes (kind 5)\n"
     "  --compress     zlib-compress raw and data entries (pictures never are)\n"
@@ -151,8 +152,11 @@ int Extract(const std::vector<std::string>& args) {
 }
 
 // What the pack options currently say; each NAME=PATH takes a copy.
+// A raw entry whose bytes are not pixels: 3D objects are stored so.
+constexpr int kPackObject = 0x103;
+
 struct TPackOptions {
-  int Kind = 0;  // 0: from the file's content
+  int Kind = 0;  // 0: from the file's content; else a kind, or kPackObject
   bool Compress = false;
   int32_t FrameWidth = 0;  // 0: the image size
   int32_t FrameHeight = 0;
@@ -216,6 +220,12 @@ TResourceWriteEntry MakeEntry(const std::string& name, const std::string& path,
   if (entry.Name.size() > kResourceNameCapacity)
     throw TUsageError("entry name '" + name + "' is longer than 40 characters");
   std::vector<uint8_t> bytes = ReadFileBytes(path);
+  if (options.Kind == kPackObject) {
+    entry.Kind = kResourceRaw;
+    entry.Compress = options.Compress;
+    entry.Payload = std::move(bytes);
+    return entry;
+  }
   const int kind = options.Kind ? options.Kind : AutomaticKind(bytes);
   entry.Kind = static_cast<uint8_t>(kind);
   entry.Compress = options.Compress && kind >= kResourceRaw;
@@ -254,6 +264,7 @@ bool ApplyOption(const std::vector<std::string>& args, size_t& i, TPackOptions& 
   else if (a == "--bmp") options.Kind = kResourceBmp;
   else if (a == "--jpeg") options.Kind = kResourceJpeg;
   else if (a == "--raw") options.Kind = kResourceRaw;
+  else if (a == "--object") options.Kind = kPackObject;
   else if (a == "--data") options.Kind = kResourceData4;
   else if (a == "--data5") options.Kind = kResourceData5;
   else if (a == "--compress") options.Compress = true;
