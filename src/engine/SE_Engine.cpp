@@ -71,7 +71,7 @@ bool TGEngine::RunOnce() {
     Terminated = true;
   } else if (Host().PollEvent(event)) {
     HandleEvent(event);
-  } else {
+  } else if (Host().FrameDue()) {
     return FrameStep();
   }
   return false;

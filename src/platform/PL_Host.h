@@ -64,6 +64,10 @@ class THost {
   virtual void ShowCursor(bool visible) = 0;
   // A turn of the loop in which no frame ran (the program is minimised or in the background).
   virtual void FrameSkipped() = 0;
+  // True when the next frame is due. A host on a real screen runs at most one frame per
+  // display refresh: until then it rests, waking early for an event or a timer's task, and
+  // answers false. The headless host never rests.
+  virtual bool FrameDue() { return true; }
 
   // The sound output: from now on the host pulls the mix from `mixer` (SDL's audio callback,
   // or the headless frame loop, StepMs worth of sound per frame). False with the reason when

@@ -1,5 +1,9 @@
 #include <SDL.h>
 
+#include <chrono>
+#include <cstring>
+#include <vector>
+
 #include "platform/PL_Host.h"
 #include "platform/PL_Mixer.h"
 #include "platform/PL_Process.h"
@@ -38,6 +42,7 @@ class TSdlHost : public THost {
   void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
   // Nothing to draw: let the processor rest instead of spinning until the window is back.
   void FrameSkipped() override { SDL_Delay(10); }
+  bool FrameDue() override;
 
   bool OpenAudio(TAudioMixer& mixer, std::string& error) override;
   void CloseAudio() override;
@@ -59,7 +64,20 @@ class TSdlHost : public THost {
   int Vsync = -1;
   SDL_AudioDeviceID AudioDevice = 0;
   TThreadTimers Timers;
+  // Pacing: one frame per refresh of the screen the window is on; a frame equal to the one
+  // on the screen is not sent again unless the window lost its picture.
+  using TClock = std::chrono::steady_clock;
+  TClock::duration FrameInterval = std::chrono::microseconds(16'667);
+  TClock::time_point NextFrameAt;
+  std::vector<uint8_t> Shown;
+  bool ShownStale = true;
 };
+
+// Posted by timers' threads: a resting engine thread wakes up and runs their tasks.
+Uint32 WakeEventType() {
+  static const Uint32 type = SDL_RegisterEvents(1);
+  return type;
+}
 
 // SDL's audio thread asks for the next stretch of sound.
 void SDLCALL PullMix(void* mixer, Uint8* stream, int bytes) {
@@ -160,7 +178,35 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   }
   Texture555 = format == SDL_PIXELFORMAT_RGB555;
   SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+  SDL_DisplayMode mode;
+  const int display = SDL_GetWindowDisplayIndex(Window);
+  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+    FrameInterval = std::chrono::duration_cast<TClock::duration>(std::chrono::seconds(1)) /
+                    mode.refresh_rate;
+  NextFrameAt = TClock::now();
+  ShownStale = true;
+  Timers.SetWake([] {
+    SDL_Event wake{};
+    wake.type = WakeEventType();
+    SDL_PushEvent(&wake);
+  });
   return true;
+}
+
+bool TSdlHost::FrameDue() {
+  // The beat holds with the retrace wait on too: a still frame is not presented, so nothing
+  // else would wait for the retrace.
+  if (!Window) return true;
+  const TClock::time_point now = TClock::now();
+  if (now >= NextFrameAt) {
+    // A frame that came late moves the beat instead of bunching the frames after it.
+    NextFrameAt = now - NextFrameAt > FrameInterval ? now + FrameInterval
+                                                     : NextFrameAt + FrameInterval;
+    return true;
+  }
+  const auto rest = std::chrono::ceil<std::chrono::milliseconds>(NextFrameAt - now);
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(rest.count()));
+  return false;
 }
 
 void TSdlHost::CloseDisplay() {
@@ -212,8 +258,13 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
           event.Type = THostEventType::Minimized;
           return true;
         case SDL_WINDOWEVENT_RESTORED:
+          ShownStale = true;
           event.Type = THostEventType::Restored;
           return true;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          ShownStale = true;
+          return false;
         case SDL_WINDOWEVENT_FOCUS_LOST:
           event.Type = THostEventType::FocusLost;
           return FullScreen;
@@ -243,6 +294,12 @@ void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
     Vsync = waitRetrace;
     SDL_RenderSetVSync(Renderer, waitRetrace);
   }
+  // A still presentation sends nothing: most of a frame's cost is in getting it on the screen.
+  const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
+  if (!ShownStale && Shown.size() == bytes && std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
+    return;
+  Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
+  ShownStale = false;
   SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
   SDL_RenderClear(Renderer);
   SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);

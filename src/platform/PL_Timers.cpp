@@ -21,6 +21,7 @@ struct TTimerState {
 struct TThreadTimers::TQueue {
   std::mutex Lock;
   std::vector<std::shared_ptr<TTimerState>> Due;
+  std::function<void()> Wake;
 };
 
 namespace {
@@ -51,6 +52,7 @@ class TThreadTimer : public THostTimer {
     while (!state->Wake.wait_for(lock, interval, [&] { return state->Cancelled; })) {
       state->HandedOver = true;
       queue->Due.push_back(state);
+      if (queue->Wake) queue->Wake();
       state->Wake.wait(lock, [&] { return state->Cancelled || !state->HandedOver; });
     }
   }
@@ -83,6 +85,11 @@ TThreadTimers::TThreadTimers() : Queue(std::make_shared<TQueue>()) {}
 
 std::unique_ptr<THostTimer> TThreadTimers::Start(uint32_t intervalMs, std::function<void()> task) {
   return std::make_unique<TThreadTimer>(Queue, intervalMs, std::move(task));
+}
+
+void TThreadTimers::SetWake(std::function<void()> wake) {
+  std::lock_guard lock(Queue->Lock);
+  Queue->Wake = std::move(wake);
 }
 
 void TThreadTimers::RunTasks() {

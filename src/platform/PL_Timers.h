@@ -16,6 +16,9 @@ class TThreadTimers {
   std::unique_ptr<THostTimer> Start(uint32_t intervalMs, std::function<void()> task);
   // Runs the tasks handed over before the call, in the order they came.
   void RunTasks();
+  // Called from a timer's thread whenever it hands a task over, so a resting engine thread
+  // wakes up for it. Set before the first timer starts.
+  void SetWake(std::function<void()> wake);
 
   struct TQueue;
 
