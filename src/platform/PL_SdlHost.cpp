@@ -70,6 +70,7 @@ class TSdlHost : public THost {
   TClock::duration FrameInterval = std::chrono::microseconds(16'667);
   TClock::time_point NextFrameAt;
   std::vector<uint8_t> Shown;
+  TClock::time_point ShownAt;
   bool ShownStale = true;
 };
 
@@ -253,18 +254,15 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
       return true;
     }
     case SDL_WINDOWEVENT:
+      // Whatever happened to the window may have cost it its picture.
+      ShownStale = true;
       switch (sdl.window.event) {
         case SDL_WINDOWEVENT_MINIMIZED:
           event.Type = THostEventType::Minimized;
           return true;
         case SDL_WINDOWEVENT_RESTORED:
-          ShownStale = true;
           event.Type = THostEventType::Restored;
           return true;
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-          ShownStale = true;
-          return false;
         case SDL_WINDOWEVENT_FOCUS_LOST:
           event.Type = THostEventType::FocusLost;
           return FullScreen;
@@ -296,10 +294,15 @@ void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
   }
   // A still presentation sends nothing: most of a frame's cost is in getting it on the screen.
   const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
-  if (!ShownStale && Shown.size() == bytes && std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
+  // A desktop that loses a window's picture without telling (or has not yet placed it when
+  // the first frame comes) gets it again four times a second.
+  const TClock::time_point now = TClock::now();
+  if (!ShownStale && now - ShownAt < std::chrono::milliseconds(250) && Shown.size() == bytes &&
+      std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
     return;
   Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
   ShownStale = false;
+  ShownAt = now;
   SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
   SDL_RenderClear(Renderer);
   SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
