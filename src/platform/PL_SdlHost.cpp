@@ -70,7 +70,7 @@ class TSdlHost : public THost {
   TClock::duration FrameInterval = std::chrono::microseconds(16'667);
   TClock::time_point NextFrameAt;
   std::vector<uint8_t> Shown;
-  TClock::time_point ShownAt;
+  TClock::time_point ShownAt, OpenedAt;
   bool ShownStale = true;
 };
 
@@ -184,7 +184,7 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
     FrameInterval = std::chrono::duration_cast<TClock::duration>(std::chrono::seconds(1)) /
                     mode.refresh_rate;
-  NextFrameAt = TClock::now();
+  NextFrameAt = OpenedAt = TClock::now();
   ShownStale = true;
   Timers.SetWake([] {
     SDL_Event wake{};
@@ -294,10 +294,12 @@ void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
   }
   // A still presentation sends nothing: most of a frame's cost is in getting it on the screen.
   const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
-  // A desktop that loses a window's picture without telling (or has not yet placed it when
-  // the first frame comes) gets it again four times a second.
+  // A desktop that has not yet placed the window when the first frames come, or that loses
+  // its picture without telling, gets it again: often at first, then now and then.
   const TClock::time_point now = TClock::now();
-  if (!ShownStale && now - ShownAt < std::chrono::milliseconds(250) && Shown.size() == bytes &&
+  const auto heal = now - OpenedAt < std::chrono::seconds(2) ? std::chrono::milliseconds(250)
+                                                             : std::chrono::milliseconds(2000);
+  if (!ShownStale && now - ShownAt < heal && Shown.size() == bytes &&
       std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
     return;
   Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
