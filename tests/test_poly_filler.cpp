@@ -383,6 +383,38 @@ TEST(PolyFillerWalk, AcrossTheClipMatchesTheReference) {
   CompareWithReference(true, -32767, 32767, -32767, 32767, 500);
 }
 
+// Small triangles meet the ties of the left/right decision, where a flat top's width equals
+// the other edge's slope, and corners on every side of the clip edges.
+TEST(PolyFillerWalk, EverySmallTriangleMatchesTheReference) {
+  const std::vector<uint16_t> texture = CoordinateTexture();
+  std::vector<TCornerRec> points;
+  for (int32_t y = -1; y <= 2; ++y)
+    for (int32_t x = -1; x <= 3; ++x)
+      points.push_back(At(x, y, 40 + 50 * x, 200 - 60 * y, 10 * x - 5 * y));
+  for (const bool z : {false, true})
+    for (const TCornerRec& a : points)
+      for (const TCornerRec& b : points)
+        for (const TCornerRec& c : points) {
+          TFrame ours(3, 2), reference(3, 2);
+          const TFaceRec face = Face(a, b, c, texture);
+          Fill(ours, face, kRenderTextured, z);
+          z ? ReferenceFill<true>(reference, face) : ReferenceFill<false>(reference, face);
+          ASSERT_EQ(ours.Pixels, reference.Pixels)
+              << a.X << "," << a.Y << " " << b.X << "," << b.Y << " " << c.X << "," << c.Y;
+        }
+}
+
+// Rounded increments can carry a long, nearly upright edge half a column past its corner:
+// here the left edge ends a row above (0, 10000) at x = -0.06, so a corner on the left clip
+// column must send the triangle down the clipped path.
+TEST(PolyFillerWalk, CornerOnTheLeftClipColumnIsClipped) {
+  const std::vector<uint16_t> texture(kTexturePixels, 0x7777);
+  TFrame frame(5, 10002);
+  Fill(frame, Face(At(1, 0), At(0, 10000), At(3, 10001), texture), kRenderTextured, true);
+  EXPECT_EQ(frame.At(0, 9999), 0x7777);
+  EXPECT_TRUE(frame.OutsideUntouched());
+}
+
 // Corners as far out as 32 bits go make the 16.16 edges overflow 32-bit arithmetic; they
 // must still be clipped like any other.
 TEST(PolyFillerWalk, ExtremeCornersStayInsideTheClip) {
