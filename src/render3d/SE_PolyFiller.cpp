@@ -7,8 +7,9 @@
 
 namespace {
 
-// About 0.01 in 16.16: edges start a hair right of their corner so that a corner on a whole
-// column does not fall to the column before it through the truncation of the slopes.
+// About 0.01 in 16.16: edges and texture coordinates start a hair past their corner, so that
+// a position that should land on a whole column or texel, reached by slopes truncated toward
+// zero, does not fall just short of it.
 constexpr int64_t kEdgeBias = 655;
 
 template <class Kind>
@@ -57,7 +58,7 @@ struct TEdge {
     for (int i = 0; i < Kind::Values; ++i)
       Steps[i] = RowStep<Kind::Depth>(to.Values[i] - from.Values[i], dy);
   }
-  // Equal to `rows` single steps; the values never exceed what walking the edge reaches.
+  // Equal to `rows` single steps; never more rows than the edge has, so no product overflows.
   void Advance(int64_t rows) {
     X += rows * DX;
     for (int i = 0; i < Kind::Values; ++i) Values[i] += rows * Steps[i];
@@ -127,8 +128,9 @@ bool HasWhatItNeeds(const TFillTarget& target, const TFaceRec& face) {
   return true;
 }
 
-// A corner on the left or right clip column counts as outside: the walk of an edge may end
-// up to a column beyond its corner.
+// A corner on the left or right clip column counts as outside: an edge's walk can end most
+// of a column beside its corner (the rounded increments of the depth-tested routines carry
+// it furthest), and only the clipped rows keep that column off the frame.
 template <class Kind>
 bool NeedsClipping(const TFillTarget& target, const std::array<TCorner<Kind>, 3>& c) {
   for (const TCorner<Kind>& corner : c)
