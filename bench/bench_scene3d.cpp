@@ -19,19 +19,6 @@ constexpr int32_t kWidth = 640, kHeight = 480;
 constexpr int32_t kSlices = 40, kStacks = 26;  // 2 x 40 x 24 + 2 x 40 = 2 000 faces
 constexpr int32_t kRadius = 180;
 
-TVector3 Minus(const TVector3& a, const TVector3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
-
-// Corners ordered so that the face's normal points away from the centre, as authored objects
-// are: those facing the viewer then run counter-clockwise on the screen.
-TVector3 Outward(const std::vector<TVector3>& v, TVector3 f) {
-  const TVector3 a = v[f.X - 1], e1 = Minus(v[f.Y - 1], a), e2 = Minus(v[f.Z - 1], a);
-  const int64_t nx = int64_t{e1.Y} * e2.Z - int64_t{e1.Z} * e2.Y;
-  const int64_t ny = int64_t{e1.Z} * e2.X - int64_t{e1.X} * e2.Z;
-  const int64_t nz = int64_t{e1.X} * e2.Y - int64_t{e1.Y} * e2.X;
-  if (nx * a.X + ny * a.Y + nz * a.Z < 0) std::swap(f.Y, f.Z);
-  return f;
-}
-
 std::string SphereBytes() {
   std::vector<TVector3> vertices = {{0, -kRadius, 0}};
   for (int32_t stack = 1; stack < kStacks; ++stack) {
@@ -58,8 +45,7 @@ std::string SphereBytes() {
       faces.push_back({ring(stack, slice), ring(stack + 1, slice + 1), ring(stack, slice + 1)});
     }
   }
-  for (TVector3& f : faces) f = Outward(vertices, f);
-  return samples::ObjectBytes(vertices, faces);
+  return samples::ObjectBytes(vertices, samples::OutwardFaces(vertices, faces));
 }
 
 std::vector<uint16_t> Checkers(uint16_t a, uint16_t b) {

@@ -273,6 +273,39 @@ TEST_F(Scene3DPixels, TexturedSquareShowsItsQuadrantsAndNothingOutside) {
   EXPECT_EQ(At(320, 240 + 51), 0);
 }
 
+TEST_F(Scene3DPixels, TurnedCubeShowsItsNearFacesWithinItsBounds) {
+  TBmpFile bmp(1, 1);
+  bmp.Pixels = {0, 0, 255, 0};
+  const std::vector<uint8_t> file = WriteBmp(bmp);
+  T3DLoadRequest request;
+  request.ObjectName = folder.Write("cube.vko", samples::CubeBytes(60)).string();
+  request.Texture1 = folder.Write("red.bmp", std::string(file.begin(), file.end())).string();
+  request.Mapping = 0;  // every corner on texel (0, 0)
+  request.RenderMode = 2;
+  request.ScreenX = 320, request.ScreenY = 240;
+  auto cube = scene.LoadObject(request);
+  cube->Beta = 4500, cube->Gamma = -3000;
+  scene.Prepare(false);
+  Render();
+  EXPECT_LE(scene.QueuedFaces, 6);  // three sides at most
+  EXPECT_EQ(At(320, 240), 0xF800);
+  // An eighth of a turn about y shows two sides alike, but for the shifts' rounding down.
+  EXPECT_NEAR(cube->BoundsLeft + cube->BoundsRight, 640, 1);
+  int32_t drawn = 0;
+  for (int32_t y = 0; y < 480; ++y)
+    for (int32_t x = 0; x < 640; ++x)
+      if (At(x, y)) {
+        ++drawn;
+        EXPECT_EQ(At(x, y), 0xF800);
+        ASSERT_TRUE(x >= cube->BoundsLeft && x < cube->BoundsRight && y >= cube->BoundsTop &&
+                    y < cube->BoundsBottom)
+            << x << "," << y;
+      }
+  // The outline of a cube seen from above and aside covers most of its bounds.
+  EXPECT_GT(drawn, (cube->BoundsRight - cube->BoundsLeft) * (cube->BoundsBottom - cube->BoundsTop) *
+                       6 / 10);
+}
+
 TEST_F(Scene3DPixels, NearerSquareCoversTheFartherInBothOrders) {
   auto far = LoadSquare(100, 100, 0x08, 2);
   auto nearer = LoadSquare(30, 0, 0xF8, 3);
