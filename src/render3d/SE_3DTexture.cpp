@@ -22,10 +22,10 @@ bool TextureDepthSupported(int32_t bitsPerPixel) {
 }
 
 std::vector<uint16_t> TextureFromPicture(const TBitmap24& picture, int32_t bitsPerPixel) {
-  const TRowConverter convert = RowConverterForDepth(bitsPerPixel);
+  if (!TextureDepthSupported(bitsPerPixel)) return {};
   std::vector<uint16_t> texture(kTexturePixels, 0);
-  if (!TextureDepthSupported(bitsPerPixel) || !convert || picture.Width <= 0 || picture.Height <= 0)
-    return texture;
+  if (picture.Width <= 0 || picture.Height <= 0) return texture;
+  const TRowConverter convert = RowConverterForDepth(bitsPerPixel);
   // Only the rows that reach into the block are converted: a large picture costs no more.
   const int32_t width = picture.Width;
   const int32_t rows = std::min(picture.Height, (kTexturePixels + width - 1) / width);

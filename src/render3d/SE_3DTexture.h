@@ -14,6 +14,7 @@ class TGEResource;
 // Whether textures can be made for a display depth (5-5-5 or 5-6-5).
 bool TextureDepthSupported(int32_t bitsPerPixel);
 
+// The picture in the display format; none (empty) for depths without textures.
 std::vector<uint16_t> TextureFromPicture(const TBitmap24& picture, int32_t bitsPerPixel);
 
 // A texture file: a name containing ".BMP", ".JPG" or ".PNG" (any case, tested in that

@@ -127,7 +127,7 @@ void TSE3D::Prepare(bool useZBuffer) {
   QueuedFaces = 0;
   ZBufferEnabled = useZBuffer;
   if (!useZBuffer) return;
-  ZBuffer.assign(static_cast<size_t>(Width) * Height, INT16_MAX);
+  ZBuffer.assign(static_cast<size_t>(std::max(Width, 0)) * std::max(Height, 0), INT16_MAX);
   Target.ZBuffer = ZBuffer.data();
   Target.ZPitch = Width;
   for (const auto& object : Objects) object->FillProc = FillProcFor(object->RenderCode, true);
