@@ -6,6 +6,7 @@
 #include <random>
 
 #include "ObjectSamples.h"
+#include "Scene3DSamples.h"
 #include "TestSupport.h"
 #include "media/SE_Sprite.h"
 
@@ -20,6 +21,7 @@ class ObjectLifetime : public ::testing::Test, public TScriptRun {
     WriteFontFile(Temp, "fonts.ger");
     Temp.Write("sun.spr", SolidSpr(20, 20, kRed));
     Temp.Write("btn.spr", SolidSpr(30, 10, kGreen));
+    Temp.Write("cube.3d", samples::CubeBytes(40));
   }
   TVEKE& Play(const std::string& script) { return Load(kSetUp + script); }
   // True when the frame shows the cleared background over the whole square.

@@ -196,7 +196,23 @@ TEST(Scene3DLoad, ObjectsAndTexturesFromAResourceFile) {
   const std::string bmp = BmpBytes(2, 1, [](int32_t x, int32_t) { return x ? 0xFFu : 0u; });
   picture.Payload.assign(bmp.begin(), bmp.end());
   const std::string path = (folder.Path / "scene.ger").string();
-  WriteResourceFile(path, {object, samples::RawEntry("raw", 2, 1, {0xF81F, 0x07E0}), picture});
+  TResourceWriteEntry green = picture;
+  green.Name = "green";
+  const std::string greenBmp = BmpBytes(2, 1, [](int32_t, int32_t) { return 0x00FF00u; });
+  green.Payload.assign(greenBmp.begin(), greenBmp.end());
+  WriteResourceFile(path,
+                    {object, samples::RawEntry("raw", 2, 1, {0xF81F, 0x07E0}), picture, green});
+
+  // On a 5-5-5 display a picture entry is converted for the display once, not once more as
+  // if it held 5-6-5 pixels.
+  TSE3D scene555(640, 480, 15, 0, 479, 0, 639);
+  T3DLoadRequest green555;
+  green555.ResFile = path;
+  green555.ObjectName = "cube";
+  green555.Texture1 = "green";
+  green555.Convert555 = true;
+  green555.RenderMode = 2;
+  EXPECT_EQ(scene555.LoadObject(green555)->Texture[0], 0x03E0);
 
   TSE3D scene(640, 480, 16, 0, 479, 0, 639);
   T3DLoadRequest request;

@@ -1,6 +1,8 @@
 // Reading scripts: sections, declarations, stored commands and the parse errors.
 #include <gtest/gtest.h>
 
+#include "ObjectSamples.h"
+#include "Scene3DSamples.h"
 #include "TestSupport.h"
 #include "player/VEKEngine.h"
 
@@ -168,13 +170,16 @@ TEST_F(ScriptParser, SecondEngineAfterObjectsStopsInsteadOfOrphaningThem) {
 }
 
 TEST_F(ScriptParser, DeclarationsOfEveryKindBecomeEntries) {
+  TTempFolder temp;
+  temp.Write("cube.3d", samples::CubeBytes(10));
+  samples::TScriptFolderScope folder(temp.Path.string());
   Parse(
       "CREATEIMAGE(i, , a.bmp, 1, 2, TRUE, TRUE)\n"
       "CREATEBUTTON(b, res.ger, n, , , 1, 2, 255, VISIBLE, ENABLED, next)\n"
       "CREATETEXT(t, \"x\", 1, 2, 3, 4, ARIAL14)\n"
       "CREATEANIM(v, clip.avi, 1, 2, 3, 4, AUTODONE, NOLOOPED)\n"
       "CREATESOUND(s, a.wav, TRUE, FALSE)\n"
-      "CREATE3DOBJ(o, res.ger, cube, t1, , TEXTMAP, OBJECTSXY, 1, 2, 1.5e0, NOSHOWINVISIBLEFACES, ON)\n");
+      "CREATE3DOBJ(o, , cube.3d, t1, , TEXTMAP, OBJECTSXY, 1, 2, 1.5e0, NOSHOWINVISIBLEFACES, ON)\n");
   const auto& objects = Veke->Sections[0]->Objects;
   ASSERT_EQ(objects.size(), 6u);
   for (size_t i = 0; i < objects.size(); ++i) {

@@ -49,9 +49,9 @@ std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d) {
   std::shared_ptr<T3DObject> model;
   try {
     model = Scene->LoadObject(request);
-  } catch (const T3DObjectError& error) {
-    // Declarations run before play starts: a model that cannot be had ends the script here,
-    // with the line that asked for it, instead of a script object without a model.
+  } catch (const std::exception& error) {
+    // Declarations run before play starts: a model (or a texture) that cannot be had ends the
+    // script here, with the line that asked for it, instead of a script object without a model.
     FatalLineError(error.what(), LineNumber);
   }
   model->Visible = d.Visible ? 1 : 0;

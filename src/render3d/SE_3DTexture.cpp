@@ -63,9 +63,11 @@ std::vector<uint16_t> LoadTextureEntry(TGEResource& resource, const std::string&
     if (!entry.Data.empty())
       std::memcpy(texture.data(), entry.Data.data(),
                   std::min<size_t>(entry.Data.size(), kTexturePixels * sizeof(uint16_t)));
+    // Raw entries hold 5-6-5 pixels. Pictures were converted for the display just above, and
+    // converting them again would break the colours of every picture texture on such displays.
+    if (convert555) Convert565To555(texture.data(), kTexturePixels * sizeof(uint16_t));
   } else {
     return {};
   }
-  if (convert555) Convert565To555(texture.data(), kTexturePixels * sizeof(uint16_t));
   return texture;
 }

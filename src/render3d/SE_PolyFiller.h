@@ -48,7 +48,7 @@ struct TFillTarget {
   uint16_t LowMask = 0x0821;
 };
 
-// Internal render codes (render mode keywords and their codes are in SE_3DMapping.h).
+// Internal render codes; the script's render mode keywords are read by the player.
 enum : int32_t {
   kRenderNothing = 0,
   kRenderWire = 1,
