@@ -8,9 +8,22 @@ namespace {
 // The command as a script would write it; object commands keep their object's name apart.
 std::string CommandText(const TVKCommand& command, const std::string& objectName) {
   std::string params = objectName;
-  if (!command.Params.empty()) params += (params.empty() ? "" : ", ") + command.Params;
+  if (!command.Params.empty()) params += (params.empty() ? "" : ",") + command.Params;
   return "line " + std::to_string(command.LineNumber) + " " + command.Name +
          (params.empty() ? "" : "(" + Cp1250ToUtf8(params) + ")");
+}
+
+// Sounds and clips keep their command active until stopped; only playing ones count.
+bool StillRuns(const TVKCommand& command, TVKObject* target) {
+  if (command.Name == "PLAYSOUND") {
+    auto* sound = dynamic_cast<TVKSound*>(target);
+    return sound && sound->Busy();
+  }
+  if (command.Name == "PLAYANIM") {
+    auto* anim = dynamic_cast<TVKAnim*>(target);
+    return anim && anim->Player->Playing;
+  }
+  return true;
 }
 }  // namespace
 
@@ -44,10 +57,14 @@ std::string TVEKE::TraceLine(uint32_t playedMs) const {
   }
 
   std::string effects;
-  for (const auto& command : section.Commands)
-    if (command->Active)
-      effects += (effects.empty() ? "" : "; ") +
-                 CommandText(*command, NameOf(command->Target.lock().get()));
+  for (const auto& command : section.Commands) {
+    const auto target = command->Target.lock();
+    if (!command->Active || !StillRuns(*command, target.get())) continue;
+    effects += (effects.empty() ? "" : "; ") + CommandText(*command, NameOf(target.get()));
+    // An object runs one effect at a time; the others queue behind it.
+    const auto* object = dynamic_cast<const TVKEffectObject*>(target.get());
+    if (!command->Started && object && object->EffectRunning) effects += " waiting its turn";
+  }
   if (!effects.empty()) line += "; effects: " + effects;
   return line;
 }
