@@ -228,9 +228,8 @@ void TVEKE::EnterSection(const std::string& name) {
 
 void TVEKE::EnterStartSection() {
   if (Start.Section.empty()) return;
-  // Declarations have all run while the script was read; the main section's first command
-  // has not, so a RETURN goes on with it.
-  CurrentSection->CommandIndex = -1;
+  // Declarations have all run while the script was read and the main section has run no
+  // command yet, so a RETURN goes on with its first one.
   EnterSection(UpperAscii(Utf8ToCp1250(Start.Section)));
 }
 
