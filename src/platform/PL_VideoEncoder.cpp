@@ -35,11 +35,14 @@ struct TFifoFreer {
   void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
 };
 
-const AVCodec* PickEncoder(const AVOutputFormat* format, const char* const* names, size_t count) {
+const AVCodec* PickEncoder(const AVOutputFormat* format, const char* const* names, size_t count,
+                           AVCodecID usual) {
   for (size_t i = 0; i < count; ++i) {
     const AVCodec* codec = avcodec_find_encoder_by_name(names[i]);
-    // A container that does not say what it takes gets the first encoder there is.
-    if (codec && avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL) != 0) return codec;
+    if (!codec) continue;
+    // A container that does not say what it takes gets only its usual codec.
+    const int takes = avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL);
+    if (takes == 1 || (takes < 0 && codec->id == usual)) return codec;
   }
   return nullptr;
 }
@@ -130,7 +133,8 @@ std::string TFFmpegVideoEncoder::Open(const std::string& path) {
   if (Settings.Width <= 0 || Settings.Height <= 0 || Settings.StepMs == 0)
     return path + ": no picture size or frame rate to record";
   AVFormatContext* output = nullptr;
-  int result = avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str());
+  const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
+  int result = format ? avformat_alloc_output_context2(&output, format, nullptr, path.c_str()) : -1;
   if (result < 0 || !output)
     return path + ": no video file format is known by that name (try .mp4, .webm or .mkv)";
   Output.reset(output);
@@ -157,7 +161,8 @@ AVStream* TFFmpegVideoEncoder::AddStream(AVCodecContext& context) {
 }
 
 std::string TFFmpegVideoEncoder::OpenVideo() {
-  const AVCodec* codec = PickEncoder(Output->oformat, kVideoEncoders, std::size(kVideoEncoders));
+  const AVCodec* codec = PickEncoder(Output->oformat, kVideoEncoders, std::size(kVideoEncoders),
+                                     Output->oformat->video_codec);
   if (!codec) return "no video encoder here suits this kind of file";
   Video.reset(avcodec_alloc_context3(codec));
   if (!Video) return AvError(AVERROR(ENOMEM));
@@ -205,7 +210,8 @@ std::string TFFmpegVideoEncoder::OpenVideo() {
 }
 
 std::string TFFmpegVideoEncoder::OpenAudio() {
-  const AVCodec* codec = PickEncoder(Output->oformat, kAudioEncoders, std::size(kAudioEncoders));
+  const AVCodec* codec = PickEncoder(Output->oformat, kAudioEncoders, std::size(kAudioEncoders),
+                                     Output->oformat->audio_codec);
   if (!codec) return "no audio encoder here suits this kind of file";
   Audio.reset(avcodec_alloc_context3(codec));
   if (!Audio) return AvError(AVERROR(ENOMEM));
