@@ -89,7 +89,7 @@ void ExpectFrames(const std::string& path, const TRecorded& r) {
               TVideoFrameResult::New)
         << "frame " << k;
     // The corner of the picture as recorded, the padding beside it alike.
-    for (const auto [x, y] : {std::pair{0, 0},
+    for (const auto& [x, y] : {std::pair{0, 0},
                               {r.Width - 1, r.Height - 1},
                               {decoder->Width() - 1, decoder->Height() - 1}})
       EXPECT_TRUE(Near(pixels[size_t(y) * decoder->Width() + x], ColourOf(k), 2))
