@@ -46,13 +46,6 @@ TEST_F(SectionStart, PlayBeginsInTheSectionAndMainGoesOnAfterItsReturn) {
   EXPECT_EQ(veke.CurrentSection->Name, "ELSEWHERE");
 }
 
-TEST_F(SectionStart, NoSectionGivenPlaysFromTheMainSection) {
-  TVEKE& veke = LoadAt(kScript, "");
-  EXPECT_TRUE(veke.CallStack.empty());
-  Frame();
-  EXPECT_EQ(Pixel(5, 5), 0xF800u);
-}
-
 TEST_F(SectionStart, AnUnknownSectionIsFatalLikeACallToIt) {
   try {
     LoadAt(kScript, "NOWHERE");

@@ -113,6 +113,7 @@ class TFFmpegVideoEncoder : public TVideoEncoder {
   std::unique_ptr<SwsContext, TScalerFreer> Widener;  // 16-bit frames to 24-bit ones
   std::unique_ptr<SwsContext, TScalerFreer> Scaler;   // 24-bit frames to the encoder's 4:2:0
   std::vector<uint8_t> Wide;
+  int WidePitch = 0;
   std::unique_ptr<SwrContext, TResamplerFreer> Resampler;
   std::unique_ptr<AVAudioFifo, TFifoFreer> Fifo;
   TFramePtr Picture;
@@ -207,7 +208,9 @@ std::string TFFmpegVideoEncoder::OpenVideo() {
   Scaler.reset(sws_getContext(c.width, c.height, AV_PIX_FMT_BGR24, c.width, c.height, c.pix_fmt,
                               SWS_BICUBIC, nullptr, nullptr, nullptr));
   if (!Widener || !Scaler) return "cannot convert the frames";
-  Wide.resize(size_t(c.width) * c.height * 3);
+  // libswscale's special routines write rows in blocks of up to 64 bytes.
+  WidePitch = FFALIGN(c.width * 3, 64);
+  Wide.resize(size_t(WidePitch) * c.height);
   // BT.601 at video range, as the ffmpeg command converts RGB pictures, and as we tag them.
   const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
   sws_setColorspaceDetails(Scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
@@ -279,7 +282,7 @@ bool TFFmpegVideoEncoder::AddFrame(const uint8_t* pixels, int32_t pitch) {
   const uint8_t* planes[4] = {pixels};
   const int pitches[4] = {pitch};
   uint8_t* wide[4] = {Wide.data()};
-  const int widePitch[4] = {Video->width * 3};
+  const int widePitch[4] = {WidePitch};
   sws_scale(Widener.get(), planes, pitches, 0, Video->height, wide, widePitch);
   sws_scale(Scaler.get(), wide, widePitch, 0, Video->height, Picture->data, Picture->linesize);
   Picture->pts = Frames++;
