@@ -22,6 +22,7 @@ void TVEKRecorder::Failed(const std::string& error) {
 void TVEKRecorder::Frame(TPlatformSurface& frame, uint32_t playedMs) {
   if (!Error.empty()) return;
   if (!Encoder) {
+    if (BytesPerPixelOf(frame.Format()) != 2) return Failed(Path + ": only 16-bit frames record");
     TVideoEncoderSettings settings;
     settings.Width = frame.Width();
     settings.Height = frame.Height();
