@@ -1,4 +1,5 @@
 // ger: lists, extracts and packs the player's resource files (.ger) for presentation authors.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,7 +11,9 @@
 
 #include "media/SE_Convert.h"
 #include "media/SE_Picture.h"
+#include "media/SE_PixelSheet.h"
 #include "media/SE_Resource.h"
+#include "platform/PL_Png.h"
 #include "platform/PL_Text.h"
 
 namespace {
@@ -20,13 +23,15 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "Usage: ger list FILE.ger\n"
-    "       ger extract FILE.ger NAME [OUT]\n"
+    "       ger extract FILE.ger NAME [OUT] [--png]\n"
     "       ger pack OUT.ger [OPTIONS] NAME=PATH ...\n"
     "\n"
     "list     shows every entry: name, kind, image size, frame size, pixel bits, size after\n"
     "         inflating, bytes stored, and whether it is compressed.\n"
     "extract  writes an entry's data, inflated, to OUT (default: NAME with an extension that\n"
     "         fits its kind). BMP and JPEG entries come out as the files they were packed from.\n"
+    "         With --png a picture entry (BMP, JPEG, raw pixels, or a data entry holding an\n"
+    "         SPR picture) is written as an RGB PNG instead (default name NAME.png).\n"
     "pack     writes a new resource file with the given entries, in order. An option applies\n"
     "         to every entry after it:\n"
     "  --auto         kind from the file's content: BMP, JPEG, PNG (as --raw), else --data\n"
@@ -135,11 +140,52 @@ std::string SafeFileName(const std::string& name) {
   return safe;
 }
 
-int Extract(const std::vector<std::string>& args) {
-  if (args.size() != 2 && args.size() != 3) throw TUsageError("extract takes FILE NAME [OUT]");
+// A data entry that holds an SPR picture: two 16-bit sizes, then 5-6-5 pixels.
+bool SprAsRaw(TGEResourceEntry& entry) {
+  const std::vector<uint8_t>& d = entry.Data;
+  if (d.size() < 4) return false;
+  const int32_t width = d[0] | d[1] << 8, height = d[2] | d[3] << 8;
+  if (width == 0 || height == 0 || d.size() - 4 < uint64_t{2} * width * height) return false;
+  entry.ImageWidth = width;
+  entry.ImageHeight = height;
+  entry.PixelBits = 16;
+  entry.Data.erase(entry.Data.begin(), entry.Data.begin() + 4);
+  return true;
+}
+
+void ExtractPng(TGEResource& resource, const std::string& file, const std::string& name,
+                const std::string& out) {
+  TGEResourceEntry entry;
+  if (!resource.ReadByName(name, entry))
+    throw TToolError(file + ": " + Cp1250ToUtf8(resource.ErrorText));
+  TBitmap24 picture;
+  const bool rawImage = entry.Kind == kResourceRaw && entry.PixelBits != 0;
+  if (entry.Image)
+    picture = std::move(*entry.Image);
+  else if (rawImage || (entry.Kind != kResourceRaw && SprAsRaw(entry)))
+    picture = RawToBitmap(entry);
+  else
+    throw TToolError(Cp1250ToUtf8(entry.Name) + " holds no picture to write as PNG");
+  std::string error;
+  if (!WritePngBgr(out, picture.Width, picture.Height, picture.Rows.data(), error))
+    throw TToolError(error);
+  std::printf("%s -> %s (%dx%d PNG)\n", Cp1250ToUtf8(entry.Name).c_str(), out.c_str(),
+              picture.Width, picture.Height);
+}
+
+int Extract(std::vector<std::string> args) {
+  const auto png = std::find(args.begin(), args.end(), "--png");
+  const bool asPng = png != args.end();
+  if (asPng) args.erase(png);
+  if (args.size() != 2 && args.size() != 3)
+    throw TUsageError("extract takes FILE NAME [OUT] [--png]");
   TGEResource resource;
   OpenOrFail(resource, args[0]);
   const std::string name = Utf8ToCp1250(args[1]);
+  if (asPng) {
+    ExtractPng(resource, args[0], name, args.size() == 3 ? args[2] : SafeFileName(name) + ".png");
+    return 0;
+  }
   TGEResourceHeader header;
   std::vector<uint8_t> payload;
   if (!resource.ReadPayloadByName(name, header, payload))

@@ -280,6 +280,22 @@ struct TPngImage {
   png_image Image;
 };
 
+// Alpha below a half is the colour key; the rest is drawn opaque. An opaque pixel so dark that
+// it would become the key in 5-5-5 or 5-6-5 gets the faintest blue instead, so that nothing the
+// picture says is visible turns transparent.
+void KeyByAlpha(const uint8_t* bgra, size_t pixels, uint8_t* bgr) {
+  for (size_t i = 0; i < pixels; ++i, bgra += 4, bgr += 3) {
+    if (bgra[3] < 128) {
+      bgr[0] = bgr[1] = bgr[2] = 0;
+      continue;
+    }
+    const bool keyDark = bgra[0] < 8 && bgra[1] < 8 && bgra[2] < 8;
+    bgr[0] = keyDark ? 8 : bgra[0];
+    bgr[1] = bgra[1];
+    bgr[2] = bgra[2];
+  }
+}
+
 }  // namespace
 
 void DecodePng(const uint8_t* data, size_t size, TBitmap24& out) {
@@ -287,14 +303,25 @@ void DecodePng(const uint8_t* data, size_t size, TBitmap24& out) {
   png_image& image = png.Image;
   if (!data || !png_image_begin_read_from_memory(&image, data, size))
     Fail(kPng, std::string("PNG error: ") + (data ? image.message : "no data"));
-  image.format = PNG_FORMAT_BGR;
+  const bool alpha = image.format & PNG_FORMAT_FLAG_ALPHA;  // an alpha channel or tRNS
+  image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
   CheckPictureSize(image.width, image.height, kPng, "PNG data");
   TBitmap24 picture;
   if (!TryAllocate(picture, image.width, image.height))
     Fail(kPng, "Not enough memory for the PNG picture");
-  const png_color black{0, 0, 0};
-  if (!png_image_finish_read(&image, &black, picture.Rows.data(), picture.Width * 3, nullptr))
+  std::vector<uint8_t> withAlpha;
+  const size_t pixels = size_t{image.width} * image.height;
+  if (alpha) {
+    try {
+      withAlpha.resize(pixels * 4);
+    } catch (const std::bad_alloc&) {
+      Fail(kPng, "Not enough memory for the PNG picture");
+    }
+  }
+  uint8_t* rows = alpha ? withAlpha.data() : picture.Rows.data();
+  if (!png_image_finish_read(&image, nullptr, rows, 0, nullptr))
     Fail(kPng, std::string("PNG error: ") + image.message);
+  if (alpha) KeyByAlpha(withAlpha.data(), pixels, picture.Rows.data());
   out = std::move(picture);
 }
 

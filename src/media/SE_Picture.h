@@ -59,7 +59,9 @@ void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out);
 // A file that ends before its last scan or scanline is an error, a missing end marker is not.
 void DecodeJpeg(const uint8_t* data, size_t size, TBitmap24& out);
 
-// A complete PNG file; transparent parts are laid over black.
+// A complete PNG file. Where it has alpha (a channel or a transparent colour), pixels below 128
+// become black, the colour key, and the others opaque: black ones turn the faintest blue
+// (0, 0, 8), so they stay visible.
 void DecodePng(const uint8_t* data, size_t size, TBitmap24& out);
 
 enum class TPictureKind { Unknown, Bmp, Jpeg, Png };

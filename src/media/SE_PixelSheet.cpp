@@ -17,6 +17,8 @@ void MatchDisplayLayout(std::vector<uint8_t>& pixels, const TGEDisplay& display)
     Convert565To555(pixels.data(), static_cast<int32_t>(pixels.size()));
 }
 
+}  // namespace
+
 // Rebuilds a raw block of another depth as a picture, so that it reaches the display's format
 // through the same converters as a BMP would. 16-bit data is 5-6-5, 15-bit 5-5-5; the 8-bit
 // form starts with 256 colours in 5-6-5.
@@ -55,8 +57,6 @@ TBitmap24 RawToBitmap(const TGEResourceEntry& entry) {
   }
   return image;
 }
-
-}  // namespace
 
 TPixelSheet MakeSheet(int32_t width, int32_t height, std::vector<uint8_t> bytes,
                       int32_t bytesPerPixel) {

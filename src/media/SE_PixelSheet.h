@@ -29,6 +29,9 @@ TPixelSheet SheetFromPicture(const TBitmap24& picture, const TGEDisplay& display
 // A ".SPR" file: two 16-bit sizes, then 5-6-5 pixels at the display's bytes per pixel. Only
 // the bytes the picture needs are read, after its size passed the picture limit.
 TPixelSheet ReadSprSheet(const std::string& path, const TGEDisplay& display);
+// A raw entry's pixels (8, 15, 16, 24 or 32 bits) as a picture; its data holds at least the
+// bytes its image needs, as the resource reader sees to.
+TBitmap24 RawToBitmap(const TGEResourceEntry& entry);
 // A picture entry (BMP, JPEG or raw pixels) of a resource file; its data is taken over.
 TPixelSheet SheetFromEntry(TGEResourceEntry& entry, const TGEDisplay& display);
 

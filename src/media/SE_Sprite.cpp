@@ -31,7 +31,7 @@ TFileKind FileKindOf(const std::string& path) {
   const size_t dot = name.rfind('.');
   const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
   if (extension == ".SPR") return TFileKind::Spr;
-  if (extension == ".JPG" || extension == ".BMP") return TFileKind::Picture;
+  if (extension == ".JPG" || extension == ".BMP" || extension == ".PNG") return TFileKind::Picture;
   return TFileKind::Unknown;
 }
 
@@ -125,7 +125,7 @@ bool TGESprite::LoadFromFile(const std::string& fileName) {
 
 TSheetRef TGESprite::LoadFileSheet(const std::string& path) const {
   const TFileKind kind = FileKindOf(path);
-  if (kind == TFileKind::Unknown) throw TPictureError("not a .SPR, .JPG or .BMP file: " + path);
+  if (kind == TFileKind::Unknown) throw TPictureError("not a .SPR, .JPG, .BMP or .PNG file: " + path);
   return SharedSheet(PictureKeyOf(path, "", Display), [&] {
     if (kind == TFileKind::Spr) return ReadSprSheet(path, Display);
     TBitmap24 picture;

@@ -40,8 +40,8 @@ class TGESprite : public TCustomGESurface {
   TGESprite(const TGESprite&) = delete;
   TGESprite& operator=(const TGESprite&) = delete;
 
-  // A ".SPR", ".JPG" or ".BMP" file, told by the extension of the file's own name in any
-  // letter case (JPEG and BMP files are then decoded by their content). A missing, unknown,
+  // A ".SPR", ".JPG", ".BMP" or ".PNG" file, told by the extension of the file's own name in
+  // any letter case (JPEG, BMP and PNG files are then decoded by their content). A missing, unknown,
   // damaged or too large file is reported and leaves the sprite unloaded.
   bool LoadFromFile(const std::string& fileName);
   // An entry whose frames do not fit its picture is refused like a damaged one.

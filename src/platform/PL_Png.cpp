@@ -34,10 +34,9 @@ std::vector<uint8_t> ToRgb(TPlatformSurface& surface) {
   }
   return rgb;
 }
-}  // namespace
 
-bool WritePng(const std::string& path, TPlatformSurface& surface, std::string& error) {
-  std::vector<uint8_t> rgb = ToRgb(surface);
+bool WriteRows(const std::string& path, int32_t width, int32_t height, const uint8_t* rows,
+               bool bgr, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     error = path + ": " + std::strerror(errno);
@@ -52,14 +51,26 @@ bool WritePng(const std::string& path, TPlatformSurface& surface, std::string& e
     return false;
   }
   png_init_io(png, file);
-  png_set_IHDR(png, info, surface.Width(), surface.Height(), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int32_t y = 0; y < surface.Height(); ++y)
-    png_write_row(png, rgb.data() + static_cast<size_t>(y) * surface.Width() * 3);
+  if (bgr) png_set_bgr(png);
+  for (int32_t y = 0; y < height; ++y)
+    png_write_row(png, rows + static_cast<size_t>(y) * width * 3);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   bool ok = std::fclose(file) == 0;
   if (!ok) error = path + ": " + std::strerror(errno);
   return ok;
+}
+}  // namespace
+
+bool WritePng(const std::string& path, TPlatformSurface& surface, std::string& error) {
+  const std::vector<uint8_t> rgb = ToRgb(surface);
+  return WriteRows(path, surface.Width(), surface.Height(), rgb.data(), false, error);
+}
+
+bool WritePngBgr(const std::string& path, int32_t width, int32_t height, const uint8_t* bgr,
+                 std::string& error) {
+  return WriteRows(path, width, height, bgr, true, error);
 }

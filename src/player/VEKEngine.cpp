@@ -28,6 +28,27 @@ bool SwitchGiven(std::string_view name) {
   return false;
 }
 
+TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
+  TStartOptions options;
+  for (size_t i = 0; i < arguments.size();) {
+    if (arguments[i] == "--trace") {
+      options.Trace = true;
+      arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
+    } else if (arguments[i] == "--section") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+        options.Error = "--section needs the name of a section";
+        return options;
+      }
+      options.Section = arguments[i + 1];
+      arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                      arguments.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    } else {
+      ++i;
+    }
+  }
+  return options;
+}
+
 TVEKE::TVEKE() {
   auto main = std::make_unique<TVKSection>();
   main->Name = kMainSectionName;
@@ -63,6 +84,8 @@ void TVEKE::Execute(const std::string& scriptFileName) {
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
   PrepareScene();
+  EnterStartSection();
+  PlayStartMs = Host().TimeMs();
   try {
     Engine->Run();
   } catch (...) {
@@ -124,4 +147,3 @@ void TVEKE::ReportRunError() {
   Host().ShowMessage(Cp1250ToUtf8(Engine->Caption),
                      text.empty() ? "Ismeretlen hiba miatt a program futása megszakadt!" : text);
 }
-

@@ -76,6 +76,15 @@ bool SwitchGiven(std::string_view name);
 
 class TSE3D;
 
+// Where and how play starts, for authors working on one part of a presentation.
+struct TStartOptions {
+  std::string Section;  // UTF-8 as given; empty: the main section
+  bool Trace = false;   // a line per frame on stderr (TVEKE::TraceLine)
+  std::string Error;    // a malformed option
+};
+// Takes `--section NAME` and `--trace` out of the command line, wherever they stand.
+TStartOptions TakeStartOptions(std::vector<std::string>& arguments);
+
 class TVEKE {
  public:
   TVEKE();
@@ -85,6 +94,12 @@ class TVEKE {
 
   // Plays one script to its end.
   void Execute(const std::string& scriptFileName);
+  // Play begins in the section Start.Section (as if the main section called it before its
+  // first command); the main section goes on after it returns. An unknown name is fatal.
+  void EnterStartSection();
+  // What runs in this frame: the time of play, the section and its caller, the current
+  // command with its script line and whether it waits, and the running effects.
+  std::string TraceLine(uint32_t playedMs) const;
   // Reads a script file, or script text, into sections.
   void LoadScript(const std::string& path);
   void LoadScriptText(std::string_view bytes);
@@ -103,9 +118,13 @@ class TVEKE {
   std::shared_ptr<TVKObject> FindObject(const std::string& name) const;
   // The kind of an object of the current section; 0 for any other.
   uint8_t KindOf(const TVKObject* object) const;
+  // The declared name of an object of any section; "" when it is gone.
+  std::string NameOf(const TVKObject* object) const;
 
   // The script's name as messages on stderr give it ("SCRIPT:LINE: ").
   std::string ScriptName;
+  TStartOptions Start;
+  uint32_t PlayStartMs = 0;  // the host's clock when play began
   bool EngineCreated = false;
   bool NeedRedraw = false;
   bool BackgroundSaved = false;

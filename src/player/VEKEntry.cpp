@@ -27,6 +27,8 @@ void PrintHelp(const std::string& programName) {
       "  HARDWARE  draw pictures with the display's own blitter\n"
       "  WINDOWED  play in a window instead of full screen\n"
       "  FLIP      full screen with a flipping chain\n"
+      "  --section NAME  start at the section NAME, as if the main section called it\n"
+      "  --trace   a line per frame on stderr: time, section, command, running effects\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
       "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
@@ -48,7 +50,13 @@ void ReportUnknownSwitches(const std::vector<std::string>& arguments,
 }
 }  // namespace
 
-int PlayerMain(const std::vector<std::string>& arguments, const std::string& programName) {
+int PlayerMain(const std::vector<std::string>& commandLine, const std::string& programName) {
+  std::vector<std::string> arguments = commandLine;
+  const TStartOptions start = TakeStartOptions(arguments);
+  if (!start.Error.empty()) {
+    std::fprintf(stderr, "%s: %s\n", programName.c_str(), start.Error.c_str());
+    return 1;
+  }
   if (arguments.empty()) {
     Host().ShowMessage("VEK", "using: VEKE script.vek");
     return 0;
@@ -66,6 +74,7 @@ int PlayerMain(const std::vector<std::string>& arguments, const std::string& pro
   ReportUnknownSwitches(arguments, programName);
   try {
     TVEKE veke;
+    veke.Start = start;
     veke.Execute(arguments[0]);
   } catch (const TFatalExit& fatal) {
     return fatal.ExitCode;

@@ -1,6 +1,7 @@
 // Running the stored script: one command per frame, waits, calls and jumps, the background.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "media/SE_AnimPlay.h"
@@ -122,6 +123,7 @@ void TVEKE::Step(int32_t) {
     EraseObjects();
     DrawObjects();
   }
+  if (Start.Trace) std::fprintf(stderr, "%s\n", TraceLine(Host().TimeMs() - PlayStartMs).c_str());
 }
 
 void TVEKE::ExecuteCommand(TVKCommand& command) {
@@ -224,6 +226,13 @@ void TVEKE::EnterSection(const std::string& name) {
   if (!section) FatalError("Nem létező szekció: " + Cp1250ToUtf8(name), 1);
   CallStack.push_back(CurrentSection);
   CurrentSection = section;
+}
+
+void TVEKE::EnterStartSection() {
+  if (Start.Section.empty()) return;
+  // Declarations have all run while the script was read and the main section has run no
+  // command yet, so a RETURN goes on with its first one.
+  EnterSection(UpperAscii(Utf8ToCp1250(Start.Section)));
 }
 
 void TVEKE::ReturnFromSection() {

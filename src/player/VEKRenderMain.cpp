@@ -2,12 +2,14 @@
 // input comes from the command line, and the same inputs give the same files on every run.
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <map>
 
 #include "platform/PL_Host.h"
 #include "platform/PL_Png.h"
 #include "platform/PL_WavWriter.h"
 #include "player/VEKEntry.h"
+#include "player/VEKRecorder.h"
 
 namespace {
 const char* const kUsage =
@@ -25,6 +27,9 @@ const char* const kUsage =
     "  --clock-start N   the virtual clock's reading at start (default 0)\n"
     "  --audio FILE.wav  the mixed sound, 44 100 Hz 16-bit stereo: one step of it per frame,\n"
     "                    silence where nothing plays\n"
+    "  --video FILE      a video with sound (.mp4, .webm, .mkv) at 1000/step frames a second\n"
+    "  --trace           a line per frame on stderr: time, section, command, running effects\n"
+    "  --section NAME    play starts at the section NAME, as if the main section called it\n"
     "  --help, --version\n";
 
 struct TRenderOptions {
@@ -33,6 +38,7 @@ struct TRenderOptions {
   std::multimap<uint32_t, std::string> AtFiles;
   std::string FramesDir;
   std::string AudioFile;
+  std::string VideoFile;
   bool Failed = false;
 };
 
@@ -106,6 +112,12 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       host.StartClock(Number(value(i), arg));
     } else if (arg == "--audio") {
       options.AudioFile = value(i);
+    } else if (arg == "--video") {
+      options.VideoFile = value(i);
+    } else if (arg == "--trace" || arg == "--section") {
+      // The player itself reads these; a section name may look like anything.
+      options.PlayerArguments.push_back(arg);
+      if (arg == "--section") options.PlayerArguments.push_back(value(i));
     } else if (arg.starts_with("--") && i > 1) {
       BadOption("unknown option " + arg);
     } else {
@@ -166,14 +178,26 @@ int main(int argc, char** argv) {
       audioError(error);
       return 1;
     }
+  }
+  // A recording must end with a whole file even when the script ends play with a fatal error.
+  std::unique_ptr<TVEKRecorder> recorder;
+  if (!options.VideoFile.empty()) {
+    const bool tracing = std::ranges::count(options.PlayerArguments, "--trace") > 0;
+    recorder = std::make_unique<TVEKRecorder>(options.VideoFile, headless.StepMs, !tracing);
+    SetExitHandler(ThrowFatalExit);
+  }
+  if (!options.AudioFile.empty() || recorder) {
     headless.OnAudio = [&](const int16_t* samples, uint32_t frames) {
       std::string error;
-      if (!audioFailed && !audio.Append(samples, frames, error)) audioError(error);
+      if (!options.AudioFile.empty() && !audioFailed && !audio.Append(samples, frames, error))
+        audioError(error);
+      if (recorder) recorder->Audio(samples, frames);
     };
   }
 
   std::unique_ptr<TPlatformSurface> last;
   headless.OnFrame = [&](TPlatformSurface& frame, uint32_t playedMs) {
+    if (recorder) recorder->Frame(frame, playedMs);
     if (!options.FramesDir.empty()) {
       char name[32];
       std::snprintf(name, sizeof name, "/%05d.png", headless.FramesPresented);
@@ -193,6 +217,7 @@ int main(int argc, char** argv) {
   int code = PlayerMain(options.PlayerArguments, "veke-render");
   std::string error;
   if (!audioFailed && !audio.Close(error)) audioError(error);
+  const bool recorded = !recorder || recorder->Finish();
   if (code != 0) return code;
   if (!options.OutFile.empty()) {
     if (last) Save(*last, options.OutFile, options);
@@ -200,7 +225,7 @@ int main(int argc, char** argv) {
   }
   for (const auto& [at, file] : options.AtFiles)
     std::fprintf(stderr, "veke-render: play ended before %u ms; %s not written\n", at, file.c_str());
-  const bool failed = options.Failed || audioFailed || !options.AtFiles.empty() ||
-                     (!options.OutFile.empty() && !last);
+  const bool failed = options.Failed || audioFailed || !recorded || !options.AtFiles.empty() ||
+                      (!options.OutFile.empty() && !last);
   return failed ? 1 : 0;
 }
