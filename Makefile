@@ -3,8 +3,10 @@ BUILD      ?= build
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 DEMO       ?= examples/demo/demo.vek
+PREFIX     ?= /usr/local
 
-.PHONY: all setup deps configure build run test bench fuzz fuzz-build clean test-asan test-tsan
+.PHONY: all setup deps configure build run test bench fuzz fuzz-build clean test-asan test-tsan \
+	install deb
 
 all: build
 
@@ -12,7 +14,7 @@ deps:
 	bash scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DVEKE_FUZZ_DIR=$(abspath $(FUZZ_BUILD))
+	cmake -S . -B $(BUILD) -DVEKE_FUZZ_DIR=$(abspath $(FUZZ_BUILD)) $(CONFIGURE_FLAGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -21,6 +23,24 @@ setup: build
 
 run: build
 	$(BUILD)/veke $(DEMO) WINDOWED
+
+# The programs, their data, manual pages and desktop integration under PREFIX (make install
+# PREFIX=~/.local needs no root). The build is configured for PREFIX so the programs also know
+# it, though they find their data relative to themselves first. Desktops see the new file
+# type once their caches are refreshed, which the package manager does for the package.
+install: CONFIGURE_FLAGS = -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
+install: build
+	cmake --install $(BUILD)
+	if command -v update-mime-database >/dev/null; then \
+	  update-mime-database $(abspath $(PREFIX))/share/mime; fi
+	if command -v update-desktop-database >/dev/null; then \
+	  update-desktop-database $(abspath $(PREFIX))/share/applications; fi
+
+# A Debian package of the same files under /usr, in $(BUILD)/packages.
+deb: CONFIGURE_FLAGS = -DCMAKE_INSTALL_PREFIX=/usr
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/packages/*.deb
 
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVEKE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

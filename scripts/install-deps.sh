@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt, only the Debian packages that are missing. Safe to run again.
+# dpkg-dev and file let `make deb` work out the package's dependencies; groff, the MIME
+# database and the desktop file validator let the tests check the installed files.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   xvfb xauth xdotool imagemagick sox
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35
+  dpkg-dev file groff-base shared-mime-info desktop-file-utils
 )
 
 missing=()

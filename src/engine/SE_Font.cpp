@@ -32,17 +32,10 @@ int32_t MeasuredGlyph(uint8_t byte) {
 std::string ResolveFontFile(const std::string& fileName) {
   const std::string asGiven = ResolveScriptPath(fileName);
   if (IsRegularFile(asGiven)) return asGiven;
-  std::string relative = Cp1250ToUtf8(fileName);
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  if (!relative.empty() && relative[0] == '/') return asGiven;
-  // The build tree's own copy last, so tests and benchmarks in its subfolders find it too.
-  for (const std::string& folder : {FolderOf(SelfExecutablePath()), std::string(VEKE_DATA_DIR),
-                                    std::string(VEKE_BUILD_DIR)}) {
-    const std::string candidate = ResolvePath(folder + "/" + relative);
-    if (IsRegularFile(candidate)) return candidate;
-  }
-  return asGiven;
+  const std::string relative = Cp1250ToUtf8(fileName);
+  if (relative.empty() || relative[0] == '/' || relative[0] == '\\') return asGiven;
+  const std::string ours = FindDataFile(relative, SelfExecutablePath());
+  return ours.empty() ? asGiven : ours;
 }
 
 TGEFont::TGEFont(TGEDDraw& display, const std::string& fileName)

@@ -16,9 +16,8 @@ constexpr int32_t kFaceCount = 7;
 // The advance of a space, and of any byte the sheets have no glyph for.
 constexpr int32_t kBlankAdvance = 8;
 
-// Finds a font file: as scripts name it (current folder, then the script's), then beside the
-// program, then in the installed data folder (and the build folder), so the default font is
-// found from anywhere.
+// Finds a font file: as scripts name it (the script's folder, then the current one), then
+// among the program's own data files, so the default font is found from anywhere.
 std::string ResolveFontFile(const std::string& fileName);
 
 class TGEFont {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/PL_Host.h"
+#include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
 
 namespace fs = std::filesystem;
@@ -69,12 +70,15 @@ std::string FormatDateTime(const std::string& pattern, const std::tm& when) {
   return out;
 }
 
-std::string LogFilePath() {
-  std::string exe = SelfExecutablePath();
-  if (exe.empty()) exe = "veke";
-  fs::path path = fs::path(exe).replace_extension(".log");
+std::string LogFilePath() { return LogFilePath(SelfExecutablePath()); }
+
+std::string LogFilePath(const std::string& executable) {
+  fs::path path = fs::path(executable.empty() ? "veke" : executable).replace_extension(".log");
   fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-  if (access(folder.c_str(), W_OK) == 0) return path.string();
+  // An installed program's folder is shared by everything installed there, and a package
+  // manager would leave a log in it behind when the program is removed.
+  const bool installed = !InstalledDataFolder(executable).empty();
+  if (!installed && access(folder.c_str(), W_OK) == 0) return path.string();
   std::string fallback = FallbackLogPath(path.filename().string());
   return fallback.empty() ? path.string() : fallback;
 }

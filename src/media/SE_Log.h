@@ -21,8 +21,9 @@ extern TFormatSettings FormatSettings;
 std::string FormatDateTime(const std::string& pattern, const std::tm& when);
 
 // The log file: the executable's path with its extension replaced by ".log"; when its folder
-// cannot be written, ~/.local/state/veke/<name>.log.
+// cannot be written, or the program runs from an installed tree, ~/.local/state/veke/<name>.log.
 std::string LogFilePath();
+std::string LogFilePath(const std::string& executable);
 
 // Appends "DATE TIME MESSAGE" and a line end, opening and closing the file each time.
 void WriteLog(const std::string& message);

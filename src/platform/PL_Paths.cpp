@@ -113,3 +113,26 @@ std::string FolderOf(const std::string& path) {
   fs::path parent = fs::path(path).parent_path();
   return parent.empty() ? std::string(".") : parent.string();
 }
+
+std::string InstalledDataFolder(const std::string& executable) {
+  if (executable.empty()) return "";
+  const fs::path folder = (fs::path(FolderOf(executable)) / VEKE_DATA_FROM_BIN).lexically_normal();
+  std::error_code ec;
+  return fs::is_directory(folder, ec) ? folder.string() : "";
+}
+
+std::string FindDataFile(std::string_view name, const std::string& executable) {
+  std::vector<std::string> folders;
+  if (std::string installed = InstalledDataFolder(executable); !installed.empty())
+    folders.push_back(std::move(installed));
+  if (!executable.empty()) folders.push_back(FolderOf(executable));
+  folders.insert(folders.end(), {VEKE_DATA_DIR, VEKE_BUILD_DIR});
+  std::string relative(name);
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  for (const std::string& folder : folders) {
+    const std::string candidate = ResolvePath(folder + "/" + relative);
+    if (IsRegularFile(candidate)) return candidate;
+  }
+  return "";
+}

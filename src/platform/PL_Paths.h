@@ -22,3 +22,14 @@ bool IsRegularFile(const std::string& path);
 
 // Folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
+
+// The data folder of the installed tree that `executable` belongs to: <its folder>/<the path
+// from the program folder to the data folder>, as the tree was laid out at install time, so
+// a tree moved or unpacked elsewhere still finds its own data. "" when there is no such folder.
+std::string InstalledDataFolder(const std::string& executable);
+
+// Finds one of the program's own data files by its relative name ("Res/Fonts16bit.ger", any
+// letter case): in the installed tree the program runs from, beside the program, in the data
+// folder it was built for, and last in the build folder (for tests and tools in its subfolders).
+// "" when none of them holds it.
+std::string FindDataFile(std::string_view name, const std::string& executable);

@@ -1,0 +1,60 @@
+# What `cmake --install` and the Debian package put beside the programs: the demo, manual
+# pages, desktop integration and documentation. Included from the top CMakeLists.txt after
+# the programs and the font file are defined.
+
+# The demo lives with the program's data, not under the documentation folder, which minimal
+# systems are often set up to leave out; the manual pages and `veke --help` name this place.
+install(DIRECTORY examples/demo DESTINATION ${VEKE_INSTALL_DATADIR}/examples)
+
+# Manual pages carry the project's version and are installed compressed, as Debian wants them;
+# man reads them either way.
+set(VEKE_MAN_PAGES veke veke-render ger obj2vk)
+set(VEKE_MAN_FILES)
+foreach(page ${VEKE_MAN_PAGES})
+  configure_file(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
+  set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${compressed}
+    COMMAND gzip -9 -n -k -f ${CMAKE_BINARY_DIR}/man/${page}.1
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1
+    VERBATIM)
+  list(APPEND VEKE_MAN_FILES ${compressed})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${VEKE_MAN_FILES})
+install(FILES ${VEKE_MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# A double-click on a script plays it: the MIME type names *.vek files, the desktop entry
+# opens that type with veke. Desktops read these from share/; the Debian package's triggers
+# refresh their caches, `make install` does it by hand.
+install(FILES packaging/veke.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/veke.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES packaging/veke.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md"
+  PATTERN man EXCLUDE)
+
+set(VEKE_PACKAGE_MAINTAINER "veke developers <veke@example.org>"
+  CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME veke)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${VEKE_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player for multimedia presentation scripts")
+set(CPACK_PACKAGE_DESCRIPTION
+  "veke plays multimedia presentations: a text script (.vek) with pictures, resource packs \
+(.ger), bitmap fonts, videos, sounds and small 3D objects, shown frame by frame on a 16-bit \
+display, full screen or in a window. Presentations authored on Windows play unchanged.
+Also included: veke-render, which plays a presentation headless on a virtual clock and \
+writes PNG frames, WAV sound or a video; ger, which lists, extracts and packs resource files; \
+obj2vk, which converts Wavefront OBJ meshes into 3D object files; and a demo presentation.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# EXECUTE and WINOPEN open documents with xdg-open.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
