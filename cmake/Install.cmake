@@ -40,13 +40,16 @@ set(CPACK_PACKAGE_NAME veke)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VEKE_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player for multimedia presentation scripts")
-set(CPACK_PACKAGE_DESCRIPTION
-  "veke plays multimedia presentations: a text script (.vek) with pictures, resource packs \
-(.ger), bitmap fonts, videos, sounds and small 3D objects, shown frame by frame on a 16-bit \
-display, full screen or in a window. Presentations authored on Windows play unchanged.
-Also included: veke-render, which plays a presentation headless on a virtual clock and \
-writes PNG frames, WAV sound or a video; ger, which lists, extracts and packs resource files; \
-obj2vk, which converts Wavefront OBJ meshes into 3D object files; and a demo presentation.")
+# Debian shows the long description as it is: lines of at most 80 characters.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "veke plays multimedia presentations: a text script (.vek) with pictures,"
+  "resource packs (.ger), bitmap fonts, videos, sounds and small 3D objects,"
+  "shown frame by frame on a 16-bit display, full screen or in a window."
+  "Presentations authored on Windows play unchanged."
+  "Also included: veke-render plays a presentation headless on a virtual clock"
+  "and writes PNG frames, WAV sound or a video; ger lists, extracts and packs"
+  "resource files; obj2vk converts Wavefront OBJ meshes into 3D object files;"
+  "and a demo presentation.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
