@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "TestSupport.h"
 #include "media/SE_Log.h"
@@ -58,6 +59,18 @@ TEST(DataFiles, ABuiltProgramFindsDataBesideItself) {
   EXPECT_EQ(FindDataFile(kFont, program.string()), font.string());
   EXPECT_EQ(FindDataFile("Res/NoSuchFile.ger", program.string()), "");
   EXPECT_EQ(FindDataFile("Res/NoSuchFile.ger", ""), "");
+}
+
+TEST(DataFiles, TheBuildFolderServesOnlyProgramsInsideIt) {
+  const fs::path file = fs::path(VEKE_BINARY_DIR) / "Res" / "data-files-test.tmp";
+  std::ofstream(file) << "built";
+  const std::string name = "Res/data-files-test.tmp";
+  EXPECT_EQ(FindDataFile(name, VEKE_BINARY_DIR "/tests/veke_tests"), file.string());
+  TInstalledTree tree;
+  EXPECT_EQ(FindDataFile(name, tree.Program.string()), "") << "not installed";
+  tree.AddData(kFont);
+  EXPECT_EQ(FindDataFile(name, tree.Program.string()), "") << "installed";
+  fs::remove(file);
 }
 
 TEST(DataFiles, AnInstalledProgramLogsInTheUsersStateFolder) {

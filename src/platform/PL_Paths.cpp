@@ -122,11 +122,16 @@ std::string InstalledDataFolder(const std::string& executable) {
 }
 
 std::string FindDataFile(std::string_view name, const std::string& executable) {
+  // An installed program keeps to installed data; a built one may find the build's copy,
+  // but only when it runs inside that build, so a package never looks into a build folder.
   std::vector<std::string> folders;
   if (std::string installed = InstalledDataFolder(executable); !installed.empty())
     folders.push_back(std::move(installed));
-  if (!executable.empty()) folders.push_back(FolderOf(executable));
-  folders.insert(folders.end(), {VEKE_DATA_DIR, VEKE_BUILD_DIR});
+  else if (!executable.empty())
+    folders.push_back(FolderOf(executable));
+  folders.push_back(VEKE_DATA_DIR);
+  const fs::path inBuild = fs::path(executable).lexically_relative(VEKE_BUILD_DIR);
+  if (!inBuild.empty() && *inBuild.begin() != "..") folders.push_back(VEKE_BUILD_DIR);
   std::string relative(name);
   for (char& c : relative)
     if (c == '\\') c = '/';

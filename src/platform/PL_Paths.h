@@ -29,7 +29,7 @@ std::string FolderOf(const std::string& path);
 std::string InstalledDataFolder(const std::string& executable);
 
 // Finds one of the program's own data files by its relative name ("Res/Fonts16bit.ger", any
-// letter case): in the installed tree the program runs from, beside the program, in the data
-// folder it was built for, and last in the build folder (for tests and tools in its subfolders).
-// "" when none of them holds it.
+// letter case): in the installed tree the program runs from, else beside the program; then in
+// the data folder it was built for; last, for a program inside the build folder (tests and
+// tools in its subfolders), in the build folder. "" when none of them holds it.
 std::string FindDataFile(std::string_view name, const std::string& executable);
