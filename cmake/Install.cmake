@@ -3,24 +3,32 @@
 # the programs and the font file are defined.
 
 # The demo lives with the program's data, not under the documentation folder, which minimal
-# systems are often set up to leave out; the manual pages and `veke --help` name this place.
+# systems are often set up to leave out; the manual pages name this place.
 install(DIRECTORY examples/demo DESTINATION ${VEKE_INSTALL_DATADIR}/examples)
 
-# Manual pages carry the project's version and are installed compressed, as Debian wants them;
-# man reads them either way.
-set(VEKE_MAN_PAGES veke veke-render ger obj2vk)
-set(VEKE_MAN_FILES)
-foreach(page ${VEKE_MAN_PAGES})
-  configure_file(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
-  set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
-  add_custom_command(OUTPUT ${compressed}
-    COMMAND gzip -9 -n -k -f ${CMAKE_BINARY_DIR}/man/${page}.1
-    DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1
+set(VEKE_PACKAGE_MAINTAINER "veke developers <veke@example.org>"
+  CACHE STRING "Maintainer field of the Debian package")
+
+# Manual pages and the changelog carry the project's version and are installed compressed,
+# as Debian wants them; man reads the pages either way.
+set(VEKE_COMPRESSED_FILES)
+function(veke_compressed source output)
+  configure_file(${source} ${output} @ONLY)
+  add_custom_command(OUTPUT ${output}.gz
+    COMMAND gzip -9 -n -k -f ${output}
+    DEPENDS ${output}
     VERBATIM)
-  list(APPEND VEKE_MAN_FILES ${compressed})
+  set(VEKE_COMPRESSED_FILES ${VEKE_COMPRESSED_FILES} ${output}.gz PARENT_SCOPE)
+endfunction()
+
+set(VEKE_MAN_PAGES veke veke-render ger obj2vk)
+foreach(page ${VEKE_MAN_PAGES})
+  veke_compressed(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1)
+  install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_target(man_pages ALL DEPENDS ${VEKE_MAN_FILES})
-install(FILES ${VEKE_MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+veke_compressed(packaging/changelog ${CMAKE_BINARY_DIR}/doc/changelog)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_custom_target(compressed_docs ALL DEPENDS ${VEKE_COMPRESSED_FILES})
 
 # A double-click on a script plays it: the MIME type names *.vek files, the desktop entry
 # opens that type with veke. Desktops read these from share/; the Debian package's triggers
@@ -33,8 +41,6 @@ install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md"
   PATTERN man EXCLUDE)
 
-set(VEKE_PACKAGE_MAINTAINER "veke developers <veke@example.org>"
-  CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME veke)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

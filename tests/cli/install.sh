@@ -38,12 +38,14 @@ check_tree() {
 # The desktop entry opens exactly the type that the MIME definition gives *.vek files.
 check_desktop_files() {
   local share=$1/share
-  local type
+  local type report
   type=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$share/mime/packages/veke.xml")
   grep -qx "MimeType=$type;" "$share/applications/veke.desktop" || say "desktop entry does not open $type"
   grep -qx "Exec=veke %f" "$share/applications/veke.desktop" || say "desktop entry does not run veke with the file"
   if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$share/applications/veke.desktop" || say "desktop entry is not valid"
+    # Hints too: for an entry this small they point at real mistakes.
+    report=$(desktop-file-validate "$share/applications/veke.desktop" 2>&1) && [ -z "$report" ] \
+      || say "desktop entry: $report"
   fi
   if command -v update-mime-database >/dev/null; then
     update-mime-database "$share/mime" 2>/dev/null || say "update-mime-database"
