@@ -52,28 +52,18 @@ inline const std::string kMainSectionName = "<Main Section>";
 inline const std::string kDefaultFontFile = "Res\\Fonts16bit.ger";
 
 // The 43 section command words; the position decides what the parser reads from a line.
-inline constexpr std::string_view kCommandWords[] = {"NOTHING",        "FREESECTIONCONTROLS",
-                                                     "RETURN",         "QUIT",
-                                                     "CURSORON",       "CURSOROFF",
-                                                     "SHOWFPS",        "HIDEFPS",
-                                                     "WAITRETRACEON",  "WAITRETRACEOFF",
-                                                     "CLEAR",          "WAIT",
-                                                     "CALL",           "JUMP",
-                                                     "EXECUTE",        "WINOPEN",
-                                                     "LOADBACKGROUND", "SETIMAGEPOS",
-                                                     "SHOWIMAGE",      "IMAGEALPHA",
-                                                     "MOVEIMAGE",      "MOVEIMAGEALPHA",
-                                                     "MOVEBUTTON",     "BUTTONALPHA",
-                                                     "SETBUTTON",      "SHOWTEXT",
-                                                     "MOVETEXT",       "WAITFOR",
-                                                     "WAITFORPOS",     "PLAYANIM",
-                                                     "MOVEANIM",       "STOPANIM",
-                                                     "PLAYSOUND",      "STOPSOUND",
-                                                     "SHOW3DOBJ",      "MOVE3DOBJ",
-                                                     "ROT3DOBJALFA",   "ROT3DOBJBETA",
-                                                     "ROT3DOBJGAMMA",  "SET3DZOOM",
-                                                     "ZOOM3D",         "FREE",
-                                                     "SHOWPOS"};
+// clang-format off
+inline constexpr std::string_view kCommandWords[] = {
+    "NOTHING",       "FREESECTIONCONTROLS", "RETURN",        "QUIT",          "CURSORON",
+    "CURSOROFF",     "SHOWFPS",             "HIDEFPS",       "WAITRETRACEON", "WAITRETRACEOFF",
+    "CLEAR",         "WAIT",                "CALL",          "JUMP",          "EXECUTE",
+    "WINOPEN",       "LOADBACKGROUND",      "SETIMAGEPOS",   "SHOWIMAGE",     "IMAGEALPHA",
+    "MOVEIMAGE",     "MOVEIMAGEALPHA",      "MOVEBUTTON",    "BUTTONALPHA",   "SETBUTTON",
+    "SHOWTEXT",      "MOVETEXT",            "WAITFOR",       "WAITFORPOS",    "PLAYANIM",
+    "MOVEANIM",      "STOPANIM",            "PLAYSOUND",     "STOPSOUND",     "SHOW3DOBJ",
+    "MOVE3DOBJ",     "ROT3DOBJALFA",        "ROT3DOBJBETA",  "ROT3DOBJGAMMA", "SET3DZOOM",
+    "ZOOM3D",        "FREE",                "SHOWPOS"};
+// clang-format on
 inline constexpr int kFirstParamCommand = 9;    // from here on the rest of the line is read
 inline constexpr int kFirstObjectCommand = 17;  // from here on an object name comes first
 
