@@ -6,6 +6,7 @@
 #include "media/SE_Log.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Text.h"
+#include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
 
@@ -27,6 +28,7 @@ void PrintHelp(const std::string& programName) {
       "  HARDWARE  draw pictures with the display's own blitter\n"
       "  WINDOWED  play in a window instead of full screen\n"
       "  FLIP      full screen with a flipping chain\n"
+      "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any)\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
       "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
@@ -61,6 +63,8 @@ int PlayerMain(const std::vector<std::string>& arguments, const std::string& pro
     std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
     return 0;
   }
+  if (arguments[0] == "--check")
+    return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
   SetHungarianFormats();
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);

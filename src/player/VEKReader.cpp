@@ -5,7 +5,6 @@
 #include "player/VEKParams.h"
 
 namespace {
-std::string Quoted(std::string_view cp1250) { return "\"" + Cp1250ToUtf8(cp1250) + "\""; }
 
 // Why the reader found no parameter where one was due.
 TLineError ParamError(std::string_view rest, const std::string& word, int index, bool inParens) {
@@ -59,7 +58,7 @@ class TDeclParams {
  private:
   void Fail(const std::string& text, const std::string& what, const std::string& value) {
     Error = TLineError{text, Cp1250ToUtf8(Word) + ": parameter " + std::to_string(Index) + " is " +
-                                 what + ": " + Quoted(value)};
+                                 what + ": " + QuotedName(value)};
   }
 
   TParamReader Reader;
@@ -76,7 +75,7 @@ void ReadSectionHeader(TScriptLine& line, std::string_view text) {
     line.Error = TLineError{"Hibás szekciófej.", "section header without \"]\""};
   } else if (line.Word == "<MAIN SECTION>" || line.Word == "RETURN") {
     line.Error = TLineError{"Nem használható szekció név: " + Cp1250ToUtf8(line.Word),
-                            "section name " + Quoted(line.Word) + " is reserved"};
+                            "section name " + QuotedName(line.Word) + " is reserved"};
   }
 }
 
@@ -189,6 +188,7 @@ TScriptLine ReadScriptLine(std::string_view text, int32_t number) {
   TScriptLine line;
   line.Number = number;
   text = TrimBlanks(text);
+  line.Text = text;
   if (text.empty() || text.starts_with("//")) return line;
   if (text.front() == '[') {
     ReadSectionHeader(line, text);
@@ -212,6 +212,14 @@ TScriptLine ReadScriptLine(std::string_view text, int32_t number) {
   else
     ReadCommand(line, params, inParens);
   return line;
+}
+
+std::string QuotedName(std::string_view cp1250) { return "\"" + Cp1250ToUtf8(cp1250) + "\""; }
+
+std::string AsWritten(const TScriptLine& line, const std::string& value) {
+  const std::string upper = UpperAscii(line.Text);
+  const size_t at = value.empty() ? std::string::npos : upper.find(value);
+  return at == std::string::npos ? value : line.Text.substr(at, value.size());
 }
 
 int CommandPosition(std::string_view word) {

@@ -42,6 +42,7 @@ enum class TLineKind {
 
 struct TScriptLine {
   int32_t Number = 0;
+  std::string Text;  // trimmed, code page 1250
   TLineKind Kind = TLineKind::Skipped;
   // The upper-cased command word, or the name of a section header (also of a faulty one: the
   // text after "[" when there is no "]").
@@ -60,6 +61,12 @@ struct TScriptLine {
   bool Unclosed = false;
   std::optional<TLineError> Error;
 };
+
+// How English messages show a name of the script: in double quotes, in UTF-8.
+std::string QuotedName(std::string_view cp1250);
+// A parameter as the line writes it: the reader upper-cases unquoted ones, messages should
+// show what the author wrote.
+std::string AsWritten(const TScriptLine& line, const std::string& value);
 
 // The English of the parameter error whose cause is a missing ")".
 inline const std::string kMissingParen = "missing \")\"";

@@ -25,6 +25,7 @@ const char* const kUsage =
     "  --clock-start N   the virtual clock's reading at start (default 0)\n"
     "  --audio FILE.wav  the mixed sound, 44 100 Hz 16-bit stereo: one step of it per frame,\n"
     "                    silence where nothing plays\n"
+    "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
     "  --help, --version\n";
 
 struct TRenderOptions {
