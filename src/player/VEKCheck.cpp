@@ -126,8 +126,7 @@ class TScriptCheck {
   std::map<std::string, int32_t> Declared;  // every object name, with its first line
   std::vector<TEntry> Entries;
   bool ObjectsDeclared = false;
-  std::string FontFile = kDefaultFontFile;
-  int32_t FontLine = 0;
+  TFontChoice Font;
 };
 
 std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
@@ -190,8 +189,9 @@ void TScriptCheck::Declaration(const TScriptLine& line) {
   if (const auto* engine = std::get_if<TEngineDecl>(&line.Declaration)) {
     if (ObjectsDeclared)
       Add(line.Number, "CREATEENGINE after an object declaration (" + kEngineAfterObjects + ")");
-    FontFile = engine->FontFile.empty() ? kDefaultFontFile : engine->FontFile;
-    FontLine = line.Number;
+    Font = engine->FontFile.empty()
+               ? TFontChoice{}
+               : TFontChoice{engine->FontFile, AsWritten(line, engine->FontFile), line.Number};
     return;
   }
   if (const auto* background = std::get_if<TBackgroundDecl>(&line.Declaration)) {
@@ -224,8 +224,7 @@ void TScriptCheck::ObjectFiles(const TScriptLine& line) {
       Entries.push_back({Script.CurrentSection, line.Number,
                          "button " + QuotedName(line.ObjectName), d->TargetSection});
   }
-  if (const auto* d = std::get_if<TTextDecl>(&line.Declaration))
-    Files.Text(line, *d, FontFile, FontLine);
+  if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) Files.Text(line, *d, Font);
   if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) Files.Video(line, d->File);
   if (const auto* d = std::get_if<TSoundDecl>(&line.Declaration)) Files.Sound(line, d->File);
   if (const auto* d = std::get_if<T3DObjDecl>(&line.Declaration)) {

@@ -100,8 +100,7 @@ void TFileCheck::ModelPart(const TScriptLine& line, const std::string& resFile,
     OpenEntry(line, resFile, name, header);
 }
 
-void TFileCheck::Text(const TScriptLine& line, const TTextDecl& text, const std::string& fontFile,
-                      int32_t fontLine) {
+void TFileCheck::Text(const TScriptLine& line, const TTextDecl& text, const TFontChoice& font) {
   // An unknown name silently gives the first face; an empty one is taken to mean just that.
   const int32_t face = TGEFont::FaceIndex(text.FontName);
   if (!text.FontName.empty() && FaceKey(face) != text.FontName) {
@@ -116,7 +115,7 @@ void TFileCheck::Text(const TScriptLine& line, const TTextDecl& text, const std:
     Add(line.Number, error.what());
     return;
   }
-  const std::array<bool, 256>* drawable = FaceBytes(line.Number, fontFile, fontLine, face);
+  const std::array<bool, 256>* drawable = FaceBytes(line.Number, font, face);
   if (!drawable) return;
   // Blanks and line breaks take room without a glyph; anything else without one is lost.
   std::array<bool, 256> listed{};
@@ -129,26 +128,25 @@ void TFileCheck::Text(const TScriptLine& line, const TTextDecl& text, const std:
   if (!missing.empty()) Add(line.Number, "face " + FaceKey(face) + " cannot draw " + missing);
 }
 
-const std::array<bool, 256>* TFileCheck::FaceBytes(int32_t line, const std::string& fontFile,
-                                                   int32_t fontLine, int32_t face) {
-  const std::string path = ResolveFontFile(fontFile);
+const std::array<bool, 256>* TFileCheck::FaceBytes(int32_t line, const TFontChoice& font,
+                                                   int32_t face) {
+  const std::string path = ResolveFontFile(font.File);
   auto [known, fresh] = Faces.try_emplace({path, face});
-  if (fresh) known->second = ReadFace(fontLine > 0 ? fontLine : line, path, fontFile, face);
+  if (fresh) known->second = ReadFace(font.Line > 0 ? font.Line : line, path, font, face);
   return known->second ? &*known->second : nullptr;
 }
 
 std::optional<std::array<bool, 256>> TFileCheck::ReadFace(int32_t line, const std::string& path,
-                                                          const std::string& fontFile,
-                                                          int32_t face) {
+                                                          const TFontChoice& font, int32_t face) {
   // A font is told about once, where it is named (or at the first text that needs it).
   std::string problem;
   if (!IsRegularFile(path)) {
-    problem = "file not found: " + Cp1250ToUtf8(fontFile);
+    problem = "file not found: " + Cp1250ToUtf8(font.Shown);
   } else {
     try {
       return FaceDrawableBytes(path, face);
     } catch (const std::exception& error) {
-      problem = "font file " + Cp1250ToUtf8(fontFile) + ": " + error.what();
+      problem = "font file " + Cp1250ToUtf8(font.Shown) + ": " + error.what();
     }
   }
   if (FontProblems.insert(problem).second) Add(line, problem);

@@ -14,8 +14,17 @@
 #include "media/SE_Display.h"
 #include "media/SE_Resource.h"
 #include "player/VEKCheck.h"
+#include "player/VEKEngine.h"
 #include "player/VEKObjects.h"
 #include "player/VEKReader.h"
+
+// The engine's font file: as the player looks it up, as the script writes it, and the line
+// of the CREATEENGINE that names it (0 for the default file).
+struct TFontChoice {
+  std::string File = kDefaultFontFile;
+  std::string Shown = kDefaultFontFile;
+  int32_t Line = 0;
+};
 
 class TFileCheck {
  public:
@@ -30,9 +39,7 @@ class TFileCheck {
   // given. Only that it is there.
   void ModelPart(const TScriptLine& line, const std::string& resFile, const std::string& name);
   // A text object: its text file, the face it names, and the characters the face lacks.
-  // `fontFile` is the engine's font file, named on `fontLine` (0: the default one).
-  void Text(const TScriptLine& line, const TTextDecl& text, const std::string& fontFile,
-            int32_t fontLine);
+  void Text(const TScriptLine& line, const TTextDecl& text, const TFontChoice& font);
 
  private:
   void Add(int32_t line, std::string message);
@@ -44,10 +51,9 @@ class TFileCheck {
   std::unique_ptr<TGEResource> OpenEntry(const TScriptLine& line, const std::string& resFile,
                                          const std::string& entry, TGEResourceHeader& header);
   // The bytes a face draws; nothing (after one finding for the font) when it cannot be read.
-  const std::array<bool, 256>* FaceBytes(int32_t line, const std::string& fontFile,
-                                         int32_t fontLine, int32_t face);
+  const std::array<bool, 256>* FaceBytes(int32_t line, const TFontChoice& font, int32_t face);
   std::optional<std::array<bool, 256>> ReadFace(int32_t line, const std::string& path,
-                                                const std::string& fontFile, int32_t face);
+                                                const TFontChoice& font, int32_t face);
 
   std::vector<TFinding>& Findings;
   TGEDisplay Display;  // a 16-bit one, as the player asks for; it shows nothing
