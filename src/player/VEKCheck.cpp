@@ -20,7 +20,7 @@
 
 namespace {
 
-// What the player calls the object kinds in messages.
+// How messages name the kinds of objects.
 const char* KindName(uint8_t kind) {
   switch (kind) {
     case kKindImage:
