@@ -205,5 +205,6 @@ class TVEKE {
   std::unique_ptr<TVKObject> NewText(const TTextDecl& decl);
   std::unique_ptr<TVKObject> NewAnim(const TAnimDecl& decl);
   std::unique_ptr<TVKObject> NewSound(const TSoundDecl& decl);
-  std::unique_ptr<TVKObject> New3DObj(const T3DObjDecl& decl);
+  // `line`: of the declaration, which a model that cannot be had ends the script at.
+  std::unique_ptr<TVKObject> New3DObj(const T3DObjDecl& decl, int32_t line);
 };

@@ -54,7 +54,7 @@ void TVEKE::ApplyDeclaration(const TScriptLine& line) {
   if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) object = NewText(*d);
   if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) object = NewAnim(*d);
   if (const auto* d = std::get_if<TSoundDecl>(&line.Declaration)) object = NewSound(*d);
-  if (const auto* d = std::get_if<T3DObjDecl>(&line.Declaration)) object = New3DObj(*d);
+  if (const auto* d = std::get_if<T3DObjDecl>(&line.Declaration)) object = New3DObj(*d, line.Number);
   AddObject(line.ObjectKind, line.ObjectName, std::move(object), line.Number);
 }
 
