@@ -16,10 +16,10 @@ convert -size 640x480 gradient:'#8fc46a'-'#2f6b2a' -quality 70 "$out/meadow.jpg"
 
 # A sun and a cloud on black: black is the colour that is not drawn.
 convert -size 96x96 xc:black -fill '#ffd23f' -draw 'circle 48,48 48,8' \
-  -colors 16 -type Palette BMP3:"$out/sun.bmp"
+  -colors 16 -type Palette BMP3:"$out/daysun.bmp"
 convert -size 140x70 xc:black -fill '#f4f8ff' \
   -draw 'circle 40,45 40,20' -draw 'circle 75,35 75,5' -draw 'circle 105,45 105,22' \
-  -draw 'rectangle 40,40 105,67' -colors 16 -type Palette BMP3:"$out/cloud.bmp"
+  -draw 'rectangle 40,40 105,67' -colors 16 -type Palette BMP3:"$out/whitecloud.bmp"
 
 # A button in its looks (normal, hover, pressed): rounded, 160 x 44, on black.
 button() {
@@ -39,8 +39,10 @@ button back "Back" '#1f5fa8' '#3b82d6'
 button quit "Quit" '#a83232' '#d64545'
 
 # A short chime: two notes, 16-bit mono.
-sox -n -r 22050 -c 1 -b 16 "$out/chime.wav" synth 0.4 pluck E5 \
+sox -n -r 22050 -c 1 -b 16 "$out/ding.wav" synth 0.4 pluck E5 \
   fade 0 0.4 0.2 gain -6
 
-# The sun once more, packed as raw pixels: how a presentation keeps pictures in one file.
-"$ger" pack "$out/pictures.ger" --raw --compress SUN="$out/sun.bmp" >/dev/null
+# How a presentation keeps pictures in one file: the sky as the JPEG it is, the sun as
+# compressed raw pixels.
+"$ger" pack "$out/pictures.ger" --jpeg SKY="$out/sky.jpg" --raw --compress SUN="$out/daysun.bmp" \
+  >/dev/null
