@@ -37,9 +37,9 @@ install(FILES packaging/veke.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applic
 install(FILES packaging/veke.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES packaging/veke.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md"
-  PATTERN man EXCLUDE)
+# The authors' pages with the tutorial presentation; the top README is about building.
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} PATTERN man EXCLUDE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME veke)
