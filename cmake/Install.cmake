@@ -41,6 +41,9 @@ install(FILES packaging/veke.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hico
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} PATTERN man EXCLUDE)
 
+# `make deb` builds before it packs; the install test packs the build it is given, and must not
+# start building while other tests run.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME veke)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
