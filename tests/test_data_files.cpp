@@ -63,6 +63,7 @@ TEST(DataFiles, ABuiltProgramFindsDataBesideItself) {
 
 TEST(DataFiles, TheBuildFolderServesOnlyProgramsInsideIt) {
   const fs::path file = fs::path(VEKE_BINARY_DIR) / "Res" / "data-files-test.tmp";
+  fs::create_directories(file.parent_path());
   std::ofstream(file) << "built";
   const std::string name = "Res/data-files-test.tmp";
   EXPECT_EQ(FindDataFile(name, VEKE_BINARY_DIR "/tests/veke_tests"), file.string());
