@@ -36,7 +36,7 @@ sox n*.wav melody.wav
 sox pad*.wav pad.wav
 sox bass*.wav bass.wav
 sox -m melody.wav pad.wav bass.wav music.wav reverb 25 trim 0 16 gain -n -10
-ffmpeg -v error -y -i music.wav -c:a libvorbis -q:a 2 "$demo/music.ogg"
+ffmpeg -v error -y -i music.wav -c:a libvorbis -q:a 2 -fflags +bitexact "$demo/music.ogg"
 
 # Effects, 16-bit stereo at 44 100 Hz (the chime) or mono at 22 050 Hz (the newer ones, which
 # keeps them small; the player converts any rate).
