@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Draws a button of the demo in its three looks (normal, hover, pressed) with ImageMagick:
 # rounded, on black (the see-through colour), 160 x 44, 8-bit BMP.
-# Usage: scripts/make-demo-buttons.sh NAME LABEL NORMAL HOVER PRESSED
+# Usage: scripts/make-demo-buttons.sh NAME LABEL NORMAL HOVER PRESSED [FOLDER]
 #   e.g. scripts/make-demo-buttons.sh btn_3d "Térben" '#1f5fa8' '#3b82d6' '#153f70'
+# FOLDER (default examples/demo) receives NAME.bmp, NAME_h.bmp and NAME_d.bmp.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=$root/examples/demo
+out=${6:-$root/examples/demo}
 name=$1 label=$2
 font=$(fc-match -f '%{file}' 'DejaVu Sans:bold')
 look() {

@@ -3,7 +3,7 @@
 # tool: one landscape in three lights, each in another picture format the player reads (day as
 # a run-length 8-bit BMP, dusk as an SPR file, night as a compressed raw entry of demo.ger), a
 # starfield, a flapping bird and twinkling stars cut into animation frames, the moon, the Back
-# button in its three looks, the cinema button and the clip's poster.
+# and cinema buttons in their three looks (scripts/make-demo-buttons.sh) and the clip's poster.
 # Usage: scripts/make-demo-pictures.sh [BUILD]   (BUILD holds ger; default build)
 # The outputs are committed, so the demo needs neither ImageMagick nor this script.
 set -euo pipefail
@@ -12,7 +12,6 @@ build=${1:-$root/build}
 out=$root/examples/demo
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-font=$(fc-match -f '%{file}' 'DejaVu Sans:bold')
 
 # SPR: width and height as 16-bit little-endian numbers, then 5-6-5 pixels row by row.
 to_spr() {
@@ -115,18 +114,9 @@ convert -size 512x40 xc:black -draw "$(cat "$work/bird.txt")" "$work/bird.png"
 convert -size 512x32 xc:black -draw "$(cat "$work/twinkle.txt")" "$work/twinkle.png"
 convert "$work/twinkle.png" -roll +256+0 "$work/twinkle2.png"
 
-# Buttons: rounded, on black, 160 x 44; the Back button lives in the pack.
-button() {  # LABEL FILL OUT
-  convert -size 160x44 xc:black -fill "$2" -draw 'roundrectangle 2,2 157,41 10,10' \
-    -font "$font" -pointsize 17 -fill white -gravity center -annotate +0+0 "$1" \
-    +dither -colors 64 -type Palette BMP3:"$3"
-}
-button 'Vissza' '#6b4a8c' "$work/back.bmp"
-button 'Vissza' '#8f66ba' "$work/back_h.bmp"
-button 'Vissza' '#4a3262' "$work/back_d.bmp"
-button 'Mozi' '#a8641f' "$out/btn_cinema.bmp"
-button 'Mozi' '#d6883b' "$out/btn_cinema_h.bmp"
-button 'Mozi' '#704313' "$out/btn_cinema_d.bmp"
+# The Back button lives in the pack; the cinema button beside the other menu buttons.
+bash "$root/scripts/make-demo-buttons.sh" back 'Vissza' '#6b4a8c' '#8f66ba' '#4a3262' "$work"
+bash "$root/scripts/make-demo-buttons.sh" btn_cinema 'Mozi' '#a8641f' '#d6883b' '#704313'
 
 "$build/ger" pack "$out/demo.ger" --raw --compress NIGHT="$work/night.png" SPACE="$work/space.png" \
   MOON="$work/moon.png" --frames 64x40 BIRD="$work/bird.png" \
