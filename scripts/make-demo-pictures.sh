@@ -3,7 +3,7 @@
 # tool: one landscape in three lights, each in another picture format the player reads (day as
 # a run-length 8-bit BMP, dusk as an SPR file, night as a compressed raw entry of demo.ger), a
 # starfield, a flapping bird and twinkling stars cut into animation frames, the moon, the Back
-# and cinema buttons in their three looks (scripts/make-demo-buttons.sh) and the clip's poster.
+# and menu buttons in their three looks (scripts/make-demo-buttons.sh) and the clip's poster.
 # Usage: scripts/make-demo-pictures.sh [BUILD]   (BUILD holds ger; default build)
 # The outputs are committed, so the demo needs neither ImageMagick nor this script.
 set -euo pipefail
@@ -72,7 +72,7 @@ convert "$work/nebula.png" -draw "$(cat "$work/stars.txt")" \
 # The moon: a disc with two soft craters on black, the colour key.
 convert -size 72x72 xc:black -fill '#f4eed0' -draw 'circle 36,36 36,4' \
   -fill '#d8d0b0' -draw 'circle 26,28 26,20' -draw 'circle 46,48 46,42' \
-  -draw 'circle 44,22 44,18' "$work/moon.png"
+  -draw 'circle 44,22 44,18' -alpha off "$work/moon.png"
 
 # The bird: eight frames of a flap, side by side. Its dark grey is not black, which is the key.
 python3 - "$work" <<'PY'
@@ -110,13 +110,15 @@ for f in range(16):
 with open(f"{work}/twinkle.txt", "w") as out:
     out.write("\n".join(cmds) + "\n")
 PY
-convert -size 512x40 xc:black -draw "$(cat "$work/bird.txt")" "$work/bird.png"
-convert -size 512x32 xc:black -draw "$(cat "$work/twinkle.txt")" "$work/twinkle.png"
+# Drawing gives the sheets an alpha channel, and the player would keep their opaque black
+# visible (as the faintest blue); without it black is the key again.
+convert -size 512x40 xc:black -draw "$(cat "$work/bird.txt")" -alpha off "$work/bird.png"
+convert -size 512x32 xc:black -draw "$(cat "$work/twinkle.txt")" -alpha off "$work/twinkle.png"
 convert "$work/twinkle.png" -roll +256+0 "$work/twinkle2.png"
 
-# The Back button lives in the pack; the cinema button beside the other menu buttons.
-bash "$root/scripts/make-demo-buttons.sh" back 'Vissza' '#6b4a8c' '#8f66ba' '#4a3262' "$work"
-bash "$root/scripts/make-demo-buttons.sh" btn_cinema 'Mozi' '#a8641f' '#d6883b' '#704313'
+# The Back button lives in the pack; the menu buttons are files of their own.
+bash "$root/scripts/make-demo-buttons.sh" back 'Vissza' '#5e4580' '#7d5fa8' '#3f2d57' "$work"
+bash "$root/scripts/make-demo-buttons.sh"
 
 "$build/ger" pack "$out/demo.ger" --raw --compress NIGHT="$work/night.png" SPACE="$work/space.png" \
   MOON="$work/moon.png" --frames 64x40 BIRD="$work/bird.png" \
