@@ -86,6 +86,21 @@ expect "$f/bye.png" 320 60 'r + g + b < 120' "farewell background"
 [ "$(count "$f/bye.png" 400 40 200 200 'r > 0.7 ? 1 : 0')" -gt 50 ] || say "no farewell text"
 loud 59 "$(soxi -D "$work/demo.wav")" || say "the run did not end by QUIT"
 
+# Every chapter twice in a row: a page seen again has run its sounds and effects already, and
+# must still show its Back button and lead back; the cinema shows its poster where the clip
+# played.
+"$render" "$demo" --ms 40000 --click "$cinema@2500" --click "$back@8000" \
+  --click "$cinema@9500" --at 11000:"$f/poster.png" --click "$back@12000" --at 12600:"$f/r1.png" \
+  --click "$texts@13500" --click "$back@16500" --click "$texts@17500" --click "$back@19000" \
+  --at 19600:"$f/r2.png" --click "$images@20500" --click "$back@22000" \
+  --click "$images@23000" --click "$back@24500" --at 25100:"$f/r3.png" \
+  --click "$space@26000" --click "$back@27000" --click "$space@28000" --click "$back@29000" \
+  --at 29600:"$f/r4.png" --click "$quit@30500" 2>"$work/err" || say "the second walk ended with $?"
+expect "$f/poster.png" 140 90 'r > 100 && g > 80 && b > 100' "no poster where the clip played"
+for i in 1 2 3 4; do
+  expect "$f/r$i.png" 70 348 'g > 100 && r < 80' "menu after the second visit $i"
+done
+
 # Sound: music under the menu, the clip's sound over it, the bell after the music stopped,
 # and nothing clipped anywhere.
 peak=$(level 0 60 "Maximum amplitude")
