@@ -15,8 +15,8 @@ trap 'rm -rf "$work"' EXIT
 
 # SPR: width and height as 16-bit little-endian numbers, then 5-6-5 pixels row by row.
 to_spr() {
-  local size
-  size=$(identify -format '%w %h' "$1")
+  local width height
+  read -r width height < <(identify -format '%w %h\n' "$1")
   convert "$1" -depth 8 rgb:- | python3 -c '
 import struct, sys
 w, h = map(int, sys.argv[1:3])
@@ -25,7 +25,7 @@ out = bytearray(struct.pack("<HH", w, h))
 for i in range(0, len(rgb), 3):
     r, g, b = rgb[i], rgb[i + 1], rgb[i + 2]
     out += struct.pack("<H", (r >> 3) << 11 | (g >> 2) << 5 | b >> 3)
-sys.stdout.buffer.write(out)' $size >"$2"
+sys.stdout.buffer.write(out)' "$width" "$height" >"$2"
 }
 
 # The landscape: sky, two ranges of hills, a meadow and a row of trees, in the colours given.
