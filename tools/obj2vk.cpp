@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "\n"
     "  --scale S     multiply every coordinate by S (after --center)\n"
     "  --fit R       scale so that the vertex farthest from the origin lies R units from it;\n"
-    "                about 100 suits the default 3D zoom (an object 200 pixels across)\n"
+    "                about 100 suits the default 3D zoom (an object about 100 pixels across)\n"
     "  --center      move the middle of the mesh to the origin first\n"
     "  --keep-axes   keep the coordinates as they are; by default y up and z towards the\n"
     "                viewer (as 3D tools have them) become the player's y down and z away\n"

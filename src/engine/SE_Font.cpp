@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "engine/SE_DDraw.h"
+#include "media/SE_PixelSheet.h"
+#include "media/SE_Resource.h"
 #include "media/SE_SafeMath.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
@@ -43,6 +45,26 @@ std::string ResolveFontFile(const std::string& fileName) {
     if (IsRegularFile(candidate)) return candidate;
   }
   return asGiven;
+}
+
+std::string FaceKey(int32_t face) { return kFaces[face].Key; }
+
+std::array<bool, 256> FaceDrawableBytes(const std::string& path, int32_t face) {
+  TGEResource resource;
+  TGEResourceEntry entry;
+  if (!resource.OpenPath(path) || !resource.ReadByName(kFaces[face].EntryName, entry))
+    throw TResourceError(resource.ErrorText);
+  CheckPictureEntry(entry, true);
+  TGEDisplay display;  // 16 bits, 5-6-5: what the player asks for
+  const TPixelSheet sheet = SheetFromEntry(entry, display);
+  std::optional<TGlyphTable> table;
+  if (face != kFixedFace)
+    table = ScanGlyphTable(sheet.Bytes.data(), sheet.Width, sheet.Height,
+                           sheet.Width * display.BytesPerPixel, display.BytesPerPixel, face);
+  std::array<bool, 256> drawable{};
+  for (int32_t glyph = 0; glyph < kGlyphCount; ++glyph)
+    drawable[kGlyphOrder[glyph]] = !table || table->Width[glyph] > 0;
+  return drawable;
 }
 
 TGEFont::TGEFont(TGEDDraw& display, const std::string& fileName)

@@ -21,6 +21,13 @@ constexpr int32_t kBlankAdvance = 8;
 // found from anywhere.
 std::string ResolveFontFile(const std::string& fileName);
 
+// The key by which scripts choose a face ("ARIAL14").
+std::string FaceKey(int32_t face);
+// Which code page 1250 bytes a face of the font file at `path` draws, told without a display:
+// the glyphs its sheet holds as a 16-bit display scans them. Throws TResourceError or
+// TPictureError when the file or the face's sheet cannot be read.
+std::array<bool, 256> FaceDrawableBytes(const std::string& path, int32_t face);
+
 class TGEFont {
  public:
   TGEFont(TGEDDraw& display, const std::string& fileName);

@@ -104,7 +104,7 @@ bool TGESprite::LoadFromFile(const std::string& fileName) {
     FreeFrames();
     FreeImage();
     try {
-      ShowSheet(LoadFileSheet(path));
+      ShowSheet(LoadPictureSheet(path, Display));
       if (Display.SurfaceMode) FileName = path;
       result = true;
     } catch (const std::exception& error) {
@@ -123,14 +123,14 @@ bool TGESprite::LoadFromFile(const std::string& fileName) {
   return result;
 }
 
-TSheetRef TGESprite::LoadFileSheet(const std::string& path) const {
+TSheetRef LoadPictureSheet(const std::string& path, const TGEDisplay& display) {
   const TFileKind kind = FileKindOf(path);
   if (kind == TFileKind::Unknown) throw TPictureError("not a .SPR, .JPG, .BMP or .PNG file: " + path);
-  return SharedSheet(PictureKeyOf(path, "", Display), [&] {
-    if (kind == TFileKind::Spr) return ReadSprSheet(path, Display);
+  return SharedSheet(PictureKeyOf(path, "", display), [&] {
+    if (kind == TFileKind::Spr) return ReadSprSheet(path, display);
     TBitmap24 picture;
     LoadPictureFile(path, picture);
-    return SheetFromPicture(picture, Display);
+    return SheetFromPicture(picture, display);
   });
 }
 
@@ -181,20 +181,24 @@ bool TGESprite::LoadFromResource(const std::string& resourceFile, const std::str
   return true;
 }
 
-// Everything the header alone can refuse is refused before any data is read.
-void TGESprite::CheckEntry(const TGEResourceHeader& header) const {
+void CheckPictureEntry(const TGEResourceHeader& header, bool firstLoad) {
   if (header.Kind < kResourceBmp || header.Kind > kResourceRaw)
     throw TResourceError(header.Name + " resource is not a picture! (LoadFromResource)");
   if (header.ImageWidth <= 0 || header.ImageHeight <= 0)
     throw TResourceError(header.Name + " resource holds an empty picture! (LoadFromResource)");
-  if (Loaded && (header.ImageWidth != SheetWidth || header.ImageHeight != SheetHeight))
-    throw TResourceError(header.Name + " resource changed its size! (LoadFromResource)");
-  if (!Loaded && EntryAnimates(header) &&
+  if (firstLoad && EntryAnimates(header) &&
       (header.FrameWidth > header.ImageWidth || header.FrameHeight > header.ImageHeight))
     throw TResourceError(header.Name + " resource has frames of " +
                          SizeText(header.FrameWidth, header.FrameHeight) + ", larger than its " +
                          SizeText(header.ImageWidth, header.ImageHeight) +
                          " picture! (LoadFromResource)");
+}
+
+// Everything the header alone can refuse is refused before any data is read.
+void TGESprite::CheckEntry(const TGEResourceHeader& header) const {
+  CheckPictureEntry(header, !Loaded);
+  if (Loaded && (header.ImageWidth != SheetWidth || header.ImageHeight != SheetHeight))
+    throw TResourceError(header.Name + " resource changed its size! (LoadFromResource)");
 }
 
 void TGESprite::LoadFromEntry(TGEResource& resource, const std::string& path,

@@ -91,7 +91,6 @@ class TGESprite : public TCustomGESurface {
  private:
   void ReportError(const std::string& message);
   bool MemoryBacked() const { return !Display.SurfaceMode || KeepInMemory; }
-  TSheetRef LoadFileSheet(const std::string& path) const;
   void LoadFromEntry(TGEResource& resource, const std::string& path,
                      const TGEResourceHeader& header);
   void CheckEntry(const TGEResourceHeader& header) const;
@@ -119,6 +118,15 @@ class TGESprite : public TCustomGESurface {
   const uint8_t* Current = nullptr;
   const TVisibleSpans* CurrentSpans = nullptr;
 };
+
+// What LoadFromFile makes of a picture file found at `path`, in the display's format: the
+// file's own extension decides how it is read. Throws with the reason when it does not load.
+// Presentations can be checked with it without a sprite or a screen.
+TSheetRef LoadPictureSheet(const std::string& path, const TGEDisplay& display);
+// What the header of a resource entry alone refuses for a sprite: an entry that is no
+// picture, an empty picture, and on a first load frames larger than the picture. Throws
+// TResourceError.
+void CheckPictureEntry(const TGEResourceHeader& header, bool firstLoad);
 
 // A list that owns its sprites.
 class TGESprites : public TGEObject {

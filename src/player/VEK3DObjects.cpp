@@ -29,7 +29,7 @@ int32_t& TVK3DObj::Angle(TAxis axis) {
   return Model->Alfa;
 }
 
-std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d) {
+std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d, int32_t line) {
   TGEDDraw& display = *Engine->Display;
   if (!Scene)
     Scene = std::make_unique<TSE3D>(display.Width, display.Height, display.Is555 ? 15 : 16, 0,
@@ -52,7 +52,7 @@ std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d) {
   } catch (const std::exception& error) {
     // Declarations run before play starts: a model (or a texture) that cannot be had ends the
     // script here, with the line that asked for it, instead of a script object without a model.
-    FatalLineError(error.what(), LineNumber);
+    FatalLineError(error.what(), line);
   }
   model->Visible = d.Visible ? 1 : 0;
   return std::make_unique<TVK3DObj>(std::move(model));

@@ -42,6 +42,28 @@ int32_t RoundEven(long double value) {
   return static_cast<int32_t>(std::clamp<long double>(std::nearbyint(value), INT32_MIN, INT32_MAX));
 }
 
+// The start every object effect shares: it waits while another effect has the object, then
+// takes it. False while it has to wait.
+bool ClaimObject(TVKCommand& command, TVKObject& object, uint32_t now) {
+  if (object.EffectRunning) return false;
+  command.Started = true;
+  command.LastTime = now;
+  object.EffectRunning = true;
+  return true;
+}
+
+void ReleaseObject(TVKCommand& command, TVKObject& object) {
+  object.EffectRunning = false;
+  command.Active = false;
+}
+
+// Milliseconds of play since the effect's last step, taken: 0 when no time has passed.
+uint32_t TakeElapsed(TVKCommand& command, uint32_t now) {
+  const uint32_t elapsed = now - command.LastTime;
+  command.LastTime += elapsed;
+  return elapsed;
+}
+
 }  // namespace
 
 void TVEKE::StepEffect(TVKCommand& command) {
@@ -78,15 +100,9 @@ void TVEKE::StepRotation(TVKCommand& command, TVK3DObj& object, TAxis axis) {
   int32_t& angle = object.Angle(axis);
   long double& cur = object.CurAngle[axis];
   long double& step = object.StepAngle[axis];
-  const auto finish = [&] {
-    object.EffectRunning = false;
-    command.Active = false;
-  };
+  const auto finish = [&] { ReleaseObject(command, object); };
   if (!command.Started) {
-    if (object.EffectRunning) return;  // another effect has the object: wait for it
-    command.Started = true;
-    command.LastTime = Engine->TotalTime;
-    object.EffectRunning = true;
+    if (!ClaimObject(command, object, Engine->TotalTime)) return;
     std::string params = command.Params;
     object.TargetAngle[axis] = ParamInt(params);
     object.RotDuration = static_cast<uint32_t>(ParamInt(params));
@@ -104,9 +120,8 @@ void TVEKE::StepRotation(TVKCommand& command, TVK3DObj& object, TAxis axis) {
     }
     return;
   }
-  const uint32_t elapsed = Engine->TotalTime - command.LastTime;
+  const uint32_t elapsed = TakeElapsed(command, Engine->TotalTime);
   if (elapsed == 0) return;
-  command.LastTime += elapsed;
   // Beta turns the other way round.
   cur += (axis == kAxisBeta ? -1.0L : 1.0L) * elapsed * step;
   if (cur > kFullTurn) cur -= kFullTurn;
@@ -146,9 +161,8 @@ void TVEKE::StepZoom(TVKCommand& command) {
   }
   if (!command.ZoomState) return;
   TZoomState& zoom = *command.ZoomState;
-  const uint32_t elapsed = Engine->TotalTime - command.LastTime;
+  const uint32_t elapsed = TakeElapsed(command, Engine->TotalTime);
   if (elapsed == 0) return;
-  command.LastTime += elapsed;
   zoom.Current += elapsed * zoom.Step;
   if ((zoom.Step > 0 && zoom.Current > zoom.Target) || (zoom.Step < 0 && zoom.Current < zoom.Target))
     zoom.Current = zoom.Target;
@@ -181,10 +195,7 @@ void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
       if (object.Value(c) != state.Target[c]) return false;
     return true;
   };
-  const auto finish = [&] {
-    object.EffectRunning = false;
-    command.Active = false;
-  };
+  const auto finish = [&] { ReleaseObject(command, object); };
   // Opacities below 255 keep bit 1 clear, so a fade passing such a value writes it each frame.
   const auto maskAlpha = [&] {
     if (alpha && object.Value(kChannelAlpha) < 255)
@@ -192,10 +203,7 @@ void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
   };
 
   if (!command.Started) {
-    if (object.EffectRunning) return;  // another effect has the object: wait for it
-    command.Started = true;
-    command.LastTime = Engine->TotalTime;
-    object.EffectRunning = true;
+    if (!ClaimObject(command, object, Engine->TotalTime)) return;
     std::string params = command.Params;
     for (TEffectChannel c : channels) state.Target[c] = ParamInt(params);
     state.Duration = static_cast<uint32_t>(ParamInt(params));
@@ -219,9 +227,8 @@ void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
     return;
   }
 
-  const uint32_t elapsed = Engine->TotalTime - command.LastTime;
+  const uint32_t elapsed = TakeElapsed(command, Engine->TotalTime);
   if (elapsed == 0) return;
-  command.LastTime += elapsed;
   for (TEffectChannel c : channels) {
     state.Cur[c] += elapsed * state.Step[c];
     if ((state.Step[c] > 0 && state.Cur[c] > state.Target[c]) ||

@@ -13,6 +13,8 @@
 #include "platform/PL_Host.h"
 #include "player/VEKObjects.h"
 
+struct TScriptLine;
+
 // The entry is the object's only owner. Commands in any section, and the effects they run,
 // name it through weak references, so that FREE, FREESECTIONCONTROLS and JUMP end every
 // reference at once and a command on a freed object finds nothing to act on.
@@ -50,12 +52,14 @@ struct TVKSection {
   std::string BackgroundResFile;
   std::string BackgroundImage;
   int32_t BackgroundColour = 0;
+  int32_t LineNumber = 0;  // of its header; 0 for the main section
 };
 
 inline const std::string kMainSectionName = "<Main Section>";
 inline const std::string kDefaultFontFile = "Res\\Fonts16bit.ger";
 
 // The 43 section command words; the position decides what the parser reads from a line.
+// clang-format off
 inline constexpr std::string_view kCommandWords[] = {
     "NOTHING",       "FREESECTIONCONTROLS", "RETURN",        "QUIT",          "CURSORON",
     "CURSOROFF",     "SHOWFPS",             "HIDEFPS",       "WAITRETRACEON", "WAITRETRACEOFF",
@@ -66,6 +70,7 @@ inline constexpr std::string_view kCommandWords[] = {
     "MOVEANIM",      "STOPANIM",            "PLAYSOUND",     "STOPSOUND",     "SHOW3DOBJ",
     "MOVE3DOBJ",     "ROT3DOBJALFA",        "ROT3DOBJBETA",  "ROT3DOBJGAMMA", "SET3DZOOM",
     "ZOOM3D",        "FREE",                "SHOWPOS"};
+// clang-format on
 inline constexpr int kFirstParamCommand = 9;    // from here on the rest of the line is read
 inline constexpr int kFirstObjectCommand = 17;  // from here on an object name comes first
 
@@ -114,7 +119,15 @@ class TVEKE {
   // Called by a script button's click; true when the click was this section's.
   bool ButtonClicked(TGEButton& sender);
 
+  // Appends a section, which the following lines fill.
+  void AddSection(const std::string& name, int32_t line);
+  // Records an object declared on `line` in the current section.
+  void AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVKObject> object,
+                 int32_t line);
   TVKSection* FindSection(const std::string& name) const;
+  // The object a command names: the first of that name in the current section, else the
+  // first in any section, sections and objects in order.
+  const TVKObjectEntry* FindObjectEntry(const std::string& name) const;
   std::shared_ptr<TVKObject> FindObject(const std::string& name) const;
   // The kind of an object of the current section; 0 for any other.
   uint8_t KindOf(const TVKObject* object) const;
@@ -140,11 +153,9 @@ class TVEKE {
   void PrepareScene();
 
  private:
-  void ParseLine(std::string_view line);
-  void ParseSectionHeader(std::string_view line);
-  void ParseDeclaration(const std::string& word, std::string_view params);
-  void ParseCommand(int position, const std::string& word, std::string_view params);
-  void AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVKObject> object);
+  void ApplyLine(const TScriptLine& line);
+  void ApplyDeclaration(const TScriptLine& line);
+  void AddCommand(const TScriptLine& line);
   void EnsureEngine();
   // Frees every object, then the buttons and the engine.
   void FreeAll();
@@ -194,7 +205,6 @@ class TVEKE {
   std::unique_ptr<TVKObject> NewText(const TTextDecl& decl);
   std::unique_ptr<TVKObject> NewAnim(const TAnimDecl& decl);
   std::unique_ptr<TVKObject> NewSound(const TSoundDecl& decl);
-  std::unique_ptr<TVKObject> New3DObj(const T3DObjDecl& decl);
-
-  int32_t LineNumber = 0;
+  // `line`: of the declaration, which a model that cannot be had ends the script at.
+  std::unique_ptr<TVKObject> New3DObj(const T3DObjDecl& decl, int32_t line);
 };

@@ -6,6 +6,7 @@
 #include "media/SE_Log.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Text.h"
+#include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
 
@@ -29,6 +30,7 @@ void PrintHelp(const std::string& programName) {
       "  FLIP      full screen with a flipping chain\n"
       "  --section NAME  start at the section NAME, as if the main section called it\n"
       "  --trace   a line per frame on stderr: time, section, command, running effects\n"
+      "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any)\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
       "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
@@ -69,6 +71,8 @@ int PlayerMain(const std::vector<std::string>& commandLine, const std::string& p
     std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
     return 0;
   }
+  if (arguments[0] == "--check")
+    return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
   SetHungarianFormats();
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);

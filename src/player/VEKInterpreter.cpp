@@ -223,7 +223,7 @@ void TVEKE::AdvanceWait(TVKCommand& command) {
 
 void TVEKE::EnterSection(const std::string& name) {
   TVKSection* section = FindSection(name);
-  if (!section) FatalError("Nem létező szekció: " + Cp1250ToUtf8(name), 1);
+  if (!section) FatalError(kNoSuchSection + Cp1250ToUtf8(name), 1);
   CallStack.push_back(CurrentSection);
   CurrentSection = section;
 }

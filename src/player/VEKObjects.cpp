@@ -71,6 +71,14 @@ std::string ReadTextObjectFile(const std::string& name) {
 }
 }  // namespace
 
+bool NamesTextFile(const std::string& text) { return text.empty() || text.front() != '"'; }
+
+std::string TextObjectContent(const std::string& text) {
+  if (NamesTextFile(text)) return ReadTextObjectFile(text);
+  const size_t last = text.rfind('"');
+  return last > 0 ? text.substr(1, last - 1) : text.substr(1);
+}
+
 TVKImage::TVKImage(std::unique_ptr<TGESprite> sprite)
     : TVKEffectObject(kKindImage), Sprite(std::move(sprite)) {}
 TVKImage::~TVKImage() = default;
@@ -143,13 +151,7 @@ std::unique_ptr<TVKObject> TVEKE::NewButton(const TButtonDecl& d) {
 
 std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl& d) {
   auto text = std::make_unique<TVKText>();
-  std::string content;
-  if (!d.Text.empty() && d.Text.front() == '"') {
-    const size_t last = d.Text.rfind('"');
-    content = last > 0 ? d.Text.substr(1, last - 1) : d.Text.substr(1);
-  } else {
-    content = ReadTextObjectFile(d.Text);
-  }
+  const std::string content = TextObjectContent(d.Text);
   text->X = d.X;
   text->Y = d.Y;
   text->Width = d.Width;

@@ -228,6 +228,13 @@ struct T3DObjDecl {
   bool ShowInvisibleFaces = false, Visible = false;
 };
 
+// The text parameter of CREATETEXT names a text file unless it is quoted.
+bool NamesTextFile(const std::string& text);
+// What a text object shows: a quoted text without its first and last quote, or the lines of
+// the text file, each ended with a carriage return and a line feed. A text file that cannot
+// be read throws.
+std::string TextObjectContent(const std::string& text);
+
 // Codes of the render mode and mapping keywords of CREATE3DOBJ.
 int32_t RenderModeCode(const std::string& keyword);
 int32_t MappingCode(const std::string& keyword);

@@ -26,6 +26,8 @@ class TParamReader {
   bool Next(std::string& value);
   // The rest of the text up to the first ")" (or all of it), trimmed and upper-cased.
   std::string RestUpToParen() const;
+  // What is left to read.
+  std::string_view Remaining() const { return Rest; }
 
  private:
   std::string_view Rest;

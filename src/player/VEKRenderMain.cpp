@@ -30,6 +30,7 @@ const char* const kUsage =
     "  --video FILE      a video with sound (.mp4, .webm, .mkv) at 1000/step frames a second\n"
     "  --trace           a line per frame on stderr: time, section, command, running effects\n"
     "  --section NAME    play starts at the section NAME, as if the main section called it\n"
+    "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
     "  --help, --version\n";
 
 struct TRenderOptions {

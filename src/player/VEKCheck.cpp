@@ -1,0 +1,369 @@
+#include "player/VEKCheck.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/PL_Paths.h"
+#include "platform/PL_Text.h"
+#include "player/VEKCheckFiles.h"
+#include "player/VEKEngine.h"
+#include "player/VEKMessages.h"
+#include "player/VEKParams.h"
+#include "player/VEKReader.h"
+
+namespace {
+
+// How messages name the kinds of objects.
+const char* KindName(uint8_t kind) {
+  switch (kind) {
+    case kKindImage:
+      return "an image";
+    case kKindButton:
+      return "a button";
+    case kKindText:
+      return "a text";
+    case kKindAnim:
+      return "a video";
+    case kKindSound:
+      return "a sound";
+    case kKind3DObj:
+      return "a 3D object";
+    default:
+      return "nothing";
+  }
+}
+
+// The object commands that act on some kinds only; the others (WAITFOR, FREE) take any, and on
+// any other kind these do nothing.
+struct TObjectCommand {
+  std::string_view Word;
+  uint8_t Kind;
+  uint8_t OrKind = kKindNone;
+};
+constexpr TObjectCommand kObjectCommands[] = {{"SETIMAGEPOS", kKindImage},
+                                              {"SHOWIMAGE", kKindImage},
+                                              {"IMAGEALPHA", kKindImage},
+                                              {"MOVEIMAGE", kKindImage},
+                                              {"MOVEIMAGEALPHA", kKindImage},
+                                              {"MOVEBUTTON", kKindButton},
+                                              {"BUTTONALPHA", kKindButton},
+                                              {"SETBUTTON", kKindButton},
+                                              {"SHOWTEXT", kKindText},
+                                              {"MOVETEXT", kKindText},
+                                              {"WAITFORPOS", kKindAnim, kKindSound},
+                                              {"PLAYANIM", kKindAnim},
+                                              {"MOVEANIM", kKindAnim},
+                                              {"STOPANIM", kKindAnim},
+                                              {"PLAYSOUND", kKindSound},
+                                              {"STOPSOUND", kKindSound},
+                                              {"SHOWPOS", kKindSound},
+                                              {"SHOW3DOBJ", kKind3DObj},
+                                              {"MOVE3DOBJ", kKind3DObj},
+                                              {"ROT3DOBJALFA", kKind3DObj},
+                                              {"ROT3DOBJBETA", kKind3DObj},
+                                              {"ROT3DOBJGAMMA", kKind3DObj}};
+
+// Optimal string alignment distance: a swap of two neighbours counts as one slip.
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+std::string Normalised(std::string_view word) {
+  std::string result;
+  for (const char c : UpperAscii(word))
+    if (c != '"' && c != ' ') result += c;
+  return result;
+}
+
+// Sections, objects and the places that enter sections, recorded as the player records them
+// while it reads, in the player's own records, but with nothing made.
+class TScriptCheck {
+ public:
+  std::vector<TFinding> Run(std::string_view bytes);
+
+ private:
+  // A CALL, JUMP or button: where it is, and the section it names.
+  struct TEntry {
+    TVKSection* From;
+    int32_t Line;
+    std::string What;
+    std::string Target;
+  };
+
+  void Line(const TScriptLine& line);
+  void Section(const TScriptLine& line);
+  void Declaration(const TScriptLine& line);
+  void ObjectFiles(const TScriptLine& line);
+  void Command(const TScriptLine& line);
+  void CommandObject(const TScriptLine& line);
+  void Targets();
+  void Reachability();
+  void Add(int32_t line, std::string message) { Findings.push_back({line, std::move(message)}); }
+
+  std::vector<TFinding> Findings;
+  TFileCheck Files{Findings};
+  TVEKE Script;
+  // Faulty and duplicate headers: told about already, and never entered anyway.
+  std::set<const TVKSection*> SectionsTold;
+  std::map<std::string, int32_t> Declared;  // every object name, with its first line
+  std::vector<TEntry> Entries;
+  bool ObjectsDeclared = false;
+  TFontChoice Font;
+};
+
+std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
+  std::vector<TScriptLine> lines;
+  ForEachScriptLine(bytes, [&](std::string_view text, int32_t number) {
+    lines.push_back(ReadScriptLine(text, number));
+  });
+  for (const TScriptLine& line : lines)
+    if (!line.ObjectName.empty() && line.Kind == TLineKind::Declaration)
+      Declared.try_emplace(line.ObjectName, line.Number);
+  for (const TScriptLine& line : lines) Line(line);
+  Targets();
+  Reachability();
+  // In line order; a finding told twice for one line (three faces of a button from one
+  // missing resource file, say) is told once.
+  std::stable_sort(Findings.begin(), Findings.end(),
+                   [](const TFinding& a, const TFinding& b) { return a.Line < b.Line; });
+  std::set<std::pair<int32_t, std::string>> told;
+  std::erase_if(Findings,
+                [&](const TFinding& f) { return !told.emplace(f.Line, f.Message).second; });
+  return std::move(Findings);
+}
+
+void TScriptCheck::Line(const TScriptLine& line) {
+  if (line.Error) Add(line.Number, line.Error->English + " (" + line.Error->Text + ")");
+  const bool parenTold = line.Error && line.Error->English == kMissingParen;
+  if (line.Unclosed && !parenTold && line.Kind != TLineKind::Unknown)
+    Add(line.Number, kMissingParen);
+  switch (line.Kind) {
+    case TLineKind::Section:
+      return Section(line);
+    case TLineKind::Declaration:
+      return Declaration(line);
+    case TLineKind::Command:
+      return Command(line);
+    case TLineKind::Unknown: {
+      std::vector<std::string> words(std::begin(kCommandWords), std::end(kCommandWords));
+      words.insert(words.end(), std::begin(kDeclarationWords), std::end(kDeclarationWords));
+      return Add(line.Number,
+                 "unknown command " + QuotedName(line.Word) + DidYouMean(line.Word, words));
+    }
+    case TLineKind::Skipped:
+      return;
+  }
+}
+
+void TScriptCheck::Section(const TScriptLine& line) {
+  const TVKSection* first = Script.FindSection(line.Word);
+  if (first && !line.Error)
+    Add(line.Number, "duplicate section " + QuotedName(line.Word) +
+                         ": CALL, JUMP and buttons enter the first, on line " +
+                         std::to_string(first->LineNumber));
+  // The lines that follow belong to it even when its header is faulty, so that they are
+  // checked in the right section.
+  Script.AddSection(line.Word, line.Number);
+  if (line.Error || first) SectionsTold.insert(Script.CurrentSection);
+}
+
+void TScriptCheck::Declaration(const TScriptLine& line) {
+  if (const auto* engine = std::get_if<TEngineDecl>(&line.Declaration)) {
+    if (ObjectsDeclared)
+      Add(line.Number, "CREATEENGINE after an object declaration (" + kEngineAfterObjects + ")");
+    Font = engine->FontFile.empty()
+               ? TFontChoice{}
+               : TFontChoice{engine->FontFile, AsWritten(line, engine->FontFile), line.Number};
+    return;
+  }
+  if (const auto* background = std::get_if<TBackgroundDecl>(&line.Declaration)) {
+    if (!line.Error) Files.Picture(line, background->ResFile, background->Picture);
+    return;
+  }
+  // Declared even when the line is faulty, so the commands that name it are not told too.
+  if (line.ObjectName.empty()) return;
+  for (const auto& entry : Script.CurrentSection->Objects)
+    if (entry->Name == line.ObjectName) {
+      // Its commands in this section, and in any section, find the first one.
+      Add(line.Number, "duplicate object name " + QuotedName(line.ObjectName) +
+                           " in this section, first on line " + std::to_string(entry->LineNumber));
+      break;
+    }
+  Script.AddObject(line.ObjectKind, line.ObjectName, std::make_shared<TVKObject>(line.ObjectKind),
+                   line.Number);
+  ObjectsDeclared = true;
+  if (!line.Error) ObjectFiles(line);
+}
+
+void TScriptCheck::ObjectFiles(const TScriptLine& line) {
+  if (const auto* d = std::get_if<TImageDecl>(&line.Declaration))
+    Files.Picture(line, d->ResFile, d->Picture);
+  if (const auto* d = std::get_if<TButtonDecl>(&line.Declaration)) {
+    Files.Picture(line, d->ResFile, d->Normal);
+    if (!d->Hover.empty()) Files.Picture(line, d->ResFile, d->Hover);
+    if (!d->Pressed.empty()) Files.Picture(line, d->ResFile, d->Pressed);
+    if (UpperAscii(TrimBlanks(d->TargetSection)) != "RETURN")
+      Entries.push_back({Script.CurrentSection, line.Number,
+                         "button " + QuotedName(line.ObjectName), d->TargetSection});
+  }
+  if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) Files.Text(line, *d, Font);
+  if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) Files.Video(line, d->File);
+  if (const auto* d = std::get_if<TSoundDecl>(&line.Declaration)) Files.Sound(line, d->File);
+  if (const auto* d = std::get_if<T3DObjDecl>(&line.Declaration)) {
+    Files.ModelPart(line, d->ResFile, d->ObjectName);
+    for (const std::string* texture : {&d->Texture1, &d->Texture2})
+      if (!texture->empty()) Files.ModelPart(line, d->ResFile, *texture);
+  }
+}
+
+void TScriptCheck::Command(const TScriptLine& line) {
+  if (line.Error) return;
+  if (line.CommandPosition >= kFirstObjectCommand && !IgnoresObjectName(line.Word))
+    CommandObject(line);
+  // The run-time reader takes these parameters apart, as it will when the line runs.
+  std::string params = line.Params;
+  if (line.Word == "CALL" || line.Word == "JUMP")
+    Entries.push_back({Script.CurrentSection, line.Number, line.Word, NextParam(params)});
+  if (line.Word == "LOADBACKGROUND") {
+    const std::string resFile = NextParam(params);
+    Files.Picture(line, resFile, NextParam(params));
+  }
+}
+
+void TScriptCheck::CommandObject(const TScriptLine& line) {
+  const std::string name = QuotedName(line.ObjectName);
+  const TVKObjectEntry* entry = Script.FindObjectEntry(line.ObjectName);
+  if (!entry) {
+    const auto later = Declared.find(line.ObjectName);
+    std::string message = later != Declared.end()
+                              ? "object " + name + " is used before its declaration on line " +
+                                    std::to_string(later->second)
+                              : "no object " + name + " is declared";
+    std::vector<std::string> names;
+    for (const auto& [declared, number] : Declared)
+      if (number < line.Number) names.push_back(declared);
+    if (later == Declared.end()) message += DidYouMean(line.ObjectName, names);
+    Add(line.Number, message + " (" + kNoSuchObject + Cp1250ToUtf8(line.ObjectName) + ")");
+    return;
+  }
+  for (const TObjectCommand& command : kObjectCommands) {
+    if (command.Word != line.Word || entry->Kind == command.Kind || entry->Kind == command.OrKind)
+      continue;
+    std::string needs = KindName(command.Kind);
+    if (command.OrKind != kKindNone) needs += std::string(" or ") + KindName(command.OrKind);
+    Add(line.Number, line.Word + " acts on " + needs + ", but " + name + " is " +
+                         KindName(entry->Kind) + " (line " + std::to_string(entry->LineNumber) +
+                         ")");
+  }
+}
+
+void TScriptCheck::Targets() {
+  std::vector<std::string> sections;
+  for (const auto& section : Script.Sections)
+    if (section->LineNumber > 0) sections.push_back(section->Name);
+  for (const TEntry& entry : Entries) {
+    if (Script.FindSection(entry.Target)) continue;
+    Add(entry.Line, entry.What + " names no section " + QuotedName(entry.Target) +
+                        DidYouMean(entry.Target, sections) + " (" + kNoSuchSection +
+                        Cp1250ToUtf8(entry.Target) + ")");
+  }
+}
+
+void TScriptCheck::Reachability() {
+  // A section plays when the main section, or a section that plays, calls or jumps to it, or
+  // when a button of a section that plays is clicked: a click is heard only in its own section.
+  std::set<const TVKSection*> reached{Script.Sections.front().get()};
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const TEntry& entry : Entries) {
+      const TVKSection* target = Script.FindSection(entry.Target);
+      if (target && reached.contains(entry.From)) grew |= reached.insert(target).second;
+    }
+  }
+  for (const auto& section : Script.Sections)
+    if (!reached.contains(section.get()) && !SectionsTold.contains(section.get()))
+      Add(section->LineNumber, "section " + QuotedName(section->Name) +
+                                   " cannot be reached: no CALL, JUMP or button of a section "
+                                   "that plays enters it");
+}
+}  // namespace
+
+std::vector<TFinding> CheckScriptText(std::string_view bytes) { return TScriptCheck().Run(bytes); }
+
+std::vector<TFinding> CheckScript(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  if (file) bytes << file.rdbuf();
+  if (!file || file.bad()) throw std::runtime_error(std::strerror(errno));
+  SetScriptFolder(FolderOf(path));
+  return CheckScriptText(bytes.str());
+}
+
+int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& programName) {
+  if (scripts.empty()) {
+    std::fprintf(stderr, "%s: --check needs a script: %s --check SCRIPT...\n", programName.c_str(),
+                 programName.c_str());
+    return 2;
+  }
+  bool clean = true;
+  for (const std::string& script : scripts) {
+    const std::string path = ResolvePath(script);
+    // The player's own words follow, as it would end with them.
+    if (!IsRegularFile(path)) {
+      std::printf("%s: script not found (%s script nem található.)\n", script.c_str(),
+                  script.c_str());
+      clean = false;
+      continue;
+    }
+    std::vector<TFinding> findings;
+    try {
+      findings = CheckScript(path);
+    } catch (const std::exception& error) {
+      std::printf("%s: script cannot be read: %s (%s script nem olvasható: %s)\n", script.c_str(),
+                  error.what(), path.c_str(), error.what());
+      clean = false;
+      continue;
+    }
+    for (const TFinding& finding : findings)
+      std::printf("%s:%d: %s\n", script.c_str(), finding.Line, finding.Message.c_str());
+    clean = clean && findings.empty();
+  }
+  std::fflush(stdout);
+  return clean ? 0 : 1;
+}
+
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates) {
+  const std::string whole = Normalised(word);
+  const std::string first = Normalised(word.substr(0, word.find(' ')));
+  std::string best;
+  size_t bestDistance = 0;
+  for (const std::string& candidate : candidates) {
+    const std::string normal = Normalised(candidate);
+    const size_t distance = std::min(EditDistance(whole, normal), EditDistance(first, normal));
+    // Short words tolerate one slip, longer ones two, long ones three.
+    const size_t allowed = normal.size() <= 4 ? 1 : normal.size() <= 8 ? 2 : 3;
+    if (distance <= allowed && (best.empty() || distance < bestDistance)) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  return best.empty() ? "" : " (did you mean " + QuotedName(best) + "?)";
+}

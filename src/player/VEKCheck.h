@@ -1,0 +1,31 @@
+#pragma once
+// Checking a script without playing it, for authors: the mistakes at which the player would
+// stop, and those it passes over in silence or meets only when a line runs or a button is
+// clicked (unknown words, missing objects and sections, missing or broken files, letters a
+// face cannot draw). Nothing is shown or played.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TFinding {
+  int32_t Line = 0;
+  // One line of English (UTF-8); where the player has a text of its own for the mistake, it
+  // follows in parentheses.
+  std::string Message;
+};
+
+// The findings of a script file in line order; none when it is clean. Relative names are
+// taken from the script's folder, as when it plays. Throws when the file cannot be read.
+std::vector<TFinding> CheckScript(const std::string& path);
+// The same for script bytes, with the script folder already set.
+std::vector<TFinding> CheckScriptText(std::string_view bytes);
+
+// `--check SCRIPT...`: prints "SCRIPT:LINE: MESSAGE" on stdout for every finding. Returns 0
+// when every script is clean, 1 when one is not (or cannot be read), 2 without a script.
+int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& programName);
+
+// ` (did you mean "CANDIDATE"?)` for the candidate closest to `word` (letter case, blanks and
+// quotes aside; also to its first blank-separated part) when it is near enough to be a slip of
+// the pen; "" when none is.
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates);

@@ -1,0 +1,231 @@
+#include "player/VEKReader.h"
+
+#include "platform/PL_Text.h"
+#include "player/VEKEngine.h"
+#include "player/VEKParams.h"
+
+namespace {
+
+// Why the reader found no parameter where one was due.
+TLineError ParamError(std::string_view rest, const std::string& word, int index, bool inParens) {
+  const std::string text = "Paraméter hiba.";
+  const std::string where = Cp1250ToUtf8(word) + ": parameter " + std::to_string(index);
+  if (!inParens) return {text, Cp1250ToUtf8(word) + " needs its parameters in parentheses"};
+  if (!rest.empty() && rest.front() == '"') return {text, where + " has no closing quote"};
+  if (!rest.empty()) return {text, kMissingParen};
+  return {text, where + " is missing"};
+}
+
+// Declaration parameters in order. The first failure is kept and every later read gives an
+// empty value, so a faulty line is read to its end without further complaint.
+class TDeclParams {
+ public:
+  TDeclParams(std::string_view text, const std::string& word, bool inParens)
+      : Reader(text), Word(word), InParens(inParens) {}
+
+  std::string Str() {
+    std::string value;
+    if (Error) return value;
+    ++Index;
+    if (!Reader.Next(value)) Error = ParamError(Reader.Remaining(), Word, Index, InParens);
+    return value;
+  }
+  int32_t Int() {
+    const std::string value = Str();
+    if (Error) return 0;
+    if (value == "BLACK") return 0;
+    if (value == "WHITE") return -1;
+    int32_t number = 0;
+    if (!TextToInt(value, number)) Fail("Hibás egész szám paraméter.", "not a number", value);
+    return number;
+  }
+  long double Real() {
+    const std::string value = Str();
+    long double number = 0;
+    if (!Error && !TextToReal(value, number))
+      Fail("Hibás egész szám paraméter.", "not a number", value);
+    return number;
+  }
+  bool Bool() {
+    const std::string value = Str();
+    const int truth = BoolKeyword(value);
+    if (!Error && truth < 0) Fail("Hibás logikai paraméter.", "not a boolean word", value);
+    return truth == 1;
+  }
+
+  std::optional<TLineError> Error;
+
+ private:
+  void Fail(const std::string& text, const std::string& what, const std::string& value) {
+    Error = TLineError{text, Cp1250ToUtf8(Word) + ": parameter " + std::to_string(Index) + " is " +
+                                 what + ": " + QuotedName(value)};
+  }
+
+  TParamReader Reader;
+  const std::string& Word;
+  bool InParens;
+  int Index = 0;
+};
+
+void ReadSectionHeader(TScriptLine& line, std::string_view text) {
+  line.Kind = TLineKind::Section;
+  const size_t close = text.find(']');
+  line.Word = UpperAscii(text.substr(1, close == std::string_view::npos ? close : close - 1));
+  if (close == std::string_view::npos) {
+    line.Error = TLineError{"Hibás szekciófej.", "section header without \"]\""};
+  } else if (line.Word == "<MAIN SECTION>" || line.Word == "RETURN") {
+    line.Error = TLineError{"Nem használható szekció név: " + Cp1250ToUtf8(line.Word),
+                            "section name " + QuotedName(line.Word) + " is reserved"};
+  }
+}
+
+template <typename TDecl>
+void SetObject(TScriptLine& line, uint8_t kind, std::string name, TDecl decl) {
+  line.ObjectKind = kind;
+  line.ObjectName = std::move(name);
+  line.Declaration = std::move(decl);
+}
+
+// Reads every parameter before anything is made of them, so a faulty line stops the script
+// before it has any effect.
+bool ReadDeclaration(TScriptLine& line, std::string_view params, bool inParens) {
+  TDeclParams p(params, line.Word, inParens);
+  const std::string& word = line.Word;
+  if (word == "CREATEENGINE") {
+    TEngineDecl d;
+    d.Width = p.Int(), d.Height = p.Int(), d.Caption = p.Str(), d.FontFile = p.Str();
+    line.Declaration = d;
+  } else if (word == "CREATEBACKGROUND") {
+    TBackgroundDecl d;
+    d.ResFile = p.Str(), d.Picture = p.Str();
+    line.Declaration = d;
+  } else if (word == "CREATEIMAGE") {
+    std::string name = p.Str();
+    TImageDecl d;
+    d.ResFile = p.Str(), d.Picture = p.Str(), d.X = p.Int(), d.Y = p.Int();
+    d.Transparent = p.Bool(), d.Visible = p.Bool();
+    SetObject(line, kKindImage, name, d);
+  } else if (word == "CREATEBUTTON") {
+    std::string name = p.Str();
+    TButtonDecl d;
+    d.ResFile = p.Str(), d.Normal = p.Str(), d.Hover = p.Str(), d.Pressed = p.Str();
+    d.X = p.Int(), d.Y = p.Int(), d.Alpha = p.Int();
+    d.Visible = p.Bool(), d.Enabled = p.Bool(), d.TargetSection = p.Str();
+    SetObject(line, kKindButton, name, d);
+  } else if (word == "CREATETEXT") {
+    std::string name = p.Str();
+    TTextDecl d;
+    d.Text = p.Str(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
+    d.FontName = p.Str();
+    SetObject(line, kKindText, name, d);
+  } else if (word == "CREATEANIM") {
+    std::string name = p.Str();
+    TAnimDecl d;
+    d.File = p.Str(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
+    d.FreeWhenDone = p.Bool(), d.Looped = p.Bool();
+    SetObject(line, kKindAnim, name, d);
+  } else if (word == "CREATESOUND") {
+    std::string name = p.Str();
+    TSoundDecl d;
+    d.File = p.Str(), d.FreeOnStop = p.Bool(), d.Looped = p.Bool();
+    SetObject(line, kKindSound, name, d);
+  } else if (word == "CREATE3DOBJ") {
+    std::string name = p.Str();
+    T3DObjDecl d;
+    d.ResFile = p.Str(), d.ObjectName = p.Str(), d.Texture1 = p.Str(), d.Texture2 = p.Str();
+    d.RenderMode = RenderModeCode(p.Str()), d.Mapping = MappingCode(p.Str());
+    d.X = p.Int(), d.Y = p.Int(), d.Scale = p.Real();
+    d.ShowInvisibleFaces = p.Bool(), d.Visible = p.Bool();
+    SetObject(line, kKind3DObj, name, d);
+  } else {
+    return false;
+  }
+  line.Kind = TLineKind::Declaration;
+  line.Error = p.Error;
+  return true;
+}
+
+bool KeepsLetterCase(std::string_view word) { return word == "EXECUTE" || word == "WINOPEN"; }
+
+void ReadCommand(TScriptLine& line, std::string_view params, bool inParens) {
+  line.Kind = TLineKind::Command;
+  if (line.CommandPosition >= kFirstObjectCommand) {
+    TParamReader reader(params);
+    if (!reader.Next(line.ObjectName)) {
+      line.Error = ParamError(reader.Remaining(), line.Word, 1, inParens);
+      return;
+    }
+    line.Params = reader.RestUpToParen();
+  } else if (KeepsLetterCase(line.Word)) {
+    // Program names, arguments, documents and addresses are case-sensitive on Linux; an
+    // address may hold parentheses of its own, so the line ends at its last ")".
+    line.Params = std::string(TrimBlanks(params.substr(0, params.rfind(')'))));
+  } else if (line.CommandPosition >= kFirstParamCommand) {
+    line.Params = TParamReader(params).RestUpToParen();
+  }
+}
+}  // namespace
+
+void ForEachScriptLine(std::string_view bytes,
+                       const std::function<void(std::string_view text, int32_t number)>& visit) {
+  const std::string text = DecodeTextFile(bytes);
+  std::string_view rest(text);
+  int32_t number = 0;
+  while (!rest.empty()) {
+    const size_t end = rest.find_first_of("\r\n");
+    const std::string_view line = rest.substr(0, end);
+    if (end == std::string_view::npos) {
+      rest = {};
+    } else {
+      const bool crlf = rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n';
+      rest.remove_prefix(end + (crlf ? 2 : 1));
+    }
+    visit(line, ++number);
+  }
+}
+
+TScriptLine ReadScriptLine(std::string_view text, int32_t number) {
+  TScriptLine line;
+  line.Number = number;
+  text = TrimBlanks(text);
+  line.Text = text;
+  if (text.empty() || text.starts_with("//")) return line;
+  if (text.front() == '[') {
+    ReadSectionHeader(line, text);
+    return line;
+  }
+  // A line without "(" is its own command word and its own parameter text.
+  const size_t paren = text.find('(');
+  const bool inParens = paren != std::string_view::npos;
+  std::string_view params = text;
+  if (inParens) {
+    line.Word = UpperAscii(TrimBlanks(text.substr(0, paren)));
+    params = text.substr(paren + 1);
+    line.Unclosed = params.find(')') == std::string_view::npos;
+  } else {
+    line.Word = UpperAscii(text);
+  }
+  if (ReadDeclaration(line, params, inParens)) return line;
+  line.CommandPosition = CommandPosition(line.Word);
+  if (line.CommandPosition < 0)
+    line.Kind = TLineKind::Unknown;
+  else
+    ReadCommand(line, params, inParens);
+  return line;
+}
+
+std::string QuotedName(std::string_view cp1250) { return "\"" + Cp1250ToUtf8(cp1250) + "\""; }
+
+std::string AsWritten(const TScriptLine& line, const std::string& value) {
+  const std::string upper = UpperAscii(line.Text);
+  const size_t at = value.empty() ? std::string::npos : upper.find(value);
+  return at == std::string::npos ? value : line.Text.substr(at, value.size());
+}
+
+int CommandPosition(std::string_view word) {
+  for (int i = 0; i < static_cast<int>(std::size(kCommandWords)); ++i)
+    if (kCommandWords[i] == word) return i;
+  return -1;
+}
+
+bool IgnoresObjectName(std::string_view word) { return word == "SET3DZOOM" || word == "ZOOM3D"; }

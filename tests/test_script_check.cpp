@@ -1,0 +1,276 @@
+// Checking scripts without playing them: each kind of mistake reported at its line, the same
+// words as the player where it has them, and nothing at all for scripts that are right.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ObjectSamples.h"
+#include "PictureSamples.h"
+#include "SoundSamples.h"
+#include "TestSupport.h"
+#include "player/VEKCheck.h"
+#include "player/VEKEngine.h"
+
+namespace {
+using namespace samples;
+using namespace soundsamples;
+using TLines = std::vector<std::string>;
+
+// Scripts in a folder of their own, with a picture "sun.spr" beside them.
+class ScriptCheck : public ::testing::Test, public THeadlessFixture {
+ protected:
+  void SetUp() override { Temp.Write("sun.spr", SolidSpr(4, 4, kRed)); }
+  // "LINE: MESSAGE" of every finding, in order.
+  TLines Check(const std::string& script) {
+    TLines lines;
+    for (const TFinding& finding : CheckScriptText(script))
+      lines.push_back(std::to_string(finding.Line) + ": " + finding.Message);
+    return lines;
+  }
+  // The message with which the player stops reading the same script.
+  std::string PlayerStops(const std::string& script) {
+    try {
+      TVEKE().LoadScriptText(script);
+    } catch (const TFatalExit& fatal) {
+      return fatal.Message;
+    }
+    return "";
+  }
+
+  TTempFolder Temp;
+  TScriptFolderScope Folder{Temp.Path.string()};
+};
+
+TEST_F(ScriptCheck, EveryParseErrorIsListedWithThePlayersOwnText) {
+  EXPECT_EQ(
+      Check("[broken\n"
+            "\n"
+            "CREATEIMAGE(a, , sun.spr, one, 2, TRUE, TRUE)\n"
+            "CREATEIMAGE(b, , sun.spr, 1, 2, TRUE, YES)\n"
+            "CREATEIMAGE(c, , sun.spr, 1, 2)\n"
+            "CREATETEXT(t, \"open, 1, 2, 3, 4, ARIAL14)\n"
+            "[return]\n"
+            "SHOWIMAGE\n"
+            "CREATEIMAGE(d, , sun.spr, 1, 2, TRUE, TRUE\n"
+            "CREATEENGINE(640, 480, T, )\n"),
+      (TLines{
+          "1: section header without \"]\" (Hibás szekciófej.)",
+          "3: CREATEIMAGE: parameter 4 is not a number: \"ONE\" (Hibás egész szám paraméter.)",
+          "4: CREATEIMAGE: parameter 7 is not a boolean word: \"YES\" (Hibás logikai "
+          "paraméter.)",
+          "5: CREATEIMAGE: parameter 6 is missing (Paraméter hiba.)",
+          "6: CREATETEXT: parameter 2 has no closing quote (Paraméter hiba.)",
+          "7: section name \"RETURN\" is reserved (Nem használható szekció név: RETURN)",
+          "8: SHOWIMAGE needs its parameters in parentheses (Paraméter hiba.)",
+          "9: missing \")\" (Paraméter hiba.)",
+          "10: CREATEENGINE after an object declaration (A CREATEENGINE sor nem állhat "
+          "objektum-deklaráció után.)",
+      }));
+  // One mistake at a time, the player stops at the line with the same words.
+  for (const std::string script :
+       {"\n\nCREATEIMAGE(a, , sun.spr, 1, 2, TRUE, YES)\n", "[return]\n", "SHOWIMAGE(x\n",
+        "CREATEIMAGE(a, , sun.spr, 1, 2, TRUE, TRUE)\nCREATEENGINE(640, 480, T, )\n"}) {
+    const TLines findings = Check(script);
+    ASSERT_EQ(findings.size(), 1u) << script;
+    const std::string& finding = findings[0];
+    const size_t open = finding.rfind(" (");
+    EXPECT_EQ(PlayerStops(script), finding.substr(open + 2, finding.size() - open - 3) +
+                                       " Sor:" + finding.substr(0, finding.find(':')));
+  }
+}
+
+TEST_F(ScriptCheck, UnknownWordsAreListedWithTheWordMeant) {
+  EXPECT_EQ(Check("SHOWIMAG(x, TRUE)\n"
+                  "QUIT // the end\n"
+                  "FLYAWAY(1)\n"
+                  "crateimage(a, , sun.spr, 1, 1, TRUE, TRUE)\n"
+                  "SHWOIMAGE\n"),
+            (TLines{
+                "1: unknown command \"SHOWIMAG\" (did you mean \"SHOWIMAGE\"?)",
+                "2: unknown command \"QUIT // THE END\" (did you mean \"QUIT\"?)",
+                "3: unknown command \"FLYAWAY\"",
+                "4: unknown command \"CRATEIMAGE\" (did you mean \"CREATEIMAGE\"?)",
+                "5: unknown command \"SHWOIMAGE\" (did you mean \"SHOWIMAGE\"?)",
+            }));
+  // Short words bear one slip only.
+  EXPECT_EQ(DidYouMean("QIT", {"QUIT", "WAIT"}), " (did you mean \"QUIT\"?)");
+  EXPECT_EQ(DidYouMean("QT", {"QUIT"}), "");
+}
+
+TEST_F(ScriptCheck, ObjectsMustBeDeclaredAboveAndOfTheKindTheCommandTakes) {
+  EXPECT_EQ(Check("CREATEIMAGE(Sun, , sun.spr, 0, 0, TRUE, TRUE)\n"
+                  "CREATEBUTTON(Go, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, RETURN)\n"
+                  "SETBUTTON(Sun, ENABLED, VISIBLE, FALSE)\n"
+                  "WAITFORPOS(Sun, 100)\n"
+                  "WAITFOR(Go)\n"
+                  "MOVEIMAGE(Sunn, 1, 2, 3)\n"
+                  "SHOWIMAGE(Later, TRUE)\n"
+                  "CREATEIMAGE(Later, , sun.spr, 0, 0, TRUE, TRUE)\n"
+                  "SET3DZOOM(, 200)\n"
+                  "CREATEIMAGE(Sun, , sun.spr, 0, 0, TRUE, TRUE)\n"
+                  "CALL(Other)\n"
+                  "[Other]\n"
+                  "CREATEIMAGE(Later, , sun.spr, 0, 0, TRUE, TRUE)\n"
+                  "SHOWIMAGE(Sun, TRUE)\n"
+                  "FREE(Go)\n"),
+            (TLines{
+                "3: SETBUTTON acts on a button, but \"SUN\" is an image (line 1)",
+                "4: WAITFORPOS acts on a video or a sound, but \"SUN\" is an image (line 1)",
+                "6: no object \"SUNN\" is declared (did you mean \"SUN\"?) (Nem létező objektum: "
+                "SUNN)",
+                "7: object \"LATER\" is used before its declaration on line 8 (Nem létező "
+                "objektum: LATER)",
+                "10: duplicate object name \"SUN\" in this section, first on line 1",
+            }));
+  // Telling is not showing: no message box was opened.
+  EXPECT_TRUE(Headless->Messages.empty());
+}
+
+TEST_F(ScriptCheck, TargetsMustNameSectionsAndEverySectionMustBeReachable) {
+  EXPECT_EQ(
+      Check("CREATEBUTTON(Go, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, Menu)\n"
+            "CREATEBUTTON(Back, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, return )\n"
+            "CALL(Intro2)\n"
+            "JUMP(\"Intro\")\n"
+            "CALL(Intro)\n"
+            "[Intro]\n"
+            "CREATEBUTTON(Far, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, Away)\n"
+            "[Menu]\n"
+            "CREATEBUTTON(Deep, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, Deeper)\n"
+            "[Deeper]\n"
+            "[Orphan]\n"
+            "CALL(Lost)\n"
+            "[Lost]\n"
+            "[Intro]\n"
+            "[ Spaced ]\n"
+            "CALL(Spaced)\n"),
+      (TLines{
+          "3: CALL names no section \"INTRO2\" (did you mean \"INTRO\"?) (Nem létező "
+          "szekció: INTRO2)",
+          "4: JUMP names no section \"\"INTRO\"\" (did you mean \"INTRO\"?) (Nem létező "
+          "szekció: \"INTRO\")",
+          "7: button \"FAR\" names no section \"AWAY\" (Nem létező szekció: AWAY)",
+          "11: section \"ORPHAN\" cannot be reached: no CALL, JUMP or button of a section "
+          "that plays enters it",
+          "13: section \"LOST\" cannot be reached: no CALL, JUMP or button of a section that "
+          "plays enters it",
+          "14: duplicate section \"INTRO\": CALL, JUMP and buttons enter the first, on line 6",
+          "15: section \" SPACED \" cannot be reached: no CALL, JUMP or button of a section "
+          "that plays enters it",
+          "16: CALL names no section \"SPACED\" (did you mean \" SPACED \"?) (Nem létező "
+          "szekció: SPACED)",
+      }));
+}
+
+TEST_F(ScriptCheck, FilesAreFoundAsThePlayerFindsThemAndMustLoad) {
+  Temp.Write("Pics/Sun.spr", SolidSpr(4, 4, kRed));
+  Temp.Write("broken.bmp", "not a picture");
+  const std::vector<uint8_t> jpeg = EncodeJpeg(MakePattern(32, 32));
+  Temp.Write("photo.jpg", std::string(jpeg.begin(), jpeg.begin() + jpeg.size() / 2));
+  WriteResourceFile((Temp.Path / "pics.ger").string(),
+                    {RawEntry("Solid", 4, 4, std::vector<uint16_t>(16, kRed)),
+                     RawEntry("cube", 0, 0, {1, 2, 3}), RawEntry("tex", 0, 0, {1})});
+  Temp.Write("notres.ger", "GEResource0.99");
+  Temp.Write("words.txt", "Hello\r\nworld\r\n");
+  Temp.Write("beep.wav", WaveFile(Format(1, 22050, 16), Ramp(4410)));
+  Temp.Write("junk.avi", "RIFF junk");
+  std::filesystem::copy_file(std::string(VEKE_SOURCE_DIR) + "/examples/demo/clip.avi",
+                             Temp.Path / "clip.avi");
+  const TLines findings = Check(
+      "CREATEBACKGROUND(, PICS\\sun.SPR)\n"
+      "CREATEIMAGE(A, , pics\\moon.spr, 0, 0, TRUE, TRUE)\n"
+      "CREATEIMAGE(B, , broken.bmp, 0, 0, TRUE, TRUE)\n"
+      "CREATEIMAGE(C, Pics.GER, solid, 0, 0, TRUE, TRUE)\n"
+      "CREATEIMAGE(D, pics.ger, Liquid, 0, 0, TRUE, TRUE)\n"
+      "CREATEIMAGE(E, notres.ger, Solid, 0, 0, TRUE, TRUE)\n"
+      "CREATEBUTTON(F, , pics\\sun.spr, Hover.spr, , 0, 0, 255, VISIBLE, ENABLED, RETURN)\n"
+      "CREATETEXT(G, words.txt, 0, 0, 100, 20, ARIAL14)\n"
+      "CREATETEXT(H, nowords.txt, 0, 0, 100, 20, ARIAL14)\n"
+      "CREATESOUND(I, BEEP.WAV, FALSE, FALSE)\n"
+      "CREATESOUND(J, silence.wav, FALSE, FALSE)\n"
+      "CREATEANIM(K, clip.avi, 0, 0, 0, 0, FALSE, FALSE)\n"
+      "CREATEANIM(L, junk.avi, 0, 0, 0, 0, FALSE, FALSE)\n"
+      "CREATE3DOBJ(M, pics.ger, cube, tex, , TEXTMAP, SPHERE, 0, 0, 1.0, NOSHOWINVISIBLEFACES, "
+      "ON)\n"
+      "CREATE3DOBJ(N, pics.ger, sphere, tex, wood, TEXTMAP, SPHERE, 0, 0, 1, ON, ON)\n"
+      "CREATE3DOBJ(O, , cube.3do, , , WIRED, SPHERE, 0, 0, 1, ON, ON)\n"
+      "LOADBACKGROUND(, Photo.JPG)\n"
+      "CREATEIMAGE(P, , , 0, 0, TRUE, TRUE)\n");
+  const TLines expected{
+      "2: file not found: pics\\moon.spr",
+      "3: picture does not load: broken.bmp: Unknown picture format (DecodePicture)",
+      "5: resource file pics.ger has no entry \"Liquid\"",
+      "6: not a resource file: notres.ger",
+      "7: file not found: Hover.spr",
+      "9: file not found: nowords.txt",
+      "11: file not found: silence.wav",
+      "13: video does not open: ",
+      "15: resource file pics.ger has no entry \"sphere\"",
+      "15: resource file pics.ger has no entry \"wood\"",
+      "16: file not found: cube.3do",
+      "17: picture does not load: Photo.JPG: JPEG error: ",
+      "18: a file name is missing",
+  };
+  ASSERT_EQ(findings.size(), expected.size()) << ::testing::PrintToString(findings);
+  // The decoders' own reasons follow where the expected text ends in ": ".
+  for (size_t i = 0; i < expected.size(); ++i)
+    if (expected[i].ends_with(": "))
+      EXPECT_TRUE(findings[i].starts_with(expected[i])) << findings[i];
+    else
+      EXPECT_EQ(findings[i], expected[i]);
+}
+
+TEST_F(ScriptCheck, TextsMustBeDrawableInTheirFace) {
+  // The default font has no "&", ";" or "'", but every Hungarian letter.
+  EXPECT_EQ(Check("CREATETEXT(A, \"Árvíztűrő tükörfúrógép & co; 'x'\", 0, 0, 99, 9, ARIAL14)\n"
+                  "CREATETEXT(B, \"fine\", 0, 0, 99, 9, ARIAL16)\n"
+                  "CREATETEXT(C, \"fine\", 0, 0, 99, 9, )\n"),
+            (TLines{
+                "1: face ARIAL14 cannot draw \"&\" \";\" \"'\"",
+                "2: unknown font face \"ARIAL16\", drawn in CURRIER12 (did you mean \"ARIAL14\"?)",
+            }));
+  // A face whose sheet ends after its first row of glyphs ("0" to "l") draws nothing after it.
+  TResourceWriteEntry half = ProportionalSheet(1);
+  std::fill(half.Payload.begin() + kSampleLineHeight[1] * kSheetWidth * 2, half.Payload.end(), 0);
+  WriteResourceFile((Temp.Path / "half.ger").string(), {FixedSheet(), half});
+  Temp.Write("lamp.txt", "lamp\r\nLAMP");
+  EXPECT_EQ(Check("CREATEENGINE(640, 480, T, Half.ger)\n"
+                  "CREATETEXT(A, lamp.txt, 0, 0, 99, 9, ARIAL14)\n"
+                  "CREATETEXT(B, \"lamp\", 0, 0, 99, 9, CURRIER12)\n"
+                  "CREATETEXT(C, \"lamp\", 0, 0, 99, 9, ARIAL18)\n"
+                  "CREATETEXT(D, \"lamp\", 0, 0, 99, 9, ARIAL24)\n"),
+            (TLines{
+                "1: font file Half.ger: Arial18 resource not found! (ReadByName, ReadByNumber)",
+                "1: font file Half.ger: Arial24 resource not found! (ReadByName, ReadByNumber)",
+                "2: face ARIAL14 cannot draw \"m\" \"p\"",
+            }));
+  // A missing font file is told once, where it is named.
+  EXPECT_EQ(Check("CREATEENGINE(640, 480, T, NoFont.ger)\n"
+                  "CREATETEXT(A, \"x\", 0, 0, 99, 9, ARIAL14)\n"
+                  "CREATETEXT(B, \"x\", 0, 0, 99, 9, ARIAL18)\n"),
+            (TLines{"1: file not found: NoFont.ger"}));
+}
+
+TEST_F(ScriptCheck, UnclosedParenthesesAreListedWhereThePlayerReadsOnRegardless) {
+  Temp.Write("beep.wav", WaveFile(Format(1, 22050, 16), Ramp(441)));
+  EXPECT_EQ(Check("WAIT(100\n"
+                  "CREATESOUND(s, beep.wav, FALSE, FALSE,\n"
+                  "QUIT(\n"
+                  "MOVEIMAGE(s, 1, 2, 3\n"
+                  "WAIT(100)\n"),
+            (TLines{
+                "1: missing \")\"",
+                "2: missing \")\"",
+                "3: missing \")\"",
+                "4: missing \")\"",
+                "4: MOVEIMAGE acts on an image, but \"S\" is a sound (line 2)",
+            }));
+}
+
+TEST_F(ScriptCheck, TheDemoIsClean) {
+  const std::string demo = std::string(VEKE_SOURCE_DIR) + "/examples/demo/demo.vek";
+  EXPECT_TRUE(CheckScript(demo).empty());
+  EXPECT_TRUE(Headless->Messages.empty());
+}
+}  // namespace
