@@ -179,6 +179,20 @@ TEST_F(Effects, FadesEndOnTheirTargetWithBit1Cleared) {
   EXPECT_EQ(Section(0).CommandIndex, 8);  // no wait held: the section has finished
 }
 
+TEST_F(Effects, AFadeDownThatTheMaskBringsToItsTargetEarlyStillEndsItsWait) {
+  // From 255 to 120 over 1200 ms the fade passes 122, which the mask turns into 120: the
+  // target is reached one frame before the fade itself arrives there.
+  Play(
+      "CREATEIMAGE(a, , green.spr, 0, 0, FALSE, TRUE)\n"
+      "IMAGEALPHA(a, 120, 1200)\n"
+      "WAITFOR(a)\nNOTHING\n");
+  RunTo(1400);
+  EXPECT_EQ(Sprite("A").Alpha, 120);
+  EXPECT_FALSE(Command(0).Active);
+  EXPECT_FALSE(Object<TVKImage>("A").EffectRunning);
+  EXPECT_EQ(Section(0).CommandIndex, 3);  // the wait let go and the section has finished
+}
+
 TEST_F(Effects, SlowEffectRedrawsOnlyWhenAValueChangesButAnAlphaWithBit1EveryFrame) {
   Play(
       "CREATEIMAGE(img, , green.spr, 0, 0, FALSE, TRUE)\n"
