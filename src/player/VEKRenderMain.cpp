@@ -8,6 +8,7 @@
 #include "platform/PL_Png.h"
 #include "platform/PL_WavWriter.h"
 #include "player/VEKEntry.h"
+#include "player/VEKHostOptions.h"
 
 namespace {
 const char* const kUsage =
@@ -27,6 +28,8 @@ const char* const kUsage =
     "                    silence where nothing plays\n"
     "  --help, --version\n";
 
+void PrintUsage(FILE* to) { std::fprintf(to, "%s%s", kUsage, kDriveOptionHelp); }
+
 struct TRenderOptions {
   std::vector<std::string> PlayerArguments;
   std::string OutFile;
@@ -37,7 +40,8 @@ struct TRenderOptions {
 };
 
 [[noreturn]] void BadOption(const std::string& text) {
-  std::fprintf(stderr, "veke-render: %s\n%s", text.c_str(), kUsage);
+  std::fprintf(stderr, "veke-render: %s\n", text.c_str());
+  PrintUsage(stderr);
   std::exit(1);
 }
 
@@ -106,6 +110,9 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       host.StartClock(Number(value(i), arg));
     } else if (arg == "--audio") {
       options.AudioFile = value(i);
+    } else if (arg == "--drive") {
+      std::string error;
+      if (!MapDriveOption(value(i), error)) BadOption(error);
     } else if (arg.starts_with("--") && i > 1) {
       BadOption("unknown option " + arg);
     } else {
@@ -129,7 +136,7 @@ void Save(TPlatformSurface& frame, const std::string& path, TRenderOptions& opti
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::printf("%s", kUsage);
+    PrintUsage(stdout);
     return 0;
   }
   auto host = std::make_unique<THeadlessHost>();
@@ -137,7 +144,7 @@ int main(int argc, char** argv) {
   TRenderOptions options = ParseOptions(argc, argv, headless);
   // Without a script there is nothing to render; say how it is used, as command-line tools do.
   if (options.PlayerArguments.empty()) {
-    std::fprintf(stderr, "%s", kUsage);
+    PrintUsage(stderr);
     return 2;
   }
   if (!options.FramesDir.empty()) {
