@@ -149,11 +149,12 @@ TEST_F(Interpreter, HexadecimalIntegersAsScriptsWriteThemWhateverTheParserUpperC
   TTempFolder temp;
   samples::TScriptFolderScope folder(temp.Path.string());
   temp.Write("dot.spr", samples::SolidSpr(4, 4, samples::kBlue));
-  Load("CREATEIMAGE(dot, , dot.spr, 0x20, 0X10, FALSE, TRUE)\n"
-       "CLEAR(0xF800F800)\n"
-       "CLEAR(0x07e0001f)\n"
-       "MOVEIMAGE(dot, 0x40, 0x10, 0)\n"
-       "WAIT(100)\n");
+  Load(
+      "CREATEIMAGE(dot, , dot.spr, 0x20, 0X10, FALSE, TRUE)\n"
+      "CLEAR(0xF800F800)\n"
+      "CLEAR(0x07e0001f)\n"
+      "MOVEIMAGE(dot, 0x40, 0x10, 0)\n"
+      "WAIT(100)\n");
   Frame();
   EXPECT_EQ(Pixel(0, 0), 0xF800u);
   EXPECT_EQ(Pixel(1, 0), 0xF800u);
