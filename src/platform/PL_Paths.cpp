@@ -44,14 +44,10 @@ std::u32string Fold(std::string_view name) {
            (static_cast<uint8_t>(name[i + 2]) & 0x3F);
       n = 3;
     }
-    if (cp >= 'A' && cp <= 'Z')
-      cp += 32;
-    else if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)
-      cp += 32;
-    else if (((cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177)) && cp % 2 == 0)
-      cp += 1;
-    else if (((cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E)) && cp % 2 == 1)
-      cp += 1;
+    if (cp >= 'A' && cp <= 'Z') cp += 32;
+    else if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) cp += 32;
+    else if (((cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177)) && cp % 2 == 0) cp += 1;
+    else if (((cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E)) && cp % 2 == 1) cp += 1;
     out += static_cast<char32_t>(cp);
     i += n;
   }

@@ -1,5 +1,6 @@
 #include "player/VEKHostOptions.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/PL_Host.h"
