@@ -194,8 +194,8 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
   Texture555 = format == SDL_PIXELFORMAT_RGB555;
   SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
   SDL_DisplayMode mode;
-  const int display = SDL_GetWindowDisplayIndex(Window);
-  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+  const int shownOn = SDL_GetWindowDisplayIndex(Window);
+  if (shownOn >= 0 && SDL_GetCurrentDisplayMode(shownOn, &mode) == 0 && mode.refresh_rate > 0)
     FrameInterval = std::chrono::duration_cast<TClock::duration>(std::chrono::seconds(1)) /
                     mode.refresh_rate;
   NextFrameAt = OpenedAt = TClock::now();
