@@ -3,7 +3,8 @@
 # clicking the given points in turn, and samples the player's memory as it goes, so a leak
 # or a growing list shows as a rising column.
 # Usage: scripts/soak.sh SCRIPT MINUTES CLICK_EVERY_MS X,Y [X,Y ...]
-#   e.g. scripts/soak.sh examples/demo/demo.vek 30 20000 140,402 320,402 500,402 320,348
+#   e.g. scripts/soak.sh examples/demo/demo.vek 30 20000 140,348 540,446 230,402 540,446 \
+#          320,348 540,446 500,348 540,446      (each chapter of the demo, then its Back button)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 script=$1 minutes=$2 every=$3

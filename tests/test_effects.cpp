@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "ObjectSamples.h"
 #include "TestSupport.h"
@@ -80,6 +81,41 @@ TEST_F(Effects, MoveLandsOnItsTargetWithoutOvershootAndEndsTheWaitInThatFrame) {
   }
   Frames(3);
   EXPECT_EQ(img.X, 100);
+}
+
+TEST_F(Effects, MovesAndFadesTowardSmallerValuesStopOnTheirTargetsAndEndTheirWaits) {
+  Headless->StepMs = 30;
+  Play(
+      "CREATEIMAGE(img, , green.spr, 100, 100, FALSE, TRUE)\n"
+      "CREATEIMAGE(fade, , blue.spr, 300, 0, FALSE, TRUE)\n"
+      "MOVEIMAGE(img, 0, 50, 1000)\n"
+      "IMAGEALPHA(fade, 10, 290)\n"
+      "WAITFOR(fade)\n"
+      "WAITFOR(img)\n"
+      "NOTHING\n");
+  TGESprite& img = Sprite("IMG");
+  TGESprite& fade = Sprite("FADE");
+  // The move runs from 30 ms, the fade from 60 ms. The exact values of the last frame of
+  // each lie past the target: the move's 2 pixels to the left and 1 up, the fade's 8.4 below.
+  std::map<uint32_t, int32_t> waitAt;
+  for (uint32_t at = 0; at < 1200;) {
+    at = Frame();
+    ASSERT_GE(img.X, 0) << at;
+    ASSERT_GE(img.Y, 50) << at;
+    ASSERT_GE(fade.Alpha, 8) << at;
+    waitAt.emplace(at, Section(0).CommandIndex);
+  }
+  EXPECT_EQ(waitAt[330], 2);
+  EXPECT_EQ(waitAt[360], 3);
+  EXPECT_EQ(fade.Alpha, 8);  // 10 with bit 1 cleared
+  EXPECT_EQ(waitAt[1020], 3);
+  EXPECT_EQ(waitAt[1050], 4);
+  EXPECT_EQ(img.X, 0);
+  EXPECT_EQ(img.Y, 50);
+  EXPECT_FALSE(Command(0).Active);
+  EXPECT_FALSE(Command(1).Active);
+  EXPECT_FALSE(Object<TVKImage>("IMG").EffectRunning);
+  EXPECT_FALSE(Object<TVKImage>("FADE").EffectRunning);
 }
 
 TEST_F(Effects, HalvesRoundToTheEvenNeighbourOnBothSides) {
@@ -177,6 +213,20 @@ TEST_F(Effects, FadesEndOnTheirTargetWithBit1Cleared) {
   EXPECT_EQ(Sprite("C").Alpha, 255);
   for (size_t i = 1; i <= 3; ++i) EXPECT_FALSE(Command(i).Active) << i;
   EXPECT_EQ(Section(0).CommandIndex, 8);  // no wait held: the section has finished
+}
+
+TEST_F(Effects, AFadeDownThatTheMaskBringsToItsTargetEarlyStillEndsItsWait) {
+  // From 255 to 120 over 1200 ms the fade passes 122, which the mask turns into 120: the
+  // target is reached one frame before the fade itself arrives there.
+  Play(
+      "CREATEIMAGE(a, , green.spr, 0, 0, FALSE, TRUE)\n"
+      "IMAGEALPHA(a, 120, 1200)\n"
+      "WAITFOR(a)\nNOTHING\n");
+  RunTo(1400);
+  EXPECT_EQ(Sprite("A").Alpha, 120);
+  EXPECT_FALSE(Command(0).Active);
+  EXPECT_FALSE(Object<TVKImage>("A").EffectRunning);
+  EXPECT_EQ(Section(0).CommandIndex, 3);  // the wait let go and the section has finished
 }
 
 TEST_F(Effects, SlowEffectRedrawsOnlyWhenAValueChangesButAnAlphaWithBit1EveryFrame) {

@@ -143,6 +143,30 @@ TEST_F(Interpreter, ClearFillsPixelPairs) {
   EXPECT_EQ(Headless->Messages.back(), "Üzenet: Hibás egész szám effekt paraméter.");
 }
 
+TEST_F(Interpreter, HexadecimalIntegersAsScriptsWriteThemWhateverTheParserUpperCases) {
+  // Lines are read in upper case: "0x" arrives as "0X", in declarations, commands and
+  // effects alike.
+  TTempFolder temp;
+  samples::TScriptFolderScope folder(temp.Path.string());
+  temp.Write("dot.spr", samples::SolidSpr(4, 4, samples::kBlue));
+  Load(
+      "CREATEIMAGE(dot, , dot.spr, 0x20, 0X10, FALSE, TRUE)\n"
+      "CLEAR(0xF800F800)\n"
+      "CLEAR(0x07e0001f)\n"
+      "MOVEIMAGE(dot, 0x40, 0x10, 0)\n"
+      "WAIT(100)\n");
+  Frame();
+  EXPECT_EQ(Pixel(0, 0), 0xF800u);
+  EXPECT_EQ(Pixel(1, 0), 0xF800u);
+  EXPECT_EQ(Pixel(33, 17), samples::kBlue);
+  Frame();
+  EXPECT_EQ(Pixel(0, 0), 0x001Fu);
+  EXPECT_EQ(Pixel(1, 0), 0x07E0u);
+  Frames(3);
+  EXPECT_EQ(Pixel(65, 17), samples::kBlue);
+  EXPECT_TRUE(Headless->Messages.empty()) << Headless->Messages.front();
+}
+
 TEST_F(Interpreter, ClearLooksTheSameInBothDisplayModesAnd555) {
   for (bool hardware : {false, true}) {
     Headless->Rgb555 = hardware;
@@ -164,6 +188,23 @@ TEST_F(Interpreter, ReturnRestoresTheCallerBackgroundColour) {
   Frame();  // RETURN
   EXPECT_TRUE(Veke->BackgroundSaved);
   EXPECT_EQ(Pixel(5, 5), 0x001Fu);
+}
+
+TEST_F(Interpreter, ReturnRedrawsTheCallerBackgroundPictureFile) {
+  TTempFolder temp;
+  samples::TScriptFolderScope folder(temp.Path.string());
+  temp.Write("Back.spr", samples::SprBytes(640, 480, [](int32_t x, int32_t) {
+               return x < 320 ? samples::kGreen : samples::kBlue;
+             }));
+  Load(
+      "LOADBACKGROUND(, back.spr)\nCALL(red)\nWAITFOR(x)\n"
+      "[RED]\nCLEAR($F800F800)\nRETURN\n");
+  Frames(3);
+  EXPECT_EQ(Pixel(5, 5), 0xF800u);
+  Frame();  // RETURN
+  EXPECT_EQ(Pixel(5, 5), samples::kGreen);
+  EXPECT_EQ(Pixel(600, 470), samples::kBlue);
+  EXPECT_EQ(Headless->Messages.size(), 1u);  // only the warning about the missing object
 }
 
 TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {

@@ -152,6 +152,19 @@ TEST(BmpRle, RunsLiteralsDeltasAndEnds) {
   ExpectIndices(bare, {{1, 2, 3}});
 }
 
+TEST(BmpRle, RunsPastTheRightEdgeStayInTheirRow) {
+  // Drawn bottom-up, so each row but the first lies just before the one drawn earlier, and
+  // the first is the end of the picture: a spill shows in the row below or leaves the buffer.
+  ExpectIndices(Rle(8, 4, 3,
+                    {0xFF, 0x01, 0x00, 0x00,           // 255 pixels in 4
+                     0x06, 0x02, 0x00, 0x00,           // 6 in 4
+                     0x00, 0x05, 3, 4, 5, 6, 7, 0x00,  // a literal of 5 in 4
+                     0x00, 0x01}),
+                {{3, 4, 5, 6}, {2, 2, 2, 2}, {1, 1, 1, 1}});
+  ExpectIndices(Rle(4, 3, 2, {0x09, 0x12, 0x00, 0x00, 0x07, 0x34, 0x00, 0x01}),
+                {{3, 4, 3}, {1, 2, 1}});
+}
+
 TEST(BmpRle, DataEndingBeforeTheLastPixelIsAnError) {
   ExpectFails(WriteBmp(Rle(8, 2, 2, {0x02, 0x01, 0x00, 0x00})), "one row missing");
   ExpectFails(WriteBmp(Rle(8, 8, 1, {0x00, 0x08, 1, 2, 3})), "literal past the end");

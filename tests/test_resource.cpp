@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "media/SE_Picture.h"
 #include "media/SE_Resource.h"
+#include "platform/PL_Text.h"
 
 namespace {
 
@@ -149,6 +150,28 @@ TEST(ResourceLookup, NamesMatchWithoutRegardToCaseAndTheFirstWins) {
   }
   ASSERT_TRUE(resource->ReadByName("next", entry));
   EXPECT_EQ(resource->EntryIndex, 4);
+}
+
+TEST(ResourceLookup, NamesAsLongAsAnEntryHoldsOpenAndAreFound) {
+  const std::string longest = "Background_of_the_second_chapter_0123456";
+  ASSERT_EQ(longest.size(), kResourceNameCapacity);
+  TTempFolder folder;
+  const std::string path = (folder.Path / "long.ger").string();
+  WriteResourceFile(path, {Entry(longest.substr(0, 39), {1}), Raw(longest, 2, 2, 16, 8),
+                           Entry(longest, {3}, kResourceData5), Entry("After", {4})});
+  TGEResource resource;
+  ASSERT_TRUE(resource.Open(path)) << resource.ErrorText;
+  TGEResourceEntry entry;
+  // Scripts hand their names over in upper case.
+  ASSERT_TRUE(resource.ReadByName(UpperAscii(longest), entry)) << resource.ErrorText;
+  EXPECT_EQ(entry.Name, longest);
+  EXPECT_EQ(entry.Kind, kResourceRaw);
+  EXPECT_EQ(entry.Data.size(), 8u);
+  EXPECT_EQ(resource.EntryIndex, 2);  // the first of two equal names
+  ASSERT_TRUE(resource.ReadByName(longest.substr(0, 39), entry));
+  EXPECT_EQ(entry.Data, std::vector<uint8_t>{1});
+  ASSERT_TRUE(resource.ReadByName("after", entry));
+  EXPECT_EQ(entry.Data, std::vector<uint8_t>{4});
 }
 
 TEST(ResourceLookup, MissingNamesReportTheExactMessageAndClearTheEntry) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PL_ScreenFit.h"
 #include "platform/PL_Surface.h"
 
 // What the engine asks of the screen.
@@ -16,6 +17,12 @@ struct TDisplayRequest {
   std::string Caption;  // UTF-8
   bool FullScreen = false;
   TPixelFormat Format;
+};
+
+// The user's choice of screen and scaling, from the command line.
+struct TScreenChoice {
+  int32_t Display = -1;  // the desktop's number for a screen; -1: where the window would open
+  TScaling Scaling = TScaling::Sharp;
 };
 
 // Input and window events, with mouse positions in presentation pixels.
@@ -55,6 +62,8 @@ class THost {
   // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
   virtual bool OpenDisplay(const TDisplayRequest& request, std::string& error) = 0;
   virtual void CloseDisplay() = 0;
+  // Where and how the next OpenDisplay shows the frames; the headless host keeps it only.
+  virtual void ChooseScreen(const TScreenChoice& choice) = 0;
   // True when the screen reports the 5-5-5 layout for 16-bit pixels.
   virtual bool DisplayIs555() = 0;
   // Takes the next waiting event; false when none waits.
@@ -146,6 +155,7 @@ class THeadlessHost : public THost {
   bool OpenDocument(const std::string& target, std::string& error) override;
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override {}
+  void ChooseScreen(const TScreenChoice& choice) override { Screen = choice; }
   bool DisplayIs555() override { return Rgb555; }
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace) override;
@@ -183,6 +193,7 @@ class THeadlessHost : public THost {
   bool CursorVisible = true;
   int32_t FramesPresented = 0;
   TDisplayRequest Display;
+  TScreenChoice Screen;  // as the command line chose it
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
   // "CAPTION: TEXT", in order: the last kMessageTail at least; a run that warns every frame
   // for hours must not keep every warning.

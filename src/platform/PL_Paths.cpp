@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <vector>
 
@@ -13,6 +14,18 @@ namespace {
 std::string& ScriptFolderStorage() {
   static std::string folder;
   return folder;
+}
+
+std::array<std::string, 26>& DriveFolders() {
+  static std::array<std::string, 26> folders;
+  return folders;
+}
+
+// The drive of "D:..." (0 for A), or -1 for a name without one.
+int DriveOf(std::string_view name) {
+  if (name.size() < 2 || name[1] != ':') return -1;
+  const char letter = static_cast<char>(name[0] & ~0x20);
+  return letter >= 'A' && letter <= 'Z' ? letter - 'A' : -1;
 }
 
 // Lower-case fold of a UTF-8 name for the letters Windows file systems treat alike: ASCII,
@@ -77,26 +90,87 @@ bool MatchIgnoringCase(const std::string& path, std::string& found) {
   found = current.string();
   return true;
 }
+
+// A candidate as written when it exists, else with letter case ignored.
+bool Find(const std::string& candidate, std::string& found) {
+  if (Exists(candidate)) {
+    found = candidate;
+    return true;
+  }
+  return MatchIgnoringCase(candidate, found);
+}
+
+// Absolute, without "." and ".." and without a trailing separator, so parents can be walked.
+fs::path Normal(const fs::path& folder) {
+  std::error_code ec;
+  fs::path normal = fs::absolute(folder, ec).lexically_normal();
+  if (normal.filename().empty() && normal.has_relative_path()) normal = normal.parent_path();
+  return normal;
+}
+
+bool IsWithin(const fs::path& folder, const fs::path& root) {
+  const fs::path relative = folder.lexically_relative(root);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+// Where a name rooted on the disc may start, nearest first. A copied disc keeps its own
+// layout, but the script may sit in any of its folders, and the disc itself in any folder of
+// this machine: so each folder from the script's upwards may be the disc's root.
+std::vector<fs::path> PresentationRoots() {
+  const fs::path script = Normal(ScriptFolder().empty() ? fs::path(".") : fs::path(ScriptFolder()));
+  for (const std::string& mapped : DriveFolders())
+    if (!mapped.empty() && IsWithin(script, Normal(mapped))) return {mapped};
+  std::vector<fs::path> roots{script};
+  while (roots.back() != roots.back().parent_path()) roots.push_back(roots.back().parent_path());
+  return roots;
+}
+
+// The places a name may be, in the order they are tried. `slashed` is the name with slashes
+// for backslashes; `ownName` says that it was written with a leading slash.
+std::vector<std::string> Candidates(const std::string& slashed, bool ownName) {
+  const int drive = DriveOf(slashed);
+  std::vector<std::string> candidates;
+  if (drive < 0 && !slashed.starts_with('/')) {
+    // A presentation's own files win over same-named files of wherever it was started from.
+    if (!ScriptFolder().empty() && ScriptFolder() != ".")
+      candidates.push_back((fs::path(ScriptFolder()) / slashed).string());
+    candidates.push_back(slashed);
+    return candidates;
+  }
+  // Windows writes rooted names with backslashes; a leading slash is first of all this
+  // machine's own absolute name, as the command line and the player itself give them.
+  if (ownName) candidates.push_back(slashed);
+  std::string rest = slashed.substr(drive < 0 ? 0 : 2);
+  const size_t first = rest.find_first_not_of('/');
+  rest.erase(0, first == std::string::npos ? rest.size() : first);
+  const bool mapped = drive >= 0 && !DriveFolders()[drive].empty();
+  for (const fs::path& root :
+       mapped ? std::vector<fs::path>{DriveFolders()[drive]} : PresentationRoots())
+    candidates.push_back((rest.empty() ? root : root / rest).string());
+  return candidates;
+}
 }  // namespace
 
 void SetScriptFolder(const std::string& folder) { ScriptFolderStorage() = folder; }
 const std::string& ScriptFolder() { return ScriptFolderStorage(); }
+
+bool MapDrive(char letter, const std::string& folder) {
+  const int drive = DriveOf(std::string{letter, ':'});
+  if (drive < 0) return false;
+  DriveFolders()[drive] = folder;
+  return true;
+}
+
+void ClearDriveMap() { DriveFolders().fill(""); }
 
 std::string ResolvePath(std::string_view name) {
   std::string slashed(name);
   for (char& c : slashed)
     if (c == '\\') c = '/';
   if (slashed.empty()) return slashed;
-  // A presentation's own files win over same-named files of wherever it was started from.
-  std::vector<std::string> candidates;
-  if (!slashed.starts_with('/') && !ScriptFolder().empty() && ScriptFolder() != ".")
-    candidates.push_back((fs::path(ScriptFolder()) / slashed).string());
-  candidates.push_back(slashed);
-  for (const auto& candidate : candidates) {
-    if (Exists(candidate)) return candidate;
-    std::string found;
-    if (MatchIgnoringCase(candidate, found)) return found;
-  }
+  std::string found;
+  for (const std::string& candidate : Candidates(slashed, name.starts_with('/')))
+    if (Find(candidate, found)) return found;
   return slashed;
 }
 
@@ -130,8 +204,7 @@ std::string FindDataFile(std::string_view name, const std::string& executable) {
   else if (!executable.empty())
     folders.push_back(FolderOf(executable));
   folders.push_back(VEKE_DATA_DIR);
-  const fs::path inBuild = fs::path(executable).lexically_relative(VEKE_BUILD_DIR);
-  if (!inBuild.empty() && *inBuild.begin() != "..") folders.push_back(VEKE_BUILD_DIR);
+  if (IsWithin(executable, VEKE_BUILD_DIR)) folders.push_back(VEKE_BUILD_DIR);
   std::string relative(name);
   for (char& c : relative)
     if (c == '\\') c = '/';

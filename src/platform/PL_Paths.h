@@ -1,6 +1,7 @@
 #pragma once
 // File names as Windows presentations write them: backslashes, any letter case, relative to
-// the script's folder or else to the current folder.
+// the script's folder or else to the current folder, or rooted on the disc they came from
+// ("\PICS\A.BMP", "D:\VIDEO\INTRO.AVI").
 #include <string>
 #include <string_view>
 
@@ -8,9 +9,19 @@
 void SetScriptFolder(const std::string& folder);
 const std::string& ScriptFolder();
 
+// Drive letters the user has tied to folders (`--drive D=/media/cd`); `letter` in either case.
+// An empty folder unties the letter. False for anything but a letter A to Z.
+bool MapDrive(char letter, const std::string& folder);
+void ClearDriveMap();
+
 // Finds an existing file or folder for a UTF-8 name: backslashes become slashes, and each
-// component that does not exist as written is matched without regard to letter case. A
-// relative name is looked for beside the script first, then in the current folder.
+// component that does not exist as written is matched without regard to letter case.
+// - A relative name is looked for beside the script first, then in the current folder.
+// - A name with a drive letter looks in the folder mapped to that letter; without a mapping,
+//   and for a name that starts with a slash or backslash, in the presentation's root: the
+//   script's folder, then each of its parents in turn, up to the first that holds the name.
+//   A script inside a mapped folder has that folder as its root. A name that exists as written
+//   on this machine (an absolute path) is taken as it is.
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
 

@@ -7,6 +7,7 @@
 #include "platform/PL_Host.h"
 #include "platform/PL_Mixer.h"
 #include "platform/PL_Process.h"
+#include "platform/PL_SdlScreens.h"
 #include "platform/PL_Timers.h"
 
 namespace {
@@ -36,6 +37,7 @@ class TSdlHost : public THost {
 
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override;
+  void ChooseScreen(const TScreenChoice& choice) override { Choice = choice; }
   bool DisplayIs555() override { return Texture555; }
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace) override;
@@ -53,7 +55,10 @@ class TSdlHost : public THost {
 
  private:
   bool Translate(const SDL_Event& sdl, THostEvent& event);
-  static void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
+  void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
+  bool OpenWindow(const TDisplayRequest& request, std::string& error);
+  // Where the frame goes in the window as it is now: the user may resize it at any time.
+  TScreenFit CurrentFit();
 
   SDL_Window* Window = nullptr;
   SDL_Renderer* Renderer = nullptr;
@@ -61,6 +66,8 @@ class TSdlHost : public THost {
   uint32_t ButtonState = 0;  // mouse buttons as the events so far left them
   bool Texture555 = false;
   bool FullScreen = false;
+  TScreenChoice Choice;
+  int32_t FrameWidth = 0, FrameHeight = 0;
   int Vsync = -1;
   SDL_AudioDeviceID AudioDevice = 0;
   TThreadTimers Timers;
@@ -120,6 +127,7 @@ void TSdlHost::CloseAudio() {
 }
 
 bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
+  PrepareX11Screen(Choice.Display);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = SDL_GetError();
     return false;
@@ -145,17 +153,25 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
     return false;
   }
+  return OpenWindow(request, error);
+}
+
+bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
+  std::string warning;
+  const int32_t display = ChooseDisplay(Choice.Display, warning);
+  if (!warning.empty()) DebugOutput(warning);
   FullScreen = request.FullScreen;
-  SDL_Rect bounds{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.Width, request.Height};
-  uint32_t flags = SDL_WINDOW_RESIZABLE;
+  FrameWidth = request.Width, FrameHeight = request.Height;
+  SDL_Rect bounds{0, 0, request.Width, request.Height};
+  uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
   if (FullScreen) {
     // Covering the desktop ourselves also works where no window manager takes the
     // full-screen request.
-    SDL_GetDisplayBounds(0, &bounds);
-    flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    SDL_GetDisplayBounds(display, &bounds);
+    flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI;
   }
-  Window = SDL_CreateWindow(request.Caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                            flags);
+  const int position = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+  Window = SDL_CreateWindow(request.Caption.c_str(), position, position, bounds.w, bounds.h, flags);
   if (!Window) {
     error = SDL_GetError();
     return false;
@@ -166,10 +182,6 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  // The presentation keeps its own pixels; the renderer scales it into the window with its
-  // aspect kept, leaves black borders, and maps mouse positions back to its pixels.
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  SDL_RenderSetLogicalSize(Renderer, request.Width, request.Height);
   uint32_t format = SdlPixelFormatOf(request.Format);
   Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, request.Width,
                               request.Height);
@@ -177,11 +189,13 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
+  SDL_SetTextureScaleMode(
+      Texture, Choice.Scaling == TScaling::Smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   Texture555 = format == SDL_PIXELFORMAT_RGB555;
   SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
   SDL_DisplayMode mode;
-  const int display = SDL_GetWindowDisplayIndex(Window);
-  if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
+  const int shownOn = SDL_GetWindowDisplayIndex(Window);
+  if (shownOn >= 0 && SDL_GetCurrentDisplayMode(shownOn, &mode) == 0 && mode.refresh_rate > 0)
     FrameInterval = std::chrono::duration_cast<TClock::duration>(std::chrono::seconds(1)) /
                     mode.refresh_rate;
   NextFrameAt = OpenedAt = TClock::now();
@@ -210,6 +224,14 @@ bool TSdlHost::FrameDue() {
   return false;
 }
 
+TScreenFit TSdlHost::CurrentFit() {
+  TWindowSizes sizes;
+  SDL_GetWindowSize(Window, &sizes.WindowWidth, &sizes.WindowHeight);
+  if (SDL_GetRendererOutputSize(Renderer, &sizes.DrawableWidth, &sizes.DrawableHeight) != 0)
+    sizes.DrawableWidth = sizes.WindowWidth, sizes.DrawableHeight = sizes.WindowHeight;
+  return FitFrame(FrameWidth, FrameHeight, sizes, Choice.Scaling);
+}
+
 void TSdlHost::CloseDisplay() {
   if (Texture) SDL_DestroyTexture(Texture);
   if (Renderer) SDL_DestroyRenderer(Renderer);
@@ -218,8 +240,7 @@ void TSdlHost::CloseDisplay() {
 }
 
 void TSdlHost::FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons) {
-  event.X = x;
-  event.Y = y;
+  if (Renderer) WindowToFrame(CurrentFit(), x, y, event.X, event.Y);
   event.Left = buttons & SDL_BUTTON_LMASK;
   event.Right = buttons & SDL_BUTTON_RMASK;
   event.Middle = buttons & SDL_BUTTON_MMASK;
@@ -307,7 +328,9 @@ void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
   ShownAt = now;
   SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
   SDL_RenderClear(Renderer);
-  SDL_RenderCopy(Renderer, Texture, nullptr, nullptr);
+  const TScreenFit fit = CurrentFit();
+  const SDL_Rect target{fit.X, fit.Y, fit.Width, fit.Height};
+  SDL_RenderCopy(Renderer, Texture, nullptr, &target);
   SDL_RenderPresent(Renderer);
 }
 }  // namespace

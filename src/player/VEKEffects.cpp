@@ -250,7 +250,14 @@ void TVEKE::StepLinearEffect(TVKCommand& command, TVKEffectObject& object,
       faded = true;
     }
   }
-  if (!moved && !faded) return;
+  if (!moved && !faded) {
+    // A fade down whose mask took the opacity onto its target a frame early arrives with
+    // nothing left to change; it must still end, or WAITFOR on the object waits for ever.
+    bool arrived = atTargets();
+    for (TEffectChannel c : channels) arrived = arrived && state.Cur[c] == state.Target[c];
+    if (arrived) finish();
+    return;
+  }
   NeedRedraw = true;
   // A move whose fade arrived early must still end when the move arrives, or WAITFOR on the
   // object would wait for ever.

@@ -8,6 +8,7 @@
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
+#include "player/VEKHostOptions.h"
 #include "player/VEKMessages.h"
 
 namespace {
@@ -23,7 +24,7 @@ void SetHungarianFormats() {
 
 void PrintHelp(const std::string& programName) {
   std::printf(
-      "Usage: %s SCRIPT [HARDWARE] [WINDOWED] [FLIP]\n"
+      "Usage: %s SCRIPT [HARDWARE] [WINDOWED] [FLIP] [options]\n"
       "Plays a presentation script (.vek).\n\n"
       "  HARDWARE  draw pictures with the display's own blitter\n"
       "  WINDOWED  play in a window instead of full screen\n"
@@ -33,10 +34,12 @@ void PrintHelp(const std::string& programName) {
       "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any)\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
+      "Options, anywhere on the line:\n%s%s\n"
       "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
       "logged in %s.\n"
-      "The script language is described in docs/script-reference.md.\n",
-      programName.c_str(), LogFilePath().c_str());
+      "The script language is described in docs/script-reference.md; presentations copied\n"
+      "off a disc in docs/running-cd-presentations.md.\n",
+      programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, LogFilePath().c_str());
 }
 // A mistyped switch would otherwise pass unnoticed; play goes on without it.
 void ReportUnknownSwitches(const std::vector<std::string>& arguments,
@@ -52,8 +55,13 @@ void ReportUnknownSwitches(const std::vector<std::string>& arguments,
 }
 }  // namespace
 
-int PlayerMain(const std::vector<std::string>& commandLine, const std::string& programName) {
-  std::vector<std::string> arguments = commandLine;
+int PlayerMain(std::vector<std::string> arguments, const std::string& programName) {
+  std::string optionError;
+  if (!TakeHostOptions(arguments, optionError)) {
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", programName.c_str(), optionError.c_str(),
+                 programName.c_str());
+    return 2;
+  }
   const TStartOptions start = TakeStartOptions(arguments);
   if (!start.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), start.Error.c_str());

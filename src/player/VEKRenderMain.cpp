@@ -10,6 +10,7 @@
 #include "platform/PL_WavWriter.h"
 #include "player/VEKEntry.h"
 #include "player/VEKRecorder.h"
+#include "player/VEKHostOptions.h"
 
 namespace {
 const char* const kUsage =
@@ -33,6 +34,8 @@ const char* const kUsage =
     "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
     "  --help, --version\n";
 
+void PrintUsage(FILE* to) { std::fprintf(to, "%s%s", kUsage, kDriveOptionHelp); }
+
 struct TRenderOptions {
   std::vector<std::string> PlayerArguments;
   std::string OutFile;
@@ -44,7 +47,8 @@ struct TRenderOptions {
 };
 
 [[noreturn]] void BadOption(const std::string& text) {
-  std::fprintf(stderr, "veke-render: %s\n%s", text.c_str(), kUsage);
+  std::fprintf(stderr, "veke-render: %s\n", text.c_str());
+  PrintUsage(stderr);
   std::exit(1);
 }
 
@@ -119,6 +123,9 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
       if (arg == "--section") options.PlayerArguments.push_back(value(i));
+    } else if (arg == "--drive") {
+      std::string error;
+      if (!MapDriveOption(value(i), error)) BadOption(error);
     } else if (arg.starts_with("--") && i > 1) {
       BadOption("unknown option " + arg);
     } else {
@@ -142,7 +149,7 @@ void Save(TPlatformSurface& frame, const std::string& path, TRenderOptions& opti
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::printf("%s", kUsage);
+    PrintUsage(stdout);
     return 0;
   }
   auto host = std::make_unique<THeadlessHost>();
@@ -150,7 +157,7 @@ int main(int argc, char** argv) {
   TRenderOptions options = ParseOptions(argc, argv, headless);
   // Without a script there is nothing to render; say how it is used, as command-line tools do.
   if (options.PlayerArguments.empty()) {
-    std::fprintf(stderr, "%s", kUsage);
+    PrintUsage(stderr);
     return 2;
   }
   if (!options.FramesDir.empty()) {

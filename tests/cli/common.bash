@@ -16,8 +16,10 @@ with_virtual_screen() {
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
   done
   veke="$bin/veke"
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+  # The server picks a free display number itself: others may be running servers beside us.
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
+  for i in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  display=":$(tr -d '\n' <"$work/display")"
   trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 }

@@ -7,9 +7,11 @@ for tool in Xvfb xdotool convert; do
   command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 work=$(mktemp -d)
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display number itself: others may be running servers beside us.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
+for i in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=":$(tr -d '\n' <"$work/display")"
 # Players still running when the script ends (a failed check) go with it.
 trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 export DISPLAY=$display

@@ -1,0 +1,19 @@
+#pragma once
+// Command-line options that fit a presentation to the machine it plays on: the drive letters
+// of the disc it came from, the screen, and the scaling.
+#include <string>
+#include <vector>
+
+// "D=/media/cd": names on drive D: are looked up in that folder. False, with the reason, for
+// anything but a letter, "=" and an existing folder.
+bool MapDriveOption(const std::string& text, std::string& error);
+
+// Takes --drive L=FOLDER (repeatable), --display N and --scale smooth|sharp|integer (also
+// written --name=value) out of `arguments` wherever they stand, and hands them to the path
+// resolver and the host; the other words stay in their order. False, with the reason, for a
+// bad or missing value.
+bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error);
+
+// Their lines in the programs' help texts.
+extern const char* const kDriveOptionHelp;
+extern const char* const kScreenOptionsHelp;
