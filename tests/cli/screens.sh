@@ -44,12 +44,15 @@ play() {
   local display=$1
   shift
   DISPLAY=$display "$veke" show.vek "$@" 2>>player.err & pid=$!
-  for i in $(seq 100); do
+  # A loaded machine or a sanitizer build takes its time to open a window.
+  for i in $(seq 300); do
     w=$(DISPLAY=$server xdotool search --onlyvisible --name '^VEKE$' 2>/dev/null | head -1)
     [ -n "$w" ] && { sleep 0.7; return 0; }
     sleep 0.1
   done
   say "no window for $*: $(tail -3 player.err)"
+  # A player left behind would hold the test's output open, and the test with it.
+  stop
   return 1
 }
 stop() { kill $pid 2>/dev/null; wait $pid 2>/dev/null; pid=; }
