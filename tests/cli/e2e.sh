@@ -9,14 +9,6 @@ unset SDL_VIDEODRIVER
 for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 src=$2
 
-find_window() {
-  for i in $(seq 200); do
-    w=$(xdotool search --onlyvisible --name '^VEKE$' 2>/dev/null | head -1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 # A still frame: a picture, a moved image and text, as the window shows it and as

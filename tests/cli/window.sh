@@ -1,34 +1,12 @@
 #!/usr/bin/env bash
 # The real window under Xvfb: title and size, Escape, and full screen scaled with its aspect.
-set -u
-veke=$1
+source "$(dirname "$0")/common.bash"
 src=$2
-for tool in Xvfb xdotool convert; do
-  command -v $tool >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
-done
-work=$(mktemp -d)
-# The server picks a free display number itself: others may be running servers beside us.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for i in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-display=":$(tr -d '\n' <"$work/display")"
-# Players still running when the script ends (a failed check) go with it.
-trap 'pkill -P $$ veke 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+screen_size=1280x1024 with_virtual_screen xdotool convert
 export DISPLAY=$display
 unset SDL_VIDEODRIVER
 for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-fail=0
-say() { echo "FAIL $*"; fail=1; }
 
-# Waits for the window titled VEKE and prints its id.
-find_window() {
-  for i in $(seq 200); do
-    w=$(xdotool search --onlyvisible --name '^VEKE$' 2>/dev/null | head -1)
-    [ -n "$w" ] && { echo "$w"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
 # Starts the player with the given arguments and waits for its window: sets pid and w. A
 # player whose window never shows is started once more before the check counts as failed.
 play() {
