@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "BenchChild.h"
-#include "platform/PL_AudioDecoder.h"
+#include "audio/SE_AudioDecoder.h"
 
 
 namespace {

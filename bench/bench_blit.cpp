@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "BenchRatios.h"
-#include "media/SE_Blit.h"
+#include "graphics/SE_Blit.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "BenchRatios.h"
-#include "platform/PL_Mixer.h"
+#include "audio/SE_Mixer.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "BenchRatios.h"
 #include "PictureSamples.h"
-#include "media/SE_Picture.h"
+#include "image/SE_Picture.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "BenchRatios.h"
 #include "Scene3DSamples.h"
 #include "render3d/SE_3DMapping.h"
+#include "render3d/SE_PolyFiller.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BenchChild.h"
-#include "platform/PL_VideoDecoder.h"
+#include "video/SE_VideoDecoder.h"
 
 
 namespace {

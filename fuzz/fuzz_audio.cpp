@@ -12,7 +12,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "platform/PL_AudioDecoder.h"
+#include "audio/SE_AudioDecoder.h"
 
 namespace {
 

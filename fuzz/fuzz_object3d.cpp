@@ -11,6 +11,7 @@
 #include "render3d/SE_3DMapping.h"
 #include "render3d/SE_3DObjectFile.h"
 #include "render3d/SE_3De.h"
+#include "render3d/SE_PolyFiller.h"
 
 namespace {
 

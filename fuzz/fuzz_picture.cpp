@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "media/SE_Picture.h"
+#include "image/SE_Picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A few header bytes can state a picture of hundreds of megabytes; real ones are smaller.

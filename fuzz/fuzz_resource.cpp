@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/SE_Picture.h"
-#include "media/SE_Resource.h"
+#include "image/SE_Picture.h"
+#include "resource/SE_Resource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Run-length and JPEG entries can state pictures far larger than their bytes.

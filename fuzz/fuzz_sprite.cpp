@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "media/SE_Picture.h"
-#include "media/SE_Sprite.h"
+#include "graphics/SE_Sprite.h"
+#include "image/SE_Picture.h"
 #include "platform/PL_Host.h"
 
 namespace {

@@ -12,7 +12,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "platform/PL_VideoDecoder.h"
+#include "video/SE_VideoDecoder.h"
 
 namespace {
 

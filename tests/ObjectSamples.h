@@ -12,9 +12,9 @@
 #include "TestSupport.h"
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Font.h"
-#include "media/SE_FontTable.h"
-#include "media/SE_Resource.h"
 #include "platform/PL_Paths.h"
+#include "resource/SE_FontTable.h"
+#include "resource/SE_Resource.h"
 
 namespace samples {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "media/SE_Display.h"
+#include "graphics/SE_Display.h"
 
 using TBgr = std::array<uint8_t, 3>;
 TBgr PixelAt(const TBitmap24& picture, int32_t x, int32_t y);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "TestSupport.h"
-#include "media/SE_AnimPlay.h"
+#include "video/SE_AnimPlay.h"
 
 namespace {
 

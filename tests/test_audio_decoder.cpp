@@ -14,7 +14,7 @@
 
 #include "HeapCounter.h"
 #include "TestSupport.h"
-#include "platform/PL_AudioDecoder.h"
+#include "audio/SE_AudioDecoder.h"
 
 namespace {
 

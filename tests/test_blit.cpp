@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Blit.h"
+#include "graphics/SE_Blit.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "media/SE_Convert.h"
+#include "graphics/SE_Convert.h"
 
 namespace {
 

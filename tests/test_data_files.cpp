@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "TestSupport.h"
-#include "media/SE_Log.h"
+#include "base/SE_Log.h"
 #include "platform/PL_Paths.h"
 
 namespace fs = std::filesystem;

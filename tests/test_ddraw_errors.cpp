@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "media/SE_DDrawErrors.h"
+#include "base/SE_DDrawErrors.h"
 
 namespace {
 

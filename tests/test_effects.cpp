@@ -8,7 +8,7 @@
 
 #include "ObjectSamples.h"
 #include "TestSupport.h"
-#include "media/SE_Sprite.h"
+#include "graphics/SE_Sprite.h"
 
 namespace {
 using namespace samples;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "media/SE_Display.h"
+#include "graphics/SE_Display.h"
 
 namespace {
 

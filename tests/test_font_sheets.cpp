@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "media/SE_Convert.h"
-#include "media/SE_FontTable.h"
-#include "media/SE_Picture.h"
-#include "media/SE_Resource.h"
+#include "graphics/SE_Convert.h"
+#include "image/SE_Picture.h"
 #include "platform/PL_Text.h"
+#include "resource/SE_FontTable.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "platform/PL_Mixer.h"
+#include "audio/SE_Mixer.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "HeapCounter.h"
-#include "platform/PL_Mixer.h"
+#include "audio/SE_Mixer.h"
 
 namespace {
 

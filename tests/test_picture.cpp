@@ -5,7 +5,7 @@
 #include "HeapCounter.h"
 #include "PictureSamples.h"
 #include "TestSupport.h"
-#include "media/SE_Picture.h"
+#include "image/SE_Picture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "media/SE_Log.h"
+#include "base/SE_Log.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_Text.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "PictureSamples.h"
-#include "media/SE_Picture.h"
+#include "image/SE_Picture.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "platform/PL_AudioDecoder.h"
+#include "audio/SE_AudioDecoder.h"
 #include "platform/PL_Surface.h"
-#include "platform/PL_VideoDecoder.h"
-#include "platform/PL_VideoEncoder.h"
 #include "player/VEKRecorder.h"
+#include "video/SE_VideoDecoder.h"
+#include "video/SE_VideoEncoder.h"
 
 namespace {
 

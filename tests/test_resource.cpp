@@ -3,9 +3,9 @@
 #include "HeapCounter.h"
 #include "PictureSamples.h"
 #include "TestSupport.h"
-#include "media/SE_Picture.h"
-#include "media/SE_Resource.h"
+#include "image/SE_Picture.h"
 #include "platform/PL_Text.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "PictureSamples.h"
 #include "Scene3DSamples.h"
 #include "TestSupport.h"
-#include "media/SE_Convert.h"
-#include "media/SE_Picture.h"
-#include "media/SE_Resource.h"
+#include "graphics/SE_Convert.h"
+#include "image/SE_Picture.h"
 #include "render3d/SE_3DMapping.h"
 #include "render3d/SE_3DTexture.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

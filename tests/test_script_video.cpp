@@ -7,7 +7,7 @@
 #include "ObjectSamples.h"
 #include "SoundSamples.h"
 #include "TestSupport.h"
-#include "media/SE_AnimPlay.h"
+#include "video/SE_AnimPlay.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "SoundSamples.h"
 #include "TestSupport.h"
-#include "media/SE_AudioStream.h"
+#include "audio/SE_AudioStream.h"
 
 namespace {
 using namespace soundsamples;

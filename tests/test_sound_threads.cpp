@@ -10,8 +10,8 @@
 
 #include "SoundSamples.h"
 #include "TestSupport.h"
-#include "media/SE_AudioStream.h"
-#include "media/SE_MP3.h"
+#include "audio/SE_AudioStream.h"
+#include "audio/SE_MP3.h"
 
 namespace {
 using namespace soundsamples;

@@ -10,9 +10,9 @@
 #include "ObjectSamples.h"
 #include "PictureSamples.h"
 #include "TestSupport.h"
-#include "media/SE_PictureCache.h"
-#include "media/SE_Resource.h"
-#include "media/SE_Sprite.h"
+#include "graphics/SE_PictureCache.h"
+#include "graphics/SE_Sprite.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

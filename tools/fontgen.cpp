@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Convert.h"
-#include "media/SE_FontTable.h"
-#include "media/SE_Resource.h"
+#include "graphics/SE_Convert.h"
 #include "platform/PL_Text.h"
+#include "resource/SE_FontTable.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

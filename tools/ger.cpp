@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Convert.h"
-#include "media/SE_Picture.h"
-#include "media/SE_PixelSheet.h"
-#include "media/SE_Resource.h"
-#include "platform/PL_Png.h"
+#include "graphics/SE_Convert.h"
+#include "graphics/SE_PixelSheet.h"
+#include "image/SE_Picture.h"
+#include "image/SE_PngWriter.h"
 #include "platform/PL_Text.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "audio/SE_AudioStream.h"
+#include "base/SE_SafeMath.h"
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Engine.h"
 #include "engine/SE_Font.h"
-#include "media/SE_AudioStream.h"
-#include "media/SE_SafeMath.h"
 #include "platform/PL_Paths.h"
 
 TGEButton::~TGEButton() {

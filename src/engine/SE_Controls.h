@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Sprite.h"
+#include "graphics/SE_Sprite.h"
 
 class TGEDDraw;
 class TGEFont;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "base/SE_DDrawErrors.h"
 #include "engine/SE_Font.h"
-#include "media/SE_DDrawErrors.h"
 #include "platform/PL_Host.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "media/SE_Display.h"
+#include "graphics/SE_Display.h"
 
 class TGEFont;
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "media/SE_DDrawErrors.h"
+#include "base/SE_DDrawErrors.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Text.h"
 

@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "audio/SE_Sound.h"
+#include "base/SE_Object.h"
 #include "engine/SE_DDraw.h"
 #include "engine/SE_Font.h"
 #include "engine/SE_Map.h"
-#include "media/SE_AnimPlay.h"
-#include "media/SE_Sound.h"
-#include "media/SE_Sprite.h"
+#include "graphics/SE_Sprite.h"
 #include "platform/PL_Host.h"
-#include "media/SE_Object.h"
+#include "video/SE_AnimPlay.h"
 
 // A frame handler; the argument is the frame time in milliseconds.
 using TFrameEvent = std::function<void(int32_t)>;

@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "engine/SE_DDraw.h"
-#include "media/SE_PixelSheet.h"
-#include "media/SE_Resource.h"
-#include "media/SE_SafeMath.h"
+#include "base/SE_SafeMath.h"
+#include "graphics/SE_PixelSheet.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 
@@ -60,7 +59,7 @@ std::array<bool, 256> FaceDrawableBytes(const std::string& path, int32_t face) {
   return drawable;
 }
 
-TGEFont::TGEFont(TGEDDraw& display, const std::string& fileName)
+TGEFont::TGEFont(TGEDisplay& display, const std::string& fileName)
     : Display(display), FileName(ResolveFontFile(fileName)),
       ClipRect{0, 0, display.Width, display.Height} {}
 

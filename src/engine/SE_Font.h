@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "media/SE_FontTable.h"
-#include "media/SE_Sprite.h"
+#include "graphics/SE_Sprite.h"
+#include "resource/SE_FontTable.h"
 
-class TGEDDraw;
+class TGEDisplay;
 
 constexpr int32_t kFaceCount = 7;
 // The advance of a space, and of any byte the sheets have no glyph for.
@@ -29,7 +29,7 @@ std::array<bool, 256> FaceDrawableBytes(const std::string& path, int32_t face);
 
 class TGEFont {
  public:
-  TGEFont(TGEDDraw& display, const std::string& fileName);
+  TGEFont(TGEDisplay& display, const std::string& fileName);
 
   void SetFace(int32_t index);
   // The face whose key equals `key` exactly; any other text gives face 0.
@@ -41,7 +41,7 @@ class TGEFont {
   // own plain text.
   void SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32_t pixel);
 
-  TGEDDraw& Display;
+  TGEDisplay& Display;
   std::string FileName;
   uint8_t Current = 0;
   TRect ClipRect;

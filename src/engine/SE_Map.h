@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "media/SE_Object.h"
+#include "base/SE_Object.h"
 
 class TGEDisplay;
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/PL_Mixer.h"
 #include "platform/PL_Timers.h"
 
 
@@ -146,7 +145,7 @@ void THeadlessHost::Present(TPlatformSurface& frame, bool) {
   PassStep();
 }
 
-bool THeadlessHost::OpenAudio(TAudioMixer& mixer, std::string&) {
+bool THeadlessHost::OpenAudio(TAudioSource& mixer, std::string&) {
   Mixer = &mixer;
   return true;
 }

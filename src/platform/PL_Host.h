@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/PL_AudioSource.h"
 #include "platform/PL_ScreenFit.h"
 #include "platform/PL_Surface.h"
+#include "platform/PL_Timers.h"
 
 // What the engine asks of the screen.
 struct TDisplayRequest {
@@ -33,13 +35,6 @@ struct THostEvent {
   bool Left = false, Right = false, Middle = false, Shift = false, Ctrl = false;
 };
 
-class TAudioMixer;
-
-// A repeating step handed to the engine's thread; destroying it stops it (see StartTimer).
-class THostTimer {
- public:
-  virtual ~THostTimer() = default;
-};
 
 class THost {
  public:
@@ -81,7 +76,7 @@ class THost {
   // The sound output: from now on the host pulls the mix from `mixer` (SDL's audio callback,
   // or the headless frame loop, StepMs worth of sound per frame). False with the reason when
   // there is no audio device; the player then runs on silently.
-  virtual bool OpenAudio(TAudioMixer& mixer, std::string& error) = 0;
+  virtual bool OpenAudio(TAudioSource& mixer, std::string& error) = 0;
   // Stops pulling; once it returns the mixer is not touched again.
   virtual void CloseAudio() = 0;
 
@@ -139,7 +134,6 @@ struct TScriptedEvent {
   THostEvent Event;
 };
 
-class TVirtualTimers;
 
 // The headless host: stderr messages, a virtual clock that advances by one step per frame,
 // scripted input, frames and sound handed to callbacks, recorded program starts, timers on
@@ -163,7 +157,7 @@ class THeadlessHost : public THost {
   // Time passes while no frame is shown, as it does on a real clock, and sound plays.
   void FrameSkipped() override { PassStep(); }
   // Keeps the mixer: every step of the clock mixes the sound of that step.
-  bool OpenAudio(TAudioMixer& mixer, std::string& error) override;
+  bool OpenAudio(TAudioSource& mixer, std::string& error) override;
   void CloseAudio() override { Mixer = nullptr; }
   // Due at the virtual time of the start plus the interval, then the interval after each run.
   std::unique_ptr<THostTimer> StartTimer(uint32_t intervalMs, std::function<void()> task) override;
@@ -207,7 +201,7 @@ class THeadlessHost : public THost {
 
   size_t NextInput = 0;
   bool CloseSent = false;
-  TAudioMixer* Mixer = nullptr;
+  TAudioSource* Mixer = nullptr;
   uint32_t MixRemainder = 0;  // thousandths of a stereo frame owed from earlier steps
   std::vector<int16_t> MixBuffer;
   std::unique_ptr<TVirtualTimers> Timers;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "platform/PL_Host.h"
-#include "platform/PL_Mixer.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_SdlScreens.h"
 #include "platform/PL_Timers.h"
@@ -46,7 +45,7 @@ class TSdlHost : public THost {
   void FrameSkipped() override { SDL_Delay(10); }
   bool FrameDue() override;
 
-  bool OpenAudio(TAudioMixer& mixer, std::string& error) override;
+  bool OpenAudio(TAudioSource& mixer, std::string& error) override;
   void CloseAudio() override;
   std::unique_ptr<THostTimer> StartTimer(uint32_t intervalMs, std::function<void()> task) override {
     return Timers.Start(intervalMs, std::move(task));
@@ -89,11 +88,11 @@ Uint32 WakeEventType() {
 
 // SDL's audio thread asks for the next stretch of sound.
 void SDLCALL PullMix(void* mixer, Uint8* stream, int bytes) {
-  static_cast<TAudioMixer*>(mixer)->Mix(reinterpret_cast<int16_t*>(stream),
+  static_cast<TAudioSource*>(mixer)->Mix(reinterpret_cast<int16_t*>(stream),
                                         static_cast<uint32_t>(bytes) / (kMixChannels * 2));
 }
 
-bool TSdlHost::OpenAudio(TAudioMixer& mixer, std::string& error) {
+bool TSdlHost::OpenAudio(TAudioSource& mixer, std::string& error) {
   CloseAudio();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     error = SDL_GetError();

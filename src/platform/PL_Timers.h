@@ -6,7 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/PL_Host.h"
+// A repeating step handed to the engine's thread; destroying it stops it (see StartTimer).
+class THostTimer {
+ public:
+  virtual ~THostTimer() = default;
+};
 
 // Each timer's thread waits out the interval, hands its task over and waits until the
 // engine's thread has run it in RunTasks, then waits out the interval again.

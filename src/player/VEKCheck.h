@@ -8,12 +8,7 @@
 #include <string_view>
 #include <vector>
 
-struct TFinding {
-  int32_t Line = 0;
-  // One line of English (UTF-8); where the player has a text of its own for the mistake, it
-  // follows in parentheses.
-  std::string Message;
-};
+#include "player/VEKCheckFindings.h"
 
 // The findings of a script file in line order; none when it is clean. Relative names are
 // taken from the script's folder, as when it plays. Throws when the file cannot be read.
@@ -24,8 +19,3 @@ std::vector<TFinding> CheckScriptText(std::string_view bytes);
 // `--check SCRIPT...`: prints "SCRIPT:LINE: MESSAGE" on stdout for every finding. Returns 0
 // when every script is clean, 1 when one is not (or cannot be read), 2 without a script.
 int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& programName);
-
-// ` (did you mean "CANDIDATE"?)` for the candidate closest to `word` (letter case, blanks and
-// quotes aside; also to its first blank-separated part) when it is near enough to be a slip of
-// the pen; "" when none is.
-std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates);

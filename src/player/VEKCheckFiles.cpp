@@ -3,13 +3,13 @@
 #include <exception>
 #include <memory>
 
+#include "audio/SE_AudioDecoder.h"
 #include "engine/SE_Font.h"
-#include "media/SE_PixelSheet.h"
-#include "media/SE_Sprite.h"
-#include "platform/PL_AudioDecoder.h"
+#include "graphics/SE_PixelSheet.h"
+#include "graphics/SE_Sprite.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
-#include "platform/PL_VideoDecoder.h"
+#include "video/SE_VideoDecoder.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Display.h"
-#include "media/SE_Resource.h"
-#include "player/VEKCheck.h"
+#include "graphics/SE_Display.h"
+#include "player/VEKCheckFindings.h"
 #include "player/VEKEngine.h"
 #include "player/VEKObjects.h"
 #include "player/VEKReader.h"
+#include "resource/SE_Resource.h"
 
 // The engine's font file: as the player looks it up, as the script writes it, and the line
 // of the CREATEENGINE that names it (0 for the default file).

@@ -11,6 +11,7 @@
 #include "engine/SE_Controls.h"
 #include "engine/SE_Engine.h"
 #include "platform/PL_Host.h"
+#include "player/VEKDecls.h"
 #include "player/VEKObjects.h"
 
 struct TScriptLine;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "media/SE_Log.h"
+#include "base/SE_Log.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "media/SE_AnimPlay.h"
-#include "media/SE_Globals.h"
-#include "media/SE_Log.h"
-#include "media/SE_Sprite.h"
+#include "base/SE_Log.h"
+#include "graphics/SE_Globals.h"
+#include "graphics/SE_Sprite.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
@@ -15,6 +14,7 @@
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
 #include "player/VEKParams.h"
+#include "video/SE_AnimPlay.h"
 
 namespace {
 bool IsWaitCommand(const std::string& name) {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "player/VEKObjects.h"
+#include "player/VEKDecls.h"
 
 // A mistake that stops the script at its line: the player's own text (UTF-8, without " Sor:"
 // and the number), and the same in English with what exactly is wrong, for the checker.

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/PL_Surface.h"
-#include "platform/PL_VideoEncoder.h"
+#include "video/SE_VideoEncoder.h"
 
 TVEKRecorder::TVEKRecorder(std::string path, uint32_t stepMs, bool progress)
     : Path(std::move(path)), StepMs(stepMs), Progress(progress && isatty(STDERR_FILENO)) {}

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <map>
 
+#include "audio/SE_WavWriter.h"
+#include "image/SE_PngWriter.h"
 #include "platform/PL_Host.h"
-#include "platform/PL_Png.h"
-#include "platform/PL_WavWriter.h"
 #include "player/VEKEntry.h"
-#include "player/VEKRecorder.h"
 #include "player/VEKHostOptions.h"
+#include "player/VEKRecorder.h"
 
 namespace {
 const char* const kUsage =

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "render3d/SE_3De.h"
+#include "render3d/SE_3DModel.h"
 
 // The load scales as the object keeps them: single precision, as authored objects were made.
 struct T3DScale {

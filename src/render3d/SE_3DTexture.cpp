@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/SE_Convert.h"
-#include "media/SE_Picture.h"
-#include "media/SE_Resource.h"
+#include "graphics/SE_Convert.h"
+#include "image/SE_Picture.h"
 #include "platform/PL_Paths.h"
-#include "render3d/SE_PolyFiller.h"
+#include "render3d/SE_3DFace.h"
+#include "resource/SE_Resource.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "media/SE_Display.h"
+#include "graphics/SE_Display.h"
 
 class TGEResource;
 

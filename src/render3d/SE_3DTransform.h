@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render3d/SE_3De.h"
+#include "render3d/SE_3DModel.h"
 
 // Added to the view depth before the perspective division.
 inline constexpr int32_t kViewDistance = 400;

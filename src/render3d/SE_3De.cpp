@@ -5,30 +5,15 @@
 #include <fstream>
 #include <iterator>
 
-#include "media/SE_Resource.h"
 #include "platform/PL_Paths.h"
 #include "render3d/SE_3DMapping.h"
 #include "render3d/SE_3DObjectFile.h"
 #include "render3d/SE_3DTexture.h"
 #include "render3d/SE_3DTransform.h"
+#include "render3d/SE_PolyFiller.h"
+#include "resource/SE_Resource.h"
 
 namespace {
-
-struct TTrigTables {
-  std::array<int32_t, kFullTurn> Sin{}, Cos{};
-  TTrigTables() {
-    constexpr long double kRadiansPerStep = 3.14159265358979323846264338327950288L / 18000;
-    for (int32_t i = 0; i < kFullTurn; ++i) {
-      Sin[i] = static_cast<int32_t>(std::nearbyint(std::sin(i * kRadiansPerStep) * 1024));
-      Cos[i] = static_cast<int32_t>(std::nearbyint(std::cos(i * kRadiansPerStep) * 1024));
-    }
-  }
-};
-
-const TTrigTables& TrigTables() {
-  static const TTrigTables tables;
-  return tables;
-}
 
 std::vector<uint8_t> ReadObjectFile(const std::string& name) {
   const std::string path = ResolveScriptPath(name);
@@ -56,14 +41,6 @@ std::vector<uint8_t> ReadObjectEntry(TGEResource& resource, const T3DLoadRequest
 
 }  // namespace
 
-const std::array<int32_t, kFullTurn>& SinTable() { return TrigTables().Sin; }
-const std::array<int32_t, kFullTurn>& CosTable() { return TrigTables().Cos; }
-
-int32_t NormalizeAngle(int64_t angle) {
-  const int64_t turned = angle % kFullTurn;
-  return static_cast<int32_t>(turned < 0 ? turned + kFullTurn : turned);
-}
-
 int32_t RenderCodeOfMode(int32_t renderMode) {
   constexpr int32_t kCodes[] = {kRenderNothing, kRenderWire,    kRenderTextured,
                                 kRenderKeyed,   kRenderAverage, kRenderEnvironment};
@@ -86,7 +63,7 @@ TSE3D::TSE3D(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t clipTo
     Target.HalfMask = 0x3DEF;
     Target.LowMask = 0x0421;
   }
-  TrigTables();
+  SinTable();  // makes both angle tables now rather than during the first frame
 }
 
 TSE3D::~TSE3D() = default;

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "render3d/SE_PolyFiller.h"
+#include "render3d/SE_3DFace.h"
 
 enum class TTexelMode {
   Copy,    // the texel as it is

@@ -1,0 +1,3 @@
+#include "graphics/SE_Globals.h"
+
+TSurfaceDesc DrawTarget;

@@ -1,0 +1,371 @@
+#include "image/SE_Picture.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include <csetjmp>
+// The IJG headers need size_t and FILE declared before them.
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
+#include "image/SE_PictureDecode.h"
+
+namespace {
+
+uint64_t gPixelLimit = kMaxPictureBytes / kPictureBytesPerPixel;
+
+}  // namespace
+
+namespace PictureDecode {
+
+void Fail(const char* decoder, const std::string& what) {
+  throw TPictureError(what + " (" + decoder + ")");
+}
+
+void CheckPictureSize(int64_t width, int64_t height, const char* decoder, const char* data) {
+  if (width <= 0 || height <= 0) Fail(decoder, "Picture has no pixels");
+  if (width > kMaxPictureSide || height > kMaxPictureSide)
+    Fail(decoder, "Picture is larger than 16384 x 16384 pixels");
+  if (!PictureFits(width, height)) throw TPictureTooLarge(data, width, height);
+}
+
+bool TryAllocate(TBitmap24& picture, int64_t width, int64_t height) noexcept {
+  try {
+    picture.Width = static_cast<int32_t>(width);
+    picture.Height = static_cast<int32_t>(height);
+    picture.Rows.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+uint8_t* MutableRow(TBitmap24& picture, int64_t y) {
+  return picture.Rows.data() + static_cast<size_t>(y) * picture.Width * 3;
+}
+
+}  // namespace PictureDecode
+
+using namespace PictureDecode;
+
+void SetPicturePixelLimit(uint64_t pixels) { gPixelLimit = pixels; }
+uint64_t PicturePixelLimit() { return gPixelLimit; }
+
+uint64_t PictureByteLimit() {
+  return std::min(gPixelLimit, UINT64_MAX / kPictureBytesPerPixel) * kPictureBytesPerPixel;
+}
+
+std::string PictureLimitText() {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  const uint64_t bytes = PictureByteLimit();
+  return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                           : std::to_string(bytes) + " bytes";
+}
+
+bool PictureFits(int64_t width, int64_t height) {
+  if (width <= 0 || height <= 0) return true;
+  return static_cast<uint64_t>(width) <= gPixelLimit / static_cast<uint64_t>(height);
+}
+
+TPictureTooLarge::TPictureTooLarge(const std::string& name, int64_t width, int64_t height)
+    : TPictureError("picture too large: " + name + " is " + std::to_string(width) + "x" +
+                    std::to_string(height) + ", more than the " + PictureLimitText() + " limit"),
+      Width(width),
+      Height(height) {}
+
+// ---------------------------------------------------------------------------------------------
+// JPEG
+
+namespace {
+
+constexpr const char* kJpeg = "DecodeJpeg";
+// A progressive file may hold any number of scans, each a full pass over the picture; real
+// encoders write about ten, crafted files thousands.
+constexpr int kMaxJpegScans = 500;
+
+struct TJpegGuard {
+  jpeg_decompress_struct Info;
+  jpeg_error_mgr Error;
+  jpeg_progress_mgr Progress;
+  jpeg_source_mgr Source;
+  bool GaveEndMarker;
+  uint32_t ComponentsInScans;  // bit per component that some scan carried
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+// Serves the file from memory. At its end the decoder gets one end marker of ours, so a file
+// that merely lacks its own decodes without complaint; data cut short inside a scan then meets
+// that marker early, which libjpeg reports as a warning we treat as an error. Asking for more
+// after our marker means the file ends inside a marker segment.
+constexpr JOCTET kEndMarker[2] = {0xFF, JPEG_EOI};
+
+void JpegInitSource(j_decompress_ptr) {}
+void JpegTermSource(j_decompress_ptr) {}
+
+boolean JpegFillInput(j_decompress_ptr info) {
+  auto* guard = static_cast<TJpegGuard*>(info->client_data);
+  if (guard->GaveEndMarker) ERREXIT(info, JERR_INPUT_EOF);
+  guard->GaveEndMarker = true;
+  info->src->next_input_byte = kEndMarker;
+  info->src->bytes_in_buffer = sizeof kEndMarker;
+  return TRUE;
+}
+
+void JpegSkipInput(j_decompress_ptr info, long count) {
+  jpeg_source_mgr* src = info->src;
+  while (count > static_cast<long>(src->bytes_in_buffer)) {
+    count -= static_cast<long>(src->bytes_in_buffer);
+    JpegFillInput(info);
+  }
+  if (count > 0) {
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<size_t>(count);
+  }
+}
+
+void JpegMemorySource(TJpegGuard& guard, const uint8_t* data, size_t size) {
+  jpeg_source_mgr& src = guard.Source;
+  src.init_source = JpegInitSource;
+  src.fill_input_buffer = JpegFillInput;
+  src.skip_input_data = JpegSkipInput;
+  src.resync_to_restart = jpeg_resync_to_restart;
+  src.term_source = JpegTermSource;
+  src.next_input_byte = data;
+  src.bytes_in_buffer = size;
+  guard.GaveEndMarker = false;
+  guard.Info.src = &src;
+}
+
+[[noreturn]] void JpegErrorExit(j_common_ptr info) {
+  auto* guard = static_cast<TJpegGuard*>(info->client_data);
+  info->err->format_message(info, guard->Message);
+  std::longjmp(guard->Jump, 1);
+}
+
+// libjpeg pads scan data that ends early with gray and carries on; for us the file is
+// truncated. Other warnings (stray bytes between markers and the like) are harmless and stay
+// quiet.
+void JpegEmitMessage(j_common_ptr info, int level) {
+  const int code = info->err->msg_code;
+  if (level < 0 && (code == JWRN_HIT_MARKER || code == JWRN_JPEG_EOF)) JpegErrorExit(info);
+}
+
+void JpegProgress(j_common_ptr info) {
+  auto* guard = static_cast<TJpegGuard*>(info->client_data);
+  for (int i = 0; i < guard->Info.comps_in_scan; ++i)
+    guard->ComponentsInScans |= 1u << guard->Info.cur_comp_info[i]->component_index;
+  if (guard->Info.input_scan_number > kMaxJpegScans) {
+    std::snprintf(guard->Message, sizeof guard->Message, "JPEG file has too many scans");
+    std::longjmp(guard->Jump, 1);
+  }
+}
+
+// libjpeg hands CMYK out as it is stored; Adobe's files store it inverted (255 = no ink).
+void CmykRowToBgr(const uint8_t* src, uint8_t* dst, uint32_t width, bool inverted) {
+  for (uint32_t x = 0; x < width; ++x, src += 4, dst += 3) {
+    uint32_t c = src[0], m = src[1], y = src[2], k = src[3];
+    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+    dst[0] = static_cast<uint8_t>((y * k + 127) / 255);
+    dst[1] = static_cast<uint8_t>((m * k + 127) / 255);
+    dst[2] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+}
+
+bool JpegFail(TJpegGuard& guard, const char* message) {
+  std::snprintf(guard.Message, sizeof guard.Message, "%s", message);
+  jpeg_destroy_decompress(&guard.Info);
+  return false;
+}
+
+// A file of several scans that was cut between two of them decodes without a single warning,
+// only blurred or with a colour missing. One that has its own end marker is complete as its
+// writer meant it; without one, every scan must have arrived.
+bool JpegScansComplete(TJpegGuard& guard) {
+  j_decompress_ptr info = &guard.Info;
+  if (!guard.GaveEndMarker || !jpeg_has_multiple_scans(info)) return true;
+  if (!info->progressive_mode)
+    return guard.ComponentsInScans == (1u << info->num_components) - 1;
+  for (int c = 0; c < info->num_components; ++c)
+    for (int k = 0; k < DCTSIZE2; ++k)
+      if (info->coef_bits[c][k] != 0) return false;
+  return true;
+}
+
+void ReadJpegLines(TJpegGuard& guard, bool cmyk, TBitmap24& picture) {
+  j_decompress_ptr info = &guard.Info;
+  JSAMPARRAY line = nullptr;
+  if (cmyk)
+    line = info->mem->alloc_sarray(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                   info->output_width * 4, 1);
+  while (info->output_scanline < info->output_height) {
+    JSAMPROW row = MutableRow(picture, info->output_scanline);
+    if (jpeg_read_scanlines(info, cmyk ? line : &row, 1) != 1) {
+      std::snprintf(guard.Message, sizeof guard.Message, "JPEG decoder stalled");
+      std::longjmp(guard.Jump, 1);
+    }
+    if (cmyk) CmykRowToBgr(line[0], row, info->output_width, info->saw_Adobe_marker);
+  }
+}
+
+// libjpeg reports errors by jumping back here. Nothing in this frame or the helpers it calls
+// is left holding a destructor when it does, so the jump skips no cleanup; the rows live in
+// the caller's picture.
+bool RunJpeg(TJpegGuard& guard, const uint8_t* data, size_t size, TBitmap24& picture) {
+  j_decompress_ptr info = &guard.Info;
+  info->err = jpeg_std_error(&guard.Error);
+  guard.Error.error_exit = JpegErrorExit;
+  guard.Error.emit_message = JpegEmitMessage;
+  info->client_data = &guard;
+  if (setjmp(guard.Jump)) {
+    jpeg_destroy_decompress(info);
+    return false;
+  }
+  jpeg_create_decompress(info);
+  guard.Progress.progress_monitor = JpegProgress;
+  info->progress = &guard.Progress;
+  // Without a backing store libjpeg fails cleanly once whole-picture buffers would pass this.
+  const uint64_t budget = (64ull << 20) + std::min<uint64_t>(gPixelLimit, 1ull << 32) * 8;
+  info->mem->max_memory_to_use = static_cast<long>(budget);
+  JpegMemorySource(guard, data, size);
+  jpeg_read_header(info, TRUE);
+  try {
+    CheckPictureSize(info->image_width, info->image_height, kJpeg, "JPEG data");
+  } catch (const TPictureError&) {
+    jpeg_destroy_decompress(info);
+    throw;
+  }
+  const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
+  info->out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  jpeg_start_decompress(info);
+  if (!JpegScansComplete(guard)) return JpegFail(guard, "JPEG file ends before its last scan");
+  if (!TryAllocate(picture, info->output_width, info->output_height))
+    return JpegFail(guard, "Not enough memory for the JPEG picture");
+  ReadJpegLines(guard, cmyk, picture);
+  // Everything is decoded; a missing end marker is no reason to refuse the picture.
+  jpeg_destroy_decompress(info);
+  return true;
+}
+
+constexpr const char* kPng = "DecodePng";
+
+}  // namespace
+
+void DecodeJpeg(const uint8_t* data, size_t size, TBitmap24& out) {
+  if (!data || size < 2 || data[0] != 0xFF || data[1] != 0xD8) Fail(kJpeg, "Not a JPEG file");
+  TBitmap24 picture;
+  auto guard = std::make_unique<TJpegGuard>();  // value-initialised: all zero
+  if (!RunJpeg(*guard, data, size, picture))
+    Fail(kJpeg, std::string("JPEG error: ") + guard->Message);
+  out = std::move(picture);
+}
+
+namespace {
+
+// libpng's simplified reader holds memory until it finishes or is freed; freeing twice is
+// harmless, so every way out of the decoder can free it.
+struct TPngImage {
+  TPngImage() {
+    std::memset(&Image, 0, sizeof Image);
+    Image.version = PNG_IMAGE_VERSION;
+  }
+  ~TPngImage() { png_image_free(&Image); }
+  TPngImage(const TPngImage&) = delete;
+  TPngImage& operator=(const TPngImage&) = delete;
+  png_image Image;
+};
+
+// Alpha below a half is the colour key; the rest is drawn opaque. An opaque pixel so dark that
+// it would become the key in 5-5-5 or 5-6-5 gets the faintest blue instead, so that nothing the
+// picture says is visible turns transparent.
+void KeyByAlpha(const uint8_t* bgra, size_t pixels, uint8_t* bgr) {
+  for (size_t i = 0; i < pixels; ++i, bgra += 4, bgr += 3) {
+    if (bgra[3] < 128) {
+      bgr[0] = bgr[1] = bgr[2] = 0;
+      continue;
+    }
+    const bool keyDark = bgra[0] < 8 && bgra[1] < 8 && bgra[2] < 8;
+    bgr[0] = keyDark ? 8 : bgra[0];
+    bgr[1] = bgra[1];
+    bgr[2] = bgra[2];
+  }
+}
+
+}  // namespace
+
+void DecodePng(const uint8_t* data, size_t size, TBitmap24& out) {
+  TPngImage png;
+  png_image& image = png.Image;
+  if (!data || !png_image_begin_read_from_memory(&image, data, size))
+    Fail(kPng, std::string("PNG error: ") + (data ? image.message : "no data"));
+  const bool alpha = image.format & PNG_FORMAT_FLAG_ALPHA;  // an alpha channel or tRNS
+  image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
+  CheckPictureSize(image.width, image.height, kPng, "PNG data");
+  TBitmap24 picture;
+  if (!TryAllocate(picture, image.width, image.height))
+    Fail(kPng, "Not enough memory for the PNG picture");
+  std::vector<uint8_t> withAlpha;
+  const size_t pixels = size_t{image.width} * image.height;
+  if (alpha) {
+    try {
+      withAlpha.resize(pixels * 4);
+    } catch (const std::bad_alloc&) {
+      Fail(kPng, "Not enough memory for the PNG picture");
+    }
+  }
+  uint8_t* rows = alpha ? withAlpha.data() : picture.Rows.data();
+  if (!png_image_finish_read(&image, nullptr, rows, 0, nullptr))
+    Fail(kPng, std::string("PNG error: ") + image.message);
+  if (alpha) KeyByAlpha(withAlpha.data(), pixels, picture.Rows.data());
+  out = std::move(picture);
+}
+
+TPictureKind DetectPictureKind(const uint8_t* data, size_t size) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!data) return TPictureKind::Unknown;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return TPictureKind::Bmp;
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return TPictureKind::Jpeg;
+  if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0) return TPictureKind::Png;
+  return TPictureKind::Unknown;
+}
+
+void DecodePicture(const uint8_t* data, size_t size, TBitmap24& out) {
+  switch (DetectPictureKind(data, size)) {
+    case TPictureKind::Bmp:
+      return DecodeBmp(data, size, out);
+    case TPictureKind::Jpeg:
+      return DecodeJpeg(data, size, out);
+    case TPictureKind::Png:
+      return DecodePng(data, size, out);
+    case TPictureKind::Unknown:
+      break;
+  }
+  Fail("DecodePicture", "Unknown picture format");
+}
+
+std::vector<uint8_t> ReadPictureFileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file)
+    Fail("LoadPictureFile", "Cannot open picture file " + path + ": " + std::strerror(errno));
+  const std::streamoff length = file.tellg();
+  if (length < 0) Fail("LoadPictureFile", "Cannot read picture file " + path);
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), length))
+    Fail("LoadPictureFile", "Cannot read picture file " + path);
+  return bytes;
+}
+
+void LoadPictureFile(const std::string& path, TBitmap24& out) {
+  const std::vector<uint8_t> bytes = ReadPictureFileBytes(path);
+  try {
+    DecodePicture(bytes.data(), bytes.size(), out);
+  } catch (const TPictureTooLarge& error) {
+    throw error.Naming(path);
+  }
+}

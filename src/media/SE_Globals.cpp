@@ -1,3 +1,0 @@
-#include "media/SE_Globals.h"
-
-TSurfaceDesc DrawTarget;

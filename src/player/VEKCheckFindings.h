@@ -1,0 +1,18 @@
+#pragma once
+// What the checker's parts report, and how they point at the word that was meant.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TFinding {
+  int32_t Line = 0;
+  // One line of English (UTF-8); where the player has a text of its own for the mistake, it
+  // follows in parentheses.
+  std::string Message;
+};
+
+// ` (did you mean "CANDIDATE"?)` for the candidate closest to `word` (letter case, blanks and
+// quotes aside; also to its first blank-separated part) when it is near enough to be a slip of
+// the pen; "" when none is.
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates);
