@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "HeapCounter.h"
 #include "ObjectSamples.h"
 #include "PictureSamples.h"
 #include "SoundSamples.h"
@@ -96,6 +97,29 @@ TEST_F(ScriptCheck, UnknownWordsAreListedWithTheWordMeant) {
   // Short words bear one slip only.
   EXPECT_EQ(DidYouMean("QIT", {"QUIT", "WAIT"}), " (did you mean \"QUIT\"?)");
   EXPECT_EQ(DidYouMean("QT", {"QUIT"}), "");
+  EXPECT_EQ(DidYouMean("JMUP", {"QUIT", "JUMP"}), " (did you mean \"JUMP\"?)");
+}
+
+// Scripts of any size and shape are checked in time and memory that grow with their length
+// only: no line is kept, sections are found by name, reachability is one walk.
+TEST_F(ScriptCheck, CostGrowsWithTheScriptOnly) {
+  const std::string emptyLines(400000, '\n');
+  THeapWatch watch;
+  EXPECT_TRUE(CheckScriptText(emptyLines).empty());
+  // The decoded copy of the text and little else (0 under AddressSanitizer, which counts
+  // nothing).
+  EXPECT_LE(watch.Peak(), 3 * emptyLines.size());
+
+  const std::string longWord(200000, 'Q');
+  EXPECT_EQ(DidYouMean(longWord, {"QUIT"}), "");
+  EXPECT_EQ(DidYouMean("QUIT", {longWord}), "");
+
+  // A chain of sections each entered from the one before: all reachable, none told about.
+  std::string chain = "CALL(S0)\n";
+  for (int i = 0; i < 3000; ++i)
+    chain += "[S" + std::to_string(i) + "]\nCALL(S" + std::to_string(i + 1) + ")\nRETURN\n";
+  chain += "[S3000]\nRETURN\n";
+  EXPECT_EQ(Check(chain), TLines{});
 }
 
 TEST_F(ScriptCheck, ObjectsMustBeDeclaredAboveAndOfTheKindTheCommandTakes) {

@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
@@ -93,6 +95,7 @@ class TScriptCheck {
   void CommandObject(const TScriptLine& line);
   void Targets();
   void Reachability();
+  void UndeclaredObjects();
   void Add(int32_t line, std::string message) { Findings.push_back({line, std::move(message)}); }
 
   std::vector<TFinding> Findings;
@@ -102,19 +105,21 @@ class TScriptCheck {
   std::set<const TVKSection*> SectionsTold;
   std::map<std::string, int32_t> Declared;  // every object name, with its first line
   std::vector<TEntry> Entries;
+  // Object commands whose object was not declared before them: told once every declaration
+  // is known, so the script is read once and none of its lines is kept.
+  std::vector<std::pair<int32_t, std::string>> Undeclared;
   bool ObjectsDeclared = false;
   TFontChoice Font;
 };
 
 std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
-  std::vector<TScriptLine> lines;
   ForEachScriptLine(bytes, [&](std::string_view text, int32_t number) {
-    lines.push_back(ReadScriptLine(text, number));
-  });
-  for (const TScriptLine& line : lines)
+    const TScriptLine line = ReadScriptLine(text, number);
     if (!line.ObjectName.empty() && line.Kind == TLineKind::Declaration)
       Declared.try_emplace(line.ObjectName, line.Number);
-  for (const TScriptLine& line : lines) Line(line);
+    Line(line);
+  });
+  UndeclaredObjects();
   Targets();
   Reachability();
   // In line order; a finding told twice for one line (three faces of a button from one
@@ -140,8 +145,11 @@ void TScriptCheck::Line(const TScriptLine& line) {
     case TLineKind::Command:
       return Command(line);
     case TLineKind::Unknown: {
-      std::vector<std::string> words(std::begin(kCommandWords), std::end(kCommandWords));
-      words.insert(words.end(), std::begin(kDeclarationWords), std::end(kDeclarationWords));
+      static const std::vector<std::string> words = [] {
+        std::vector<std::string> all(std::begin(kCommandWords), std::end(kCommandWords));
+        all.insert(all.end(), std::begin(kDeclarationWords), std::end(kDeclarationWords));
+        return all;
+      }();
       return Add(line.Number,
                  "unknown command " + QuotedName(line.Word) + DidYouMean(line.Word, words));
     }
@@ -229,16 +237,7 @@ void TScriptCheck::CommandObject(const TScriptLine& line) {
   const std::string name = QuotedName(line.ObjectName);
   const TVKObjectEntry* entry = Script.FindObjectEntry(line.ObjectName);
   if (!entry) {
-    const auto later = Declared.find(line.ObjectName);
-    std::string message = later != Declared.end()
-                              ? "object " + name + " is used before its declaration on line " +
-                                    std::to_string(later->second)
-                              : "no object " + name + " is declared";
-    std::vector<std::string> names;
-    for (const auto& [declared, number] : Declared)
-      if (number < line.Number) names.push_back(declared);
-    if (later == Declared.end()) message += DidYouMean(line.ObjectName, names);
-    Add(line.Number, message + " (" + kNoSuchObject + Cp1250ToUtf8(line.ObjectName) + ")");
+    Undeclared.emplace_back(line.Number, line.ObjectName);
     return;
   }
   for (const TObjectCommand& command : kObjectCommands) {
@@ -249,6 +248,29 @@ void TScriptCheck::CommandObject(const TScriptLine& line) {
     Add(line.Number, line.Word + " acts on " + needs + ", but " + name + " is " +
                          KindName(entry->Kind) + " (line " + std::to_string(entry->LineNumber) +
                          ")");
+  }
+}
+
+void TScriptCheck::UndeclaredObjects() {
+  std::vector<std::pair<int32_t, std::string>> declaredBefore;  // (line, name), in line order
+  for (const auto& [declared, number] : Declared) declaredBefore.emplace_back(number, declared);
+  std::sort(declaredBefore.begin(), declaredBefore.end());
+  for (const auto& [number, objectName] : Undeclared) {
+    const std::string name = QuotedName(objectName);
+    const auto later = Declared.find(objectName);
+    if (later != Declared.end()) {
+      Add(number, "object " + name + " is used before its declaration on line " +
+                      std::to_string(later->second) + " (" + kNoSuchObject +
+                      Cp1250ToUtf8(objectName) + ")");
+      continue;
+    }
+    std::vector<std::string> names;
+    for (const auto& [declaredLine, declared] : declaredBefore) {
+      if (declaredLine >= number) break;
+      names.push_back(declared);
+    }
+    Add(number, "no object " + name + " is declared" + DidYouMean(objectName, names) + " (" +
+                    kNoSuchObject + Cp1250ToUtf8(objectName) + ")");
   }
 }
 
@@ -267,13 +289,18 @@ void TScriptCheck::Targets() {
 void TScriptCheck::Reachability() {
   // A section plays when the main section, or a section that plays, calls or jumps to it, or
   // when a button of a section that plays is clicked: a click is heard only in its own section.
-  std::set<const TVKSection*> reached{Script.Sections.front().get()};
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (const TEntry& entry : Entries) {
-      const TVKSection* target = Script.FindSection(entry.Target);
-      if (target && reached.contains(entry.From)) grew |= reached.insert(target).second;
-    }
+  // One walk of the graph of sections, each entered once.
+  std::unordered_map<const TVKSection*, std::vector<const TVKSection*>> leadsTo;
+  for (const TEntry& entry : Entries)
+    if (const TVKSection* target = Script.FindSection(entry.Target))
+      leadsTo[entry.From].push_back(target);
+  std::unordered_set<const TVKSection*> reached{Script.Sections.front().get()};
+  std::vector<const TVKSection*> toWalk{Script.Sections.front().get()};
+  while (!toWalk.empty()) {
+    const TVKSection* section = toWalk.back();
+    toWalk.pop_back();
+    for (const TVKSection* target : leadsTo[section])
+      if (reached.insert(target).second) toWalk.push_back(target);
   }
   for (const auto& section : Script.Sections)
     if (!reached.contains(section.get()) && !SectionsTold.contains(section.get()))

@@ -33,15 +33,24 @@ std::string Normalised(std::string_view word) {
 }  // namespace
 
 std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates) {
+  // Nobody mistypes a name of hundreds of letters; such a word would only cost time.
+  if (word.size() > kLongestSuggestedWord) return "";
   const std::string whole = Normalised(word);
   const std::string first = Normalised(word.substr(0, word.find(' ')));
   std::string best;
   size_t bestDistance = 0;
   for (const std::string& candidate : candidates) {
+    if (candidate.size() > kLongestSuggestedWord) continue;
     const std::string normal = Normalised(candidate);
-    const size_t distance = std::min(EditDistance(whole, normal), EditDistance(first, normal));
     // Short words tolerate one slip, longer ones two, long ones three.
     const size_t allowed = normal.size() <= 4 ? 1 : normal.size() <= 8 ? 2 : 3;
+    // Words whose lengths differ by more than that cannot be near enough.
+    const auto apart = [&](const std::string& a) {
+      return (a.size() > normal.size() ? a.size() - normal.size() : normal.size() - a.size()) >
+             allowed;
+    };
+    if (apart(whole) && apart(first)) continue;
+    const size_t distance = std::min(EditDistance(whole, normal), EditDistance(first, normal));
     if (distance <= allowed && (best.empty() || distance < bestDistance)) {
       best = candidate;
       bestDistance = distance;

@@ -1,5 +1,6 @@
 #pragma once
 // What the checker's parts report, and how they point at the word that was meant.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,4 +16,6 @@ struct TFinding {
 // ` (did you mean "CANDIDATE"?)` for the candidate closest to `word` (letter case, blanks and
 // quotes aside; also to its first blank-separated part) when it is near enough to be a slip of
 // the pen; "" when none is.
+// Words longer than this get no suggestion, and are suggested for none.
+inline constexpr size_t kLongestSuggestedWord = 64;
 std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates);

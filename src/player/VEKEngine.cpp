@@ -53,6 +53,7 @@ TVEKE::TVEKE() {
   auto main = std::make_unique<TVKSection>();
   main->Name = kMainSectionName;
   CurrentSection = main.get();
+  SectionsByName.try_emplace(main->Name, main.get());
   Sections.push_back(std::move(main));
 }
 

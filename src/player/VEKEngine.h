@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/SE_Controls.h"
@@ -150,6 +151,9 @@ class TVEKE {
   std::string FontFile;  // the font file the engine was given
   std::unique_ptr<TGEButtonList> Buttons;
   std::unique_ptr<TSE3D> Scene;  // made with the first 3D object
+  // The first section of each name, so CALL, JUMP and buttons find theirs at once in scripts
+  // of thousands of sections.
+  std::unordered_map<std::string, TVKSection*> SectionsByName;
   // Sizes the 3D scene's buffers once every object is declared, before the first frame.
   void PrepareScene();
 

@@ -78,6 +78,7 @@ void TVEKE::AddSection(const std::string& name, int32_t line) {
   section->Name = name;
   section->LineNumber = line;
   CurrentSection = section.get();
+  SectionsByName.try_emplace(name, section.get());
   Sections.push_back(std::move(section));
 }
 
@@ -106,9 +107,8 @@ std::shared_ptr<TVKObject> TVEKE::FindObject(const std::string& name) const {
 }
 
 TVKSection* TVEKE::FindSection(const std::string& name) const {
-  for (const auto& section : Sections)
-    if (section->Name == name) return section.get();
-  return nullptr;
+  const auto found = SectionsByName.find(name);
+  return found == SectionsByName.end() ? nullptr : found->second;
 }
 
 bool TVEKE::AnyObjects() const {
