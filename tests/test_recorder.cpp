@@ -3,12 +3,17 @@
 // kind of file and its codecs; odd sizes; files that cannot be written.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "TestSupport.h"
 #include "audio/SE_AudioDecoder.h"
+#include "audio/SE_WavWriter.h"
 #include "platform/PL_Surface.h"
 #include "player/VEKRecorder.h"
 #include "video/SE_VideoDecoder.h"
@@ -198,6 +203,54 @@ TEST(Recorder, EveryStepOfTheClockHasItsFrame) {
     ++frames;
   EXPECT_EQ(frames, 6);  // frames at 0, 20, then the one of 100 from 40 to 100
   EXPECT_TRUE(Near(pixels[0], ColourOf(5), 2));
+}
+
+// An export that fails part-way leaves nothing under its name, and an earlier file of that name
+// as it was; one that succeeds appears under its name only when it is whole.
+TEST(Recorder, FailedExportsLeaveNoPartialFile) {
+  TTempFolder temp;
+  const std::vector<int16_t> sound(44100 * 2);
+  auto surface = TPlatformSurface::Create(320, 240, PixelFormatForDepth(16, false));
+  ASSERT_TRUE(surface);
+  // Writes `seconds` of an export over an `earlier` file or none; true when it finished.
+  const auto exportTo = [&](const std::string& path, int seconds, bool earlier) {
+    std::string error;
+    if (path.ends_with(".wav")) {
+      TWavWriter wav;
+      bool ok = wav.Open(path, error);
+      for (int s = 0; ok && s < seconds; ++s) {
+        ok = wav.Append(sound.data(), 44100, error);
+        EXPECT_EQ(std::filesystem::exists(path), earlier);
+      }
+      return ok && wav.Close(error);
+    }
+    TVEKRecorder recorder(path, 20, false);
+    for (int frame = 0; frame < seconds * 50; ++frame) {
+      surface->Fill(nullptr, ColourOf(frame));
+      recorder.Frame(*surface, frame * 20);
+      recorder.Audio(sound.data(), 882);
+    }
+    EXPECT_EQ(std::filesystem::exists(path), earlier);
+    return recorder.Finish();
+  };
+  for (const char* name : {"sound.wav", "film.mkv"}) {
+    const std::string path = (temp.Path / name).string();
+    ASSERT_TRUE(exportTo(path, 1, false)) << name;
+    const auto whole = std::filesystem::file_size(path);
+    // Files may not grow past 4 KiB: every further write fails, as on a full disc.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool finished = exportTo(path, 5, true);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(finished) << name;
+    EXPECT_EQ(std::filesystem::file_size(path), whole) << name;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.Path))
+      EXPECT_EQ(entry.path().string().find("partial"), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "audio/SE_Mixer.h"
+#include "platform/PL_PartialFile.h"
 
 namespace {
 
@@ -44,8 +45,9 @@ std::array<uint8_t, kHeaderBytes> Header(uint32_t dataBytes) {
 
 bool TWavWriter::Open(const std::string& path, std::string& error) {
   Path = path;
+  Partial = PartialNameFor(path);
   DataBytes = 0;
-  File.reset(std::fopen(path.c_str(), "wb"));
+  File.reset(std::fopen(Partial.c_str(), "wb"));
   if (!File) return Failed(error);
   const auto header = Header(0);
   if (std::fwrite(header.data(), 1, header.size(), File.get()) != header.size())
@@ -61,6 +63,8 @@ bool TWavWriter::Append(const int16_t* samples, uint32_t frames, std::string& er
   const uint64_t bytes = uint64_t{frames} * kMixChannels * 2;
   if (DataBytes + bytes > kMostDataBytes) {
     error = Path + ": the sound is longer than a WAV file can hold";
+    File.reset();
+    DiscardPartial(Partial);
     return false;
   }
   static_assert(std::endian::native == std::endian::little, "WAV samples are little-endian");
@@ -82,13 +86,15 @@ bool TWavWriter::Close(std::string& error) {
   const bool written = std::fflush(file) == 0 && !std::ferror(file);
   const int cause = errno;
   const bool closed = std::fclose(file) == 0;
-  if (written && closed) return true;
+  if (written && closed) return CommitPartial(Partial, Path, error);
   error = Path + ": " + std::strerror(written ? errno : cause);
+  DiscardPartial(Partial);
   return false;
 }
 
 bool TWavWriter::Failed(std::string& error) {
   error = Path + ": " + std::strerror(errno ? errno : EIO);
   File.reset();
+  DiscardPartial(Partial);
   return false;
 }

@@ -1,6 +1,9 @@
 #include "player/VEKEntry.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
 #include <exception>
 
 #include "base/SE_Log.h"
@@ -41,14 +44,19 @@ void PrintHelp(const std::string& programName) {
       "off a disc in docs/running-cd-presentations.md.\n",
       programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, LogFilePath().c_str());
 }
+
+// HARDWARE, WINDOWED and FLIP, which the player takes by their beginnings in any letter case.
+bool IsDisplaySwitch(const std::string& argument) {
+  const std::string upper = UpperAscii(argument);
+  return std::ranges::any_of(std::initializer_list<std::string_view>{"HARDWARE", "WINDOWED", "FLIP"},
+                             [&](std::string_view word) { return upper.starts_with(word); });
+}
+
 // A mistyped switch would otherwise pass unnoticed; play goes on without it.
 void ReportUnknownSwitches(const std::vector<std::string>& arguments,
                            const std::string& programName) {
   for (size_t i = 1; i < arguments.size(); ++i) {
-    const std::string upper = UpperAscii(arguments[i]);
-    bool known = false;
-    for (const char* word : {"HARDWARE", "WINDOWED", "FLIP"}) known |= upper.starts_with(word);
-    if (!known)
+    if (!IsDisplaySwitch(arguments[i]))
       std::fprintf(stderr, "%s: ignoring unknown argument %s (known: HARDWARE, WINDOWED, FLIP)\n",
                    programName.c_str(), arguments[i].c_str());
   }
@@ -71,16 +79,28 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     Host().ShowMessage("VEK", "using: VEKE script.vek");
     return 0;
   }
-  if (arguments[0] == "--help" || arguments[0] == "-h") {
+  // These stand anywhere on the line, also after the script, as the help shows them.
+  const auto given = [&](std::initializer_list<std::string_view> words) {
+    return std::ranges::any_of(arguments, [&](const std::string& argument) {
+      return std::ranges::find(words, argument) != words.end();
+    });
+  };
+  if (given({"--help", "-h"})) {
     PrintHelp(programName);
     return 0;
   }
-  if (arguments[0] == "--version") {
+  if (given({"--version"})) {
     std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
     return 0;
   }
   if (arguments[0] == "--check")
     return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
+  if (given({"--check"})) {
+    std::vector<std::string> scripts;
+    for (const std::string& argument : arguments)
+      if (argument != "--check" && !IsDisplaySwitch(argument)) scripts.push_back(argument);
+    return RunScriptCheck(scripts, programName);
+  }
   SetHungarianFormats();
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);

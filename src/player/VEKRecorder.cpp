@@ -4,19 +4,28 @@
 
 #include <cstdio>
 
+#include "platform/PL_PartialFile.h"
 #include "platform/PL_Surface.h"
 #include "video/SE_VideoEncoder.h"
 
 TVEKRecorder::TVEKRecorder(std::string path, uint32_t stepMs, bool progress)
-    : Path(std::move(path)), StepMs(stepMs), Progress(progress && isatty(STDERR_FILENO)) {}
+    : Path(std::move(path)),
+      Partial(PartialNameFor(Path)),
+      StepMs(stepMs),
+      Progress(progress && isatty(STDERR_FILENO)) {}
 
 TVEKRecorder::~TVEKRecorder() = default;
 
 void TVEKRecorder::Failed(const std::string& error) {
   if (!Error.empty()) return;
+  // The encoder knows the file by its partial name; the user knows it by the final one.
   Error = error;
+  for (size_t at = Error.find(Partial); at != std::string::npos; at = Error.find(Partial, at))
+    Error.replace(at, Partial.size(), Path);
+  Encoder.reset();
+  DiscardPartial(Partial);
   if (ShownTenths != UINT32_MAX && Progress) std::fputc('\n', stderr);
-  std::fprintf(stderr, "veke-render: %s\n", error.c_str());
+  std::fprintf(stderr, "veke-render: %s\n", Error.c_str());
 }
 
 void TVEKRecorder::Frame(TPlatformSurface& frame, uint32_t playedMs) {
@@ -29,7 +38,7 @@ void TVEKRecorder::Frame(TPlatformSurface& frame, uint32_t playedMs) {
     settings.StepMs = StepMs;
     settings.Rgb555 = frame.Format().GMask == 0x03E0;
     std::string error;
-    Encoder = TVideoEncoder::Open(Path, settings, error);
+    Encoder = TVideoEncoder::Open(Partial, settings, error);
     if (!Encoder) return Failed(error);
     Audio(EarlySound.data(), static_cast<uint32_t>(EarlySound.size() / 2));
     EarlySound.clear();
@@ -70,6 +79,12 @@ bool TVEKRecorder::Finish() {
   }
   const bool written = Encoder->Finish();
   ShowProgress(static_cast<uint32_t>(Encoder->FramesWritten() * StepMs), true);
-  if (!written) Failed(Encoder->ErrorText());
-  return written;
+  if (!written) {
+    Failed(Encoder->ErrorText());
+    return false;
+  }
+  Encoder.reset();
+  std::string error;
+  if (!CommitPartial(Partial, Path, error)) Failed(error);
+  return Error.empty();
 }

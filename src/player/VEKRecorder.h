@@ -33,6 +33,7 @@ class TVEKRecorder {
   void ShowProgress(uint32_t playedMs, bool last);
 
   std::string Path;
+  std::string Partial;  // the file's name until it is whole
   uint32_t StepMs;
   bool Progress;
   std::unique_ptr<TVideoEncoder> Encoder;

@@ -126,7 +126,10 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
     } else if (arg == "--drive") {
       std::string error;
       if (!MapDriveOption(value(i), error)) BadOption(error);
-    } else if (arg.starts_with("--") && i > 1) {
+    } else if (arg == "--help" || arg == "-h") {
+      PrintUsage(stdout);
+      std::exit(0);
+    } else if (arg.starts_with("--") && arg != "--version" && arg != "--check" && i > 1) {
       BadOption("unknown option " + arg);
     } else {
       options.PlayerArguments.push_back(arg);
@@ -148,10 +151,6 @@ void Save(TPlatformSurface& frame, const std::string& path, TRenderOptions& opti
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    PrintUsage(stdout);
-    return 0;
-  }
   auto host = std::make_unique<THeadlessHost>();
   THeadlessHost& headless = *host;
   TRenderOptions options = ParseOptions(argc, argv, headless);
@@ -187,13 +186,13 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  // A recording must end with a whole file even when the script ends play with a fatal error.
   std::unique_ptr<TVEKRecorder> recorder;
   if (!options.VideoFile.empty()) {
     const bool tracing = std::ranges::count(options.PlayerArguments, "--trace") > 0;
     recorder = std::make_unique<TVEKRecorder>(options.VideoFile, headless.StepMs, !tracing);
-    SetExitHandler(ThrowFatalExit);
   }
+  // Exports are finished and named even when the script ends play with a fatal error.
+  if (recorder || !options.AudioFile.empty()) SetExitHandler(ThrowFatalExit);
   if (!options.AudioFile.empty() || recorder) {
     headless.OnAudio = [&](const int16_t* samples, uint32_t frames) {
       std::string error;

@@ -35,6 +35,17 @@ printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$work/bool.vek"
 check bool 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work/bool.vek"
 
 printf 'QUIT\n' > "$work/quit.vek"
+# --help, --version and --check after the script, as the help text lists them anywhere; the
+# presentation (which would wait for ever) is not played.
+printf 'WAIT\n' > "$work/forever.vek"
+render="$(dirname "$veke")/veke-render"
+check help_after 0 "Usage: veke SCRIPT" -- "$veke" "$work/forever.vek" --help
+check version_after 0 "veke " -- "$veke" "$work/forever.vek" WINDOWED --version
+check check_after 0 "" -- "$veke" "$work/forever.vek" WINDOWED --check
+check render_help_after 0 "Usage: veke-render SCRIPT" -- "$render" "$work/forever.vek" --help
+check render_version_after 0 "veke-render " -- "$render" "$work/forever.vek" --version
+printf 'WAIT\nSHOWIMAG(x)\n' > "$work/typo.vek"
+check render_check_after 1 "did you mean" -- "$render" "$work/typo.vek" --check
 check unknown_words 0 "veke: ignoring unknown argument --windowed" -- \
   "$veke" "$work/quit.vek" WINDOWED --windowed
 
@@ -43,7 +54,6 @@ mkdir -p "$work/Show" && printf 'CREATEIMAGE(a, , b.bmp, 1, 2, TRUE, YES)' > "$w
 check windows_name 1 "Hibás logikai paraméter. Sor:1" -- "$veke" "$work\\show\\main.vek"
 
 # With no desktop at all the player says so and ends, instead of playing where none can see.
-printf 'WAIT\n' > "$work/forever.vek"
 check no-desktop 1 "no desktop to show the presentation on" -- \
   env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY "$veke" "$work/forever.vek"
 
