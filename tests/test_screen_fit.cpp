@@ -2,6 +2,8 @@
 // to its pixels, with window points and drawable pixels apart as on HiDPI desktops.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "TestSupport.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_ScreenFit.h"
@@ -94,6 +96,28 @@ void ExpectPointsMapOntoTheShownPixels(const TScreenFit& fit) {
     // Where a point spans more than a pixel of the frame, the last may lie under none's centre.
     EXPECT_GE(last + largestStep, frame) << (horizontal ? "x" : "y");
   }
+}
+
+// A window a pixel larger than the picture, either way or both, shows every row and column of
+// it: nothing is shrunk away.
+TEST(ScreenFit, AWindowAPixelLargerShowsEveryRowAndColumn) {
+  for (TScaling mode : kModes)
+    for (auto [width, height] : {std::pair{641, 480}, {640, 481}, {641, 481}}) {
+      SCOPED_TRACE(testing::Message() << int(mode) << " " << width << "x" << height);
+      const TScreenFit fit = FitFrame(640, 480, Sizes(width, height), mode);
+      EXPECT_GE(fit.Width, 640);
+      EXPECT_GE(fit.Height, 480);
+      for (bool horizontal : {true, false}) {
+        const int32_t offset = horizontal ? fit.X : fit.Y;
+        const int32_t fitted = horizontal ? fit.Width : fit.Height;
+        const int32_t frame = horizontal ? 640 : 480;
+        std::set<int64_t> shown;
+        for (int32_t pixel = offset; pixel < offset + fitted; ++pixel)
+          shown.insert(Shown(pixel, offset, fitted, frame));
+        EXPECT_EQ(shown.size(), size_t(frame)) << (horizontal ? "columns" : "rows");
+        EXPECT_EQ(*shown.rbegin(), frame - 1);
+      }
+    }
 }
 
 TEST(ScreenFit, ClicksReachThePixelUnderThemInEveryModeAndOnHiDpiDesktops) {

@@ -85,6 +85,24 @@ TEST_F(ScriptSound, AWaveIsMixedByteForByteAndItsWaitEndsWithIt) {
   EXPECT_LE(ended, 100u + 567u + 2 * 50u + 20u);
 }
 
+// The stream's ring holds two seconds; a looped sound of 1.7 s played for five comes round the
+// ring and its own end several times, and every byte after each wrap is the right one.
+TEST_F(ScriptSound, ALoopedWaveIsMixedByteForByteAcrossTheRingsWraps) {
+  const std::string samples = Noise(300000);
+  Temp.Write("loop.wav", WaveFile(Format(2, 44100, 16), samples));
+  Play("CREATESOUND(loop, loop.wav, FALSE, TRUE)\n"
+       "PLAYSOUND(loop)\n"
+       "WAIT(100000)\n");
+  Frames(250);
+  const int64_t start = FirstSound();
+  ASSERT_GE(start, 0);
+  const size_t heard = (Mix.size() - start * 2) * 2;
+  ASSERT_GT(heard, 4 * 176400u);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(Mix.data() + start * 2);
+  for (size_t i = 0; i < heard; ++i)
+    ASSERT_EQ(bytes[i], static_cast<uint8_t>(samples[i % samples.size()])) << "byte " << i;
+}
+
 TEST_F(ScriptSound, APlaySoundLineRunTwicePlaysOnceAndStopSoundStops) {
   Temp.Write("tone.wav", WaveFile(Format(1, 22050, 16), Square(1, 22050, 16, 3.0, 200)));
   Play("CREATESOUND(tone, tone.wav, FALSE, FALSE)\n"
@@ -108,21 +126,30 @@ TEST_F(ScriptSound, APlaySoundLineRunTwicePlaysOnceAndStopSoundStops) {
   EXPECT_NEAR(SignChanges(Mix, 0, Mix.size() / 2), 400 * heard, 4);
 }
 
-TEST_F(ScriptSound, PositionWaitsFollowTheBytesPlayed) {
+// Positions count bytes of a wave file and 100-nanosecond units of compressed sound: a wait for
+// a second's worth ends a second after the sound started, and SHOWPOS shows where it is.
+TEST_F(ScriptSound, PositionWaitsFollowTheSoundPlayed) {
   Temp.Write("long.wav", WaveFile(Format(2, 44100, 16), Noise(400000)));
-  Play("CREATESOUND(s, long.wav, FALSE, FALSE)\n"
-       "PLAYSOUND(s)\n"
-       "WAITFORPOS(s, 176400)\n"
-       "SHOWPOS(s)\n"
-       "WAIT(100000)\n");
-  const uint32_t reached = RunUntilCommand(3, 0);
-  // PLAYSOUND at 0 ms; a second of sound is played by 1000 ms, and seen within a step.
-  EXPECT_GE(reached, 1000u);
-  EXPECT_LE(reached, 1000u + 80u);
-  Frames(3);
-  EXPECT_FALSE(StatusText.empty());
-  EXPECT_EQ(StatusText.back(), ':');
-  EXPECT_GE(std::stoi(StatusText), 176400);
+  Encode("long.ogg", "sine=frequency=441:duration=3:sample_rate=44100");
+  for (const auto& [file, second] :
+       {std::pair{"long.wav", 176400}, std::pair{"long.ogg", 10000000}}) {
+    SCOPED_TRACE(file);
+    StatusText.clear();
+    Play("CREATESOUND(s, " + std::string(file) + ", FALSE, FALSE)\n"
+         "PLAYSOUND(s)\n"
+         "WAITFORPOS(s, " + std::to_string(second) + ")\n"
+         "SHOWPOS(s)\n"
+         "WAIT(100000)\n");
+    const uint32_t reached = RunUntilCommand(3, Headless->PlayedMs());
+    // PLAYSOUND at the first frame; a second of sound is played by 1000 ms, seen within a step.
+    EXPECT_GE(reached, 1000u);
+    EXPECT_LE(reached, 1000u + 80u);
+    Frames(3);
+    ASSERT_FALSE(StatusText.empty());
+    EXPECT_EQ(StatusText.back(), ':');
+    EXPECT_GE(std::stoll(StatusText), second);
+    EXPECT_LE(std::stoll(StatusText), second + second / 10);
+  }
 }
 
 TEST_F(ScriptSound, MissingSoundsAreSilentAndWaitForNothing) {
