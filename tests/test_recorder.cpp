@@ -165,6 +165,47 @@ TEST(Recorder, OddSizesAndRatesThatAreNoWholeNumber) {
   ExpectSound(path, r);
 }
 
+// Colours away from the channels' ends come out as they went in on 5-6-5 and 5-5-5 displays
+// alike, and the last row of a picture of odd height is that picture's last row.
+TEST(Recorder, MidTonesAndTheLastRowSurviveInBothPixelLayouts) {
+  struct TRgb {
+    int R, G, B;
+  };
+  const TRgb body{200, 100, 48}, lastRow{40, 176, 120};
+  const auto as565 = [](TRgb c) { return uint16_t((c.R >> 3) << 11 | (c.G >> 2) << 5 | c.B >> 3); };
+  const auto as555 = [](TRgb c) { return uint16_t((c.R >> 3) << 10 | (c.G >> 3) << 5 | c.B >> 3); };
+  TTempFolder temp;
+  for (bool rgb555 : {false, true}) {
+    SCOPED_TRACE(rgb555 ? "5-5-5" : "5-6-5");
+    const std::string path = (temp.Path / (rgb555 ? "555.mp4" : "565.mp4")).string();
+    TVideoEncoderSettings settings;
+    settings.Width = 64;
+    settings.Height = 17;
+    settings.StepMs = 40;
+    settings.Rgb555 = rgb555;
+    std::string error;
+    auto encoder = TVideoEncoder::Open(path, settings, error);
+    ASSERT_TRUE(encoder) << error;
+    std::vector<uint16_t> pixels(64 * 17, rgb555 ? as555(body) : as565(body));
+    std::fill(pixels.end() - 64, pixels.end(), rgb555 ? as555(lastRow) : as565(lastRow));
+    const std::vector<int16_t> silence(1764 * 2);
+    for (int k = 0; k < 10; ++k) {
+      ASSERT_TRUE(encoder->AddFrame(reinterpret_cast<uint8_t*>(pixels.data()), 128));
+      ASSERT_TRUE(encoder->AddAudio(silence.data(), 1764));
+    }
+    ASSERT_TRUE(encoder->Finish()) << encoder->ErrorText();
+    auto decoder = TVideoDecoder::Open(path, false, error);
+    ASSERT_TRUE(decoder) << error;
+    std::vector<uint16_t> shown(size_t(decoder->Width()) * decoder->Height());
+    ASSERT_EQ(decoder->FrameAt(200 * kUnitsPerMs, reinterpret_cast<uint8_t*>(shown.data()),
+                               decoder->Width() * 2, false),
+              TVideoFrameResult::New);
+    const auto at = [&](int x, int y) { return shown[size_t(y) * decoder->Width() + x]; };
+    EXPECT_TRUE(Near(at(30, 8), as565(body), 1)) << std::hex << at(30, 8);
+    EXPECT_TRUE(Near(at(30, 16), as565(lastRow), 1)) << std::hex << at(30, 16);
+  }
+}
+
 TEST(Recorder, FilesThatCannotBeWrittenSayWhy) {
   TTempFolder temp;
   TRecorded r;

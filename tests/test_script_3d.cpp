@@ -149,6 +149,35 @@ TEST_F(Script3D, MovesReachTheirTargetInBothDirections) {
   EXPECT_EQ(Pixel(200, 100), kBlue);
 }
 
+// A model turned at an angle, moved in steps or hidden, leaves no pixel of itself behind (its
+// edge columns and rows among them): the frame is the one of a model placed there at once, or
+// the bare background.
+TEST_F(Script3D, MovedAndHiddenModelsLeaveNothingBehind) {
+  const auto everyPixel = [this] {
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < 480; ++y)
+      for (int32_t x = 0; x < 640; ++x) pixels.push_back(Pixel(x, y));
+    return pixels;
+  };
+  const std::string turned = "SHOW3DOBJ(c,,,3000,4000,1000,TRUE)\n";
+  for (bool hardware : {false, true}) {
+    SCOPED_TRACE(hardware ? "surface mode" : "memory mode");
+    for (const char* move : {"MOVE3DOBJ(c,200,150,300)\n", "MOVE3DOBJ(c,440,330,300)\n"}) {
+      Play(turned + move + "WAIT(100000)\n", hardware);
+      Frames(30);
+      const std::vector<uint32_t> moved = everyPixel();
+      Play("SHOW3DOBJ(c," + std::to_string(Model().ScreenX) + "," +
+               std::to_string(Model().ScreenY) + ",3000,4000,1000,TRUE)\nWAIT(100000)\n",
+           hardware);
+      Frames(5);
+      EXPECT_EQ(moved, everyPixel()) << move;
+    }
+    Play(turned + "WAIT(100)\nSHOW3DOBJ(c,,,,,,FALSE)\nWAIT(100000)\n", hardware);
+    Frames(15);
+    EXPECT_EQ(everyPixel(), std::vector<uint32_t>(640 * 480, kBlue));
+  }
+}
+
 TEST_F(Script3D, ObjectFilesThatCannotBeHadEndTheScriptNamingThem) {
   try {
     Play("", false, "missing.vko");
