@@ -20,10 +20,11 @@ namespace {
 
 constexpr int32_t kTargetWidth = 640, kTargetHeight = 480;
 
-enum class TShape { Solid, Bordered, Scattered };
+enum class TShape { Solid, Bordered, Outlined, Scattered };
 
 // RGB565 pixels without 0, except where the shape makes them transparent: a disc inside a
-// transparent border, or one pixel in four scattered at random.
+// transparent border, a ring (the disc's outline, a fifth of its radius wide), or one pixel in
+// four scattered at random.
 std::vector<uint16_t> MakeSprite(int32_t width, int32_t height, TShape shape) {
   std::mt19937 rng(width * 31 + static_cast<int>(shape));
   std::vector<uint16_t> pixels(static_cast<size_t>(width) * height);
@@ -31,7 +32,9 @@ std::vector<uint16_t> MakeSprite(int32_t width, int32_t height, TShape shape) {
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
-      const bool hole = (shape == TShape::Bordered && dx * dx + dy * dy > r * r) ||
+      const double d2 = dx * dx + dy * dy;
+      const bool hole = (shape == TShape::Bordered && d2 > r * r) ||
+                        (shape == TShape::Outlined && (d2 > r * r || d2 < 0.64 * r * r)) ||
                         (shape == TShape::Scattered && rng() % 4 == 0);
       pixels[y * width + x] = hole ? 0 : static_cast<uint16_t>(rng() | 1);
     }
@@ -152,7 +155,8 @@ void RegisterAll() {
     Comparisons.push_back({"copy/" + dims + "/ours", "copy/" + dims + "/SDL", memcpyName});
 
     for (auto [shape, shapeName] :
-         {std::pair{TShape::Bordered, "bordered"}, std::pair{TShape::Scattered, "scattered"}}) {
+         {std::pair{TShape::Bordered, "bordered"}, std::pair{TShape::Outlined, "outlined"},
+          std::pair{TShape::Scattered, "scattered"}}) {
       const std::string base = std::string("key/") + shapeName + "/" + dims;
       RegisterOurs(base + "/ours", size.W, size.H, shape, 255, BlitKey16, best);
       RegisterOurs(base + "/ours-no-spans", size.W, size.H, shape, 255, BlitKey16, best, false);

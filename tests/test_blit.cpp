@@ -206,6 +206,11 @@ TEST_F(Blit, EveryVariantMatchesTheModelOverSizesAndAlphas) {
           // take such rows whole.
           if (height == 5)
             for (int32_t x = 1; x + 1 < width; ++x) block.Data[(2 * width + x) * c.Bytes] |= 0x5A;
+          // A row of long runs between holes, as outlines have: keyed copies copy the runs.
+          if (height == 5)
+            for (int32_t x = 0; x < width; ++x)
+              std::fill_n(block.Data + (3 * width + x) * c.Bytes, c.Bytes,
+                          x % 12 < 9 ? uint8_t{0x3C} : uint8_t{0});
           TCanvas canvas(width + 4, height + 3, c.Bytes);
           for (int32_t alpha : {1, 2, 3, 100, 128, 200, 254, 255}) {
             if (c.Op < TOp::Blend && alpha != 255) continue;
@@ -227,18 +232,23 @@ TEST_F(Blit, ClippingOnEverySide) {
   } clips[] = {{0, 0, 39, 29}, {4, 3, 30, 20}, {-9, -9, 99, 99}, {10, 8, 10, 8}, {20, 20, 5, 5}};
   for (auto variant : SupportedVariants()) {
     ASSERT_TRUE(ForceBlitVariant(variant));
-    for (const auto& c : kBlitters) {
-      TFencedBytes block(11 * 7 * c.Bytes);
-      FillSprite(block.Data, 11 * 7, c.Bytes);
-      TCanvas canvas(40, 30, c.Bytes);
-      for (const auto& clip : clips)
-        for (int32_t x : {-5, 2, 25, 35})
-          for (int32_t y : {-3, 2, 18, 26}) {
-            const TBlitSprite sprite{block.Data, 11,        7,        x,          y,
-                                     100,        clip.Left, clip.Top, clip.Right, clip.Bottom};
-            Check(c, sprite, canvas, "at " + std::to_string(x) + "," + std::to_string(y));
-          }
-    }
+    for (const auto& c : kBlitters)
+      for (int32_t width : {11, 24}) {
+        TFencedBytes block(width * 7 * c.Bytes);
+        FillSprite(block.Data, width * 7, c.Bytes);
+        // The wider block is an outline: runs of nine pixels with holes of three between.
+        for (int32_t i = 0; width == 24 && i < width * 7; ++i)
+          std::fill_n(block.Data + i * c.Bytes, c.Bytes,
+                      i % width % 12 < 9 ? uint8_t{0x3C} : uint8_t{0});
+        TCanvas canvas(40, 30, c.Bytes);
+        for (const auto& clip : clips)
+          for (int32_t x : {-5, 2, 25, 35})
+            for (int32_t y : {-3, 2, 18, 26}) {
+              const TBlitSprite sprite{block.Data, width,     7,        x,          y,
+                                       100,        clip.Left, clip.Top, clip.Right, clip.Bottom};
+              Check(c, sprite, canvas, "at " + std::to_string(x) + "," + std::to_string(y));
+            }
+      }
   }
 }
 

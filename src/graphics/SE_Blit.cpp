@@ -16,6 +16,27 @@ const TRowKernels BlitRows::ReferenceRows = {
 
 namespace {
 
+// Copies of the short runs of outlines and rows of small sprites, inline: a call of the library
+// copy costs as much as such a run takes. Sixteen bytes at a time, the last block overlapping
+// the one before, as source and destination never overlap each other.
+inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t bytes) {
+  const auto block = [&](size_t size, size_t at) { std::memcpy(dst + at, src + at, size); };
+  if (bytes >= 128) {
+    std::memcpy(dst, src, bytes);
+  } else if (bytes >= 16) {
+    for (size_t at = 0; at + 16 < bytes; at += 16) block(16, at);
+    block(16, bytes - 16);
+  } else if (bytes >= 8) {
+    block(8, 0), block(8, bytes - 8);
+  } else if (bytes >= 4) {
+    block(4, 0), block(4, bytes - 4);
+  } else if (bytes >= 2) {
+    block(2, 0), block(2, bytes - 2);
+  } else if (bytes == 1) {
+    *dst = *src;
+  }
+}
+
 // ---- Variant choice --------------------------------------------------------------------
 
 const TRowKernels& RowsOf(TBlitVariant variant) {
@@ -122,10 +143,20 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
     const int32_t end = std::min(columns, span->End - sourceX);
     if (first >= end) continue;
     const std::ptrdiff_t skip = std::ptrdiff_t{first} * bytesPerPixel;
-    if (CopySolid && span->Solid)
-      std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
-    else
+    if (CopySolid && span->Solid) {
+      CopyRun(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
+    } else if (CopySolid && span->RunBegin != span->RunEnd) {
+      for (uint32_t r = span->RunBegin; r < span->RunEnd; ++r) {
+        const int32_t from = std::max(first, spans->Runs[r].First - sourceX);
+        const int32_t to = std::min(end, spans->Runs[r].End - sourceX);
+        if (from < to)
+          CopyRun(dst + std::ptrdiff_t{from} * bytesPerPixel,
+                  src + std::ptrdiff_t{from} * bytesPerPixel,
+                  static_cast<size_t>(to - from) * bytesPerPixel);
+      }
+    } else {
       row(dst + skip, src + skip, end - first);
+    }
   }
 }
 
@@ -229,13 +260,24 @@ TVisibleSpans FindVisibleSpans(const uint8_t* pixels, int32_t width, int32_t hei
     return std::any_of(p, p + bytesPerPixel, [](uint8_t b) { return b != 0; });
   };
   const std::ptrdiff_t stride = std::ptrdiff_t{std::max(width, 0)} * bytesPerPixel;
+  std::vector<TVisibleSpans::TRun> runs;
   for (auto& span : spans.Rows) {
-    int32_t first = 0, end = width;
-    while (first < end && !visible(pixels + first * bytesPerPixel)) ++first;
-    while (end > first && !visible(pixels + (end - 1) * bytesPerPixel)) --end;
-    bool solid = true;
-    for (int32_t x = first; x < end && solid; ++x) solid = visible(pixels + x * bytesPerPixel);
-    span = {first, end, solid};
+    runs.clear();
+    int64_t shown = 0;
+    for (int32_t x = 0; x < width;) {
+      while (x < width && !visible(pixels + x * bytesPerPixel)) ++x;
+      const int32_t first = x;
+      while (x < width && visible(pixels + x * bytesPerPixel)) ++x;
+      if (first == x) continue;
+      runs.push_back({first, x});
+      shown += x - first;
+    }
+    if (!runs.empty()) span = {runs.front().First, runs.back().End, runs.size() == 1};
+    if (runs.size() > 1 && shown >= int64_t{kShortestCopiedRun} * int64_t(runs.size())) {
+      span.RunBegin = static_cast<uint32_t>(spans.Runs.size());
+      spans.Runs.insert(spans.Runs.end(), runs.begin(), runs.end());
+      span.RunEnd = static_cast<uint32_t>(spans.Runs.size());
+    }
     pixels += stride;
   }
   return spans;

@@ -14,12 +14,22 @@
 // wide transparent borders spend most of their time. Built once per block; whoever changes
 // the block builds it again.
 struct TVisibleSpans {
+  struct TRun {
+    int32_t First = 0, End = 0;  // [First, End) of the row, every pixel visible
+  };
   struct TSpan {
     int32_t First = 0, End = 0;  // [First, End); empty for a fully transparent row
     bool Solid = false;          // no transparent pixel inside: keyed copies copy it whole
+    // A row of a few long visible runs between holes (an outline, a ring, a frame): keyed
+    // copies copy its runs, Runs[RunBegin, RunEnd), as they are. Empty for other rows.
+    uint32_t RunBegin = 0, RunEnd = 0;
   };
   std::vector<TSpan> Rows;
+  std::vector<TRun> Runs;
 };
+
+// Runs shorter than this on average are left to the keyed row, which is cheaper then.
+constexpr int32_t kShortestCopiedRun = 8;
 
 TVisibleSpans FindVisibleSpans(const uint8_t* pixels, int32_t width, int32_t height,
                                int32_t bytesPerPixel);
