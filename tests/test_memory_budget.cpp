@@ -16,15 +16,24 @@ TEST(MemoryBudgetSizes, AreReadAndShownAsPeopleWriteThem) {
     uint64_t Bytes;  // 0: refused
   };
   const TCase cases[] = {
-      {"512M", uint64_t{512} << 20},  {"2G", uint64_t{2} << 30},
-      {"2g", uint64_t{2} << 30},      {"64K", 65536},
-      {"1T", uint64_t{1} << 40},      {"1048576", 1048576},
-      {"0", 0},                       {"0G", 0},
-      {"", 0},                        {"G", 0},
-      {"-1G", 0},                     {"1.5G", 0},
-      {"2GB", 0},                     {"2 G", 0},
-      {"12X", 0},                     {"18446744073709551615", UINT64_MAX},
-      {"18446744073709551616", 0},    {"16777216T", 0},
+      {"512M", uint64_t{512} << 20},
+      {"2G", uint64_t{2} << 30},
+      {"2g", uint64_t{2} << 30},
+      {"64K", 65536},
+      {"1T", uint64_t{1} << 40},
+      {"1048576", 1048576},
+      {"0", 0},
+      {"0G", 0},
+      {"", 0},
+      {"G", 0},
+      {"-1G", 0},
+      {"1.5G", 0},
+      {"2GB", 0},
+      {"2 G", 0},
+      {"12X", 0},
+      {"18446744073709551615", UINT64_MAX},
+      {"18446744073709551616", 0},
+      {"16777216T", 0},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Text);
@@ -68,9 +77,10 @@ TEST_F(MemoryBudget, PicturesShareItAndADeclarationPastItFailsNamingFileAndBudge
   const uint64_t budget = before + engine + kPicture * 3 / 2;
   SetMemoryLimit(budget);
   testing::internal::CaptureStderr();
-  Play("CREATEIMAGE(a, , one.spr, 0, 0, FALSE, TRUE)\n"
-       "CREATEIMAGE(b, , ONE.SPR, 200, 0, FALSE, TRUE)\n"  // the same picture, charged once
-       "CREATEIMAGE(c, , two.spr, 400, 0, FALSE, TRUE)\n");
+  Play(
+      "CREATEIMAGE(a, , one.spr, 0, 0, FALSE, TRUE)\n"
+      "CREATEIMAGE(b, , ONE.SPR, 200, 0, FALSE, TRUE)\n"  // the same picture, charged once
+      "CREATEIMAGE(c, , two.spr, 400, 0, FALSE, TRUE)\n");
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(MemoryInUse(), before + engine + kPicture);
   ASSERT_FALSE(Headless->Messages.empty());

@@ -64,11 +64,20 @@ bool ParseMemorySize(const std::string& text, uint64_t& bytes) {
   int shift = 0;
   if (digits < text.size()) {
     switch (std::toupper(static_cast<unsigned char>(text[digits]))) {
-      case 'K': shift = 10; break;
-      case 'M': shift = 20; break;
-      case 'G': shift = 30; break;
-      case 'T': shift = 40; break;
-      default: return false;
+      case 'K':
+        shift = 10;
+        break;
+      case 'M':
+        shift = 20;
+        break;
+      case 'G':
+        shift = 30;
+        break;
+      case 'T':
+        shift = 40;
+        break;
+      default:
+        return false;
     }
   }
   constexpr uint64_t kMost = std::numeric_limits<uint64_t>::max();
@@ -96,9 +105,7 @@ TMemoryCharge::TMemoryCharge(uint64_t bytes, const std::string& name) {
 
 TMemoryCharge::~TMemoryCharge() { gInUse -= Held; }
 
-TMemoryCharge::TMemoryCharge(TMemoryCharge&& other) noexcept : Held(other.Held) {
-  other.Held = 0;
-}
+TMemoryCharge::TMemoryCharge(TMemoryCharge&& other) noexcept : Held(other.Held) { other.Held = 0; }
 
 TMemoryCharge& TMemoryCharge::operator=(TMemoryCharge&& other) noexcept {
   if (this != &other) {
