@@ -2,7 +2,10 @@
 // them, and declarations that share it, give it back, and fail past it as unreadable files do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ObjectSamples.h"
+#include "PictureSamples.h"
 #include "TestSupport.h"
 #include "base/SE_MemoryBudget.h"
 #include "platform/PL_Text.h"
@@ -55,6 +58,10 @@ class MemoryBudget : public ::testing::Test, public TScriptRun {
     WriteFontFile(Temp, "fonts.ger");
     Temp.Write("one.spr", SolidSpr(100, 100, kRed));
     Temp.Write("two.spr", SolidSpr(100, 100, kGreen));
+    TBmpFile bmp(100, 100);
+    bmp.Pixels = PackRows(100, 100, 24, false, [](int32_t, int32_t) { return 0xFF00FFu; });
+    const std::vector<uint8_t> bytes = WriteBmp(bmp);
+    Temp.Write("three.bmp", std::string(bytes.begin(), bytes.end()));
   }
   void TearDown() override { SetMemoryLimit(Limit); }
   void Play(const std::string& script) {
@@ -80,18 +87,25 @@ TEST_F(MemoryBudget, PicturesShareItAndADeclarationPastItFailsNamingFileAndBudge
   Play(
       "CREATEIMAGE(a, , one.spr, 0, 0, FALSE, TRUE)\n"
       "CREATEIMAGE(b, , ONE.SPR, 200, 0, FALSE, TRUE)\n"  // the same picture, charged once
-      "CREATEIMAGE(c, , two.spr, 400, 0, FALSE, TRUE)\n");
+      "CREATEIMAGE(c, , two.spr, 400, 0, FALSE, TRUE)\n"
+      "CREATEIMAGE(d, , three.bmp, 400, 0, FALSE, TRUE)\n");
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(MemoryInUse(), before + engine + kPicture);
-  ASSERT_FALSE(Headless->Messages.empty());
-  EXPECT_NE(UpperAscii(Headless->Messages.back()).find("LOAD ERROR! FILE: TWO.SPR"),
-            std::string::npos)
-      << Headless->Messages.back();
-  EXPECT_NE(errors.find("memory budget: " + (Temp.Path / "two.spr").string() +
-                        " needs 19.5 KiB, more than is left of the " + MemorySizeText(budget) +
-                        " budget"),
-            std::string::npos)
-      << errors;
+  // A decoded file is refused before it is decoded when its rows (three bytes a pixel) would
+  // not fit either.
+  for (const auto& [file, needs] : {std::pair{"two.spr", "19.5 KiB"}, {"three.bmp", "29.2 KiB"}}) {
+    EXPECT_EQ(std::ranges::count_if(Headless->Messages,
+                                    [&](const std::string& message) {
+                                      return UpperAscii(message).ends_with(
+                                          "LOAD ERROR! FILE: " + UpperAscii(file));
+                                    }),
+              1)
+        << file;
+    EXPECT_NE(errors.find("memory budget: " + (Temp.Path / file).string() + " needs " + needs +
+                          ", more than is left of the " + MemorySizeText(budget) + " budget"),
+              std::string::npos)
+        << errors;
+  }
   EXPECT_EQ(errors.find("one.spr"), std::string::npos) << errors;
   Frame();
   EXPECT_EQ(Pixel(50, 50), kRed);
