@@ -96,8 +96,8 @@ TEST_F(MemoryBudget, PicturesShareItAndADeclarationPastItFailsNamingFileAndBudge
   for (const auto& [file, needs] : {std::pair{"two.spr", "19.5 KiB"}, {"three.bmp", "29.2 KiB"}}) {
     EXPECT_EQ(std::ranges::count_if(Headless->Messages,
                                     [&](const std::string& message) {
-                                      return UpperAscii(message).ends_with(
-                                          "LOAD ERROR! FILE: " + UpperAscii(file));
+                                      return UpperAscii(message).ends_with("LOAD ERROR! FILE: " +
+                                                                           UpperAscii(file));
                                     }),
               1)
         << file;
