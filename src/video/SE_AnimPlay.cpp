@@ -6,8 +6,8 @@
 #include "base/SE_Log.h"
 #include "base/SE_MemoryBudget.h"
 #include "base/SE_SafeMath.h"
-#include "platform/PL_Host.h"
 #include "image/SE_Picture.h"
+#include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "video/SE_VideoDecoder.h"
 
