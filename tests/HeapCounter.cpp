@@ -52,3 +52,8 @@ size_t THeapWatch::Peak() const {
   const size_t peak = gPeak;
   return peak > Start ? peak - Start : 0;
 }
+
+size_t AllocatedBytes() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}

@@ -14,3 +14,8 @@ class THeapWatch {
  private:
   size_t Start;
 };
+
+// Bytes the C library's allocator hands out now, to C++ and to C libraries alike (SDL's
+// surfaces, FFmpeg's frames). In AddressSanitizer builds it sees none: their allocator is the
+// sanitizer's own.
+size_t AllocatedBytes();

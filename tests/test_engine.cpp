@@ -62,13 +62,22 @@ TEST_F(Engine, MouseSnapshotIsTakenAtTheStartOfEachFrame) {
   EXPECT_EQ(MouseSnapshot.Y, 40);
 }
 
+// Larger than the largest screens (8K, either way up), a display stops the player, and the
+// line before the message says why.
 TEST_F(Engine, AbsurdDisplaySizesStopWithTheDisplayMessage) {
-  try {
-    Load("CREATEENGINE(100000, 480, X, )\n");
-    FAIL() << "the engine was made";
-  } catch (const TFatalExit& fatal) {
-    EXPECT_EQ(fatal.ExitCode, 1);
-    EXPECT_EQ(fatal.Message, "SetDisplayMode: DirectDraw does not support the requested mode.");
+  for (const std::string size : {"100000, 480", "8193, 100", "100, 8193", "16384, 16384"}) {
+    SCOPED_TRACE(size);
+    testing::internal::CaptureStderr();
+    try {
+      Load("CREATEENGINE(" + size + ", X, )\n");
+      ADD_FAILURE() << "the engine was made";
+    } catch (const TFatalExit& fatal) {
+      EXPECT_EQ(fatal.ExitCode, 1);
+      EXPECT_EQ(fatal.Message, "SetDisplayMode: DirectDraw does not support the requested mode.");
+    }
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find(" is larger than a screen shows; at most 8192x8192"), std::string::npos)
+        << errors;
   }
 }
 }  // namespace

@@ -1,13 +1,17 @@
 #include "engine/SE_DDraw.h"
 
 #include <cstring>
+#include <string>
 
 #include "base/SE_DDrawErrors.h"
 #include "engine/SE_Font.h"
 #include "platform/PL_Host.h"
 
 namespace {
-constexpr int32_t kLargestSide = 16384;
+// The largest screens made today are 8K ones: 7680x4320, and 8192x4320 for cinema, either
+// way up. A display larger than that shows on no screen, and its buffers would take gigabytes;
+// at 8192 a side a buffer takes at most 256 MiB, as the largest picture does.
+constexpr int32_t kLargestSide = 8192;
 }
 
 TGEDDraw::TGEDDraw(bool windowed, bool hardware, bool flip)
@@ -20,6 +24,10 @@ TGEDDraw::TGEDDraw(bool windowed, bool hardware, bool flip)
 bool TGEDDraw::SetMode(int32_t width, int32_t height, int32_t bitDepth, bool flip, bool rgb555) {
   Flip = Windowed ? false : flip;
   bool depthOk = bitDepth == 15 || bitDepth == 16 || bitDepth == 24 || bitDepth == 32;
+  if (width > kLargestSide || height > kLargestSide)
+    DebugOutput("display: " + std::to_string(width) + "x" + std::to_string(height) +
+                " is larger than a screen shows; at most " + std::to_string(kLargestSide) + "x" +
+                std::to_string(kLargestSide));
   if (!depthOk || width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide)
     DisplayFatal("SetDisplayMode: ", DDResult::kInvalidMode);
   if (!AllocateBuffers(width, height, bitDepth, PixelFormatForDepth(bitDepth, rgb555)))

@@ -17,6 +17,13 @@ void MatchDisplayLayout(std::vector<uint8_t>& pixels, const TGEDisplay& display)
     Convert565To555(pixels.data(), static_cast<int32_t>(pixels.size()));
 }
 
+TMemoryCharge ChargeSheet(int64_t width, int64_t height, int32_t bytesPerPixel,
+                          const std::string& name) {
+  return TMemoryCharge(static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
+                           static_cast<uint64_t>(bytesPerPixel),
+                       name);
+}
+
 }  // namespace
 
 // Rebuilds a raw block of another depth as a picture, so that it reaches the display's format
@@ -59,20 +66,25 @@ TBitmap24 RawToBitmap(const TGEResourceEntry& entry) {
 }
 
 TPixelSheet MakeSheet(int32_t width, int32_t height, std::vector<uint8_t> bytes,
-                      int32_t bytesPerPixel) {
+                      int32_t bytesPerPixel, const std::string& name, TMemoryCharge charge) {
   TPixelSheet sheet;
   sheet.Width = width;
   sheet.Height = height;
   sheet.Bytes = std::move(bytes);
   sheet.Spans = FindVisibleSpans(sheet.Bytes.data(), width, height, bytesPerPixel);
+  sheet.Name = name;
+  sheet.Charge = std::move(charge);
   return sheet;
 }
 
-TPixelSheet SheetFromPicture(const TBitmap24& picture, const TGEDisplay& display) {
+TPixelSheet SheetFromPicture(const TBitmap24& picture, const TGEDisplay& display,
+                             const std::string& name) {
+  TMemoryCharge charge = ChargeSheet(picture.Width, picture.Height, display.BytesPerPixel, name);
   std::vector<uint8_t> pixels(static_cast<size_t>(picture.Width) * picture.Height *
                               display.BytesPerPixel);
   display.ConvertImageToPixels(picture, pixels.data());
-  return MakeSheet(picture.Width, picture.Height, std::move(pixels), display.BytesPerPixel);
+  return MakeSheet(picture.Width, picture.Height, std::move(pixels), display.BytesPerPixel, name,
+                   std::move(charge));
 }
 
 TPixelSheet ReadSprSheet(const std::string& path, const TGEDisplay& display) {
@@ -92,22 +104,27 @@ TPixelSheet ReadSprSheet(const std::string& path, const TGEDisplay& display) {
     throw TPictureError(path + " holds " + std::to_string(stored) + " bytes of pixels, its " +
                         std::to_string(width) + "x" + std::to_string(height) + " picture needs " +
                         std::to_string(need));
+  TMemoryCharge charge = ChargeSheet(width, height, display.BytesPerPixel, path);
   std::vector<uint8_t> pixels(need);
   if (!file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(need)))
     throw TPictureError("cannot read " + path);
   MatchDisplayLayout(pixels, display);
-  return MakeSheet(width, height, std::move(pixels), display.BytesPerPixel);
+  return MakeSheet(width, height, std::move(pixels), display.BytesPerPixel, path,
+                   std::move(charge));
 }
 
 TPixelSheet SheetFromEntry(TGEResourceEntry& entry, const TGEDisplay& display) {
   if (entry.Kind != kResourceRaw || entry.PixelBits != display.Depth)
     return SheetFromPicture(entry.Kind == kResourceRaw ? RawToBitmap(entry) : *entry.Image,
-                            display);
+                            display, entry.Name);
   // Already in the display's depth: the data itself becomes the sheet.
+  TMemoryCharge charge =
+      ChargeSheet(entry.ImageWidth, entry.ImageHeight, display.BytesPerPixel, entry.Name);
   std::vector<uint8_t> pixels = std::move(entry.Data);
   pixels.resize(RawImageBytes(entry.ImageWidth, entry.ImageHeight, entry.PixelBits));
   MatchDisplayLayout(pixels, display);
-  return MakeSheet(entry.ImageWidth, entry.ImageHeight, std::move(pixels), display.BytesPerPixel);
+  return MakeSheet(entry.ImageWidth, entry.ImageHeight, std::move(pixels), display.BytesPerPixel,
+                   entry.Name, std::move(charge));
 }
 
 TFrameSheet CutFrames(TSheetRef sheet, int32_t frameWidth, int32_t frameHeight,
@@ -122,6 +139,8 @@ TFrameSheet CutFrames(TSheetRef sheet, int32_t frameWidth, int32_t frameHeight,
   if (frameWidth == frames.Sheet->Width) return frames;
   const size_t rowBytes = static_cast<size_t>(frameWidth) * bytesPerPixel;
   const size_t sheetRowBytes = static_cast<size_t>(frames.Sheet->Width) * bytesPerPixel;
+  frames.Charge = TMemoryCharge(frames.FrameBytes * static_cast<uint64_t>(frames.Count()),
+                                frames.Sheet->Name);
   frames.Bytes.resize(frames.FrameBytes * static_cast<size_t>(frames.Count()));
   uint8_t* to = frames.Bytes.data();
   for (int32_t j = 0; j < frames.Rows; ++j)

@@ -130,7 +130,7 @@ TSheetRef LoadPictureSheet(const std::string& path, const TGEDisplay& display) {
     if (kind == TFileKind::Spr) return ReadSprSheet(path, display);
     TBitmap24 picture;
     LoadPictureFile(path, picture);
-    return SheetFromPicture(picture, display);
+    return SheetFromPicture(picture, display, path);
   });
 }
 
@@ -239,25 +239,23 @@ void TGESprite::SetAnimation(int32_t frameWidth, int32_t frameHeight, int32_t de
 
 void TGESprite::SplitFrames() {
   if (FrameWidth <= 0 || FrameHeight <= 0) return;
-  if (Loaded && (FrameWidth > SheetWidth || FrameHeight > SheetHeight)) {
+  if (Loaded && (FrameWidth > SheetWidth || FrameHeight > SheetHeight))
     // Not even one frame: better the whole picture than nothing, or a surface blit from
     // outside the picture.
-    ReportError("[GE Sprite] Frames of " + SizeText(FrameWidth, FrameHeight) + " do not fit the " +
-                SizeText(SheetWidth, SheetHeight) + " picture!");
-    FreeFrames();
-    FrameCols = FrameRows = FramesPerRow = 0;
-    Width = SheetWidth;
-    Height = SheetHeight;
-    SourceRect = TRect{0, 0, Width, Height};
-    return;
+    return ShowUncut("[GE Sprite] Frames of " + SizeText(FrameWidth, FrameHeight) +
+                     " do not fit the " + SizeText(SheetWidth, SheetHeight) + " picture!");
+  // Taken before the old cut is let go, so cutting again alike finds it still there.
+  std::shared_ptr<const TFrameSheet> frames;
+  try {
+    if (Image) frames = SharedFrames(Image, FrameWidth, FrameHeight, Display.BytesPerPixel);
+  } catch (const TMemoryBudgetError& error) {
+    return ShowUncut(error.what());
   }
   // Always from the whole sheet, so a sprite can be cut again with another frame size.
   FrameCols = SheetWidth / FrameWidth;
   FrameRows = SheetHeight / FrameHeight;
   FramesPerRow = FrameCols;
   if (Image) {
-    // Taken before the old cut is let go, so cutting again alike finds it still there.
-    auto frames = SharedFrames(Image, FrameWidth, FrameHeight, Display.BytesPerPixel);
     FreeFrames();
     Frames = std::move(frames);
     SelectFrame();
@@ -265,6 +263,15 @@ void TGESprite::SplitFrames() {
   Width = FrameWidth;
   Height = FrameHeight;
   SourceRect = TRect{0, 0, FrameWidth, FrameHeight};
+}
+
+void TGESprite::ShowUncut(const std::string& message) {
+  ReportError(message);
+  FreeFrames();
+  FrameCols = FrameRows = FramesPerRow = 0;
+  Width = SheetWidth;
+  Height = SheetHeight;
+  SourceRect = TRect{0, 0, Width, Height};
 }
 
 void TGESprite::SelectFrame() {

@@ -104,6 +104,8 @@ class TGESprite : public TCustomGESurface {
   void SurfaceBlit(const TRect& source, bool keyed);
   // Points the memory-mode drawing at frame AnimRow x FramesPerRow + AnimFrame.
   void SelectFrame();
+  // Reports why the sheet cannot be cut and shows it whole.
+  void ShowUncut(const std::string& message);
   TBlitSprite BlitSprite() const;
   TBlitDisplay BlitDisplay() const;
 

@@ -13,6 +13,7 @@
 #include <jerror.h>
 #include <png.h>
 
+#include "base/SE_MemoryBudget.h"
 #include "image/SE_PictureDecode.h"
 
 namespace {
@@ -32,6 +33,11 @@ void CheckPictureSize(int64_t width, int64_t height, const char* decoder, const 
   if (width > kMaxPictureSide || height > kMaxPictureSide)
     Fail(decoder, "Picture is larger than 16384 x 16384 pixels");
   if (!PictureFits(width, height)) throw TPictureTooLarge(data, width, height);
+  // Decoding takes three bytes a pixel before the picture's sheet is charged to the budget: a
+  // picture that cannot even be decoded within what is left of it is refused at once.
+  const uint64_t rows = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 3;
+  if (rows > MemoryLimit() - std::min(MemoryInUse(), MemoryLimit()))
+    throw TPictureOverBudget(data, rows);
 }
 
 bool TryAllocate(TBitmap24& picture, int64_t width, int64_t height) noexcept {
@@ -77,6 +83,9 @@ TPictureTooLarge::TPictureTooLarge(const std::string& name, int64_t width, int64
                     std::to_string(height) + ", more than the " + PictureLimitText() + " limit"),
       Width(width),
       Height(height) {}
+
+TPictureOverBudget::TPictureOverBudget(const std::string& name, uint64_t bytes)
+    : TPictureError(TMemoryBudgetError(name, bytes).what()), Bytes(bytes) {}
 
 // ---------------------------------------------------------------------------------------------
 // JPEG
@@ -366,6 +375,8 @@ void LoadPictureFile(const std::string& path, TBitmap24& out) {
   try {
     DecodePicture(bytes.data(), bytes.size(), out);
   } catch (const TPictureTooLarge& error) {
+    throw error.Naming(path);
+  } catch (const TPictureOverBudget& error) {
     throw error.Naming(path);
   }
 }

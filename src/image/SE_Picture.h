@@ -49,6 +49,16 @@ class TPictureTooLarge : public TPictureError {
   int64_t Height;
 };
 
+// A picture whose decoding would go past the memory budget (base/SE_MemoryBudget.h), refused
+// before anything is decoded. Its text is the budget's, naming the picture and the budget.
+class TPictureOverBudget : public TPictureError {
+ public:
+  TPictureOverBudget(const std::string& name, uint64_t bytes);
+  TPictureOverBudget Naming(const std::string& name) const { return {name, Bytes}; }
+
+  uint64_t Bytes;
+};
+
 // A complete BMP file: 1, 4 and 8 bits with a palette, 8- and 4-bit run-length encoding,
 // 16 bits (5-5-5 or bit fields), 24 bits, 32 bits (plain or bit fields); bottom-up and
 // top-down; OS/2 core headers and the info headers up to version 5. Pixels that run-length
@@ -76,5 +86,6 @@ void DecodePicture(const uint8_t* data, size_t size, TBitmap24& out);
 std::vector<uint8_t> ReadPictureFileBytes(const std::string& path);
 
 // Reads a picture file and decodes it by content, whatever its extension says. A picture
-// over the limit is a TPictureTooLarge naming the file.
+// over the limit is a TPictureTooLarge naming the file, one past the budget a
+// TPictureOverBudget naming it.
 void LoadPictureFile(const std::string& path, TBitmap24& out);

@@ -37,12 +37,13 @@ void PrintHelp(const std::string& programName) {
       "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any)\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
-      "Options, anywhere on the line:\n%s%s\n"
+      "Options, anywhere on the line:\n%s%s%s\n"
       "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
       "logged in %s.\n"
       "The script language is described in docs/script-reference.md; presentations copied\n"
       "off a disc in docs/running-cd-presentations.md.\n",
-      programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, LogFilePath().c_str());
+      programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, kMemoryOptionHelp,
+      LogFilePath().c_str());
 }
 
 // HARDWARE, WINDOWED and FLIP, which the player takes by their beginnings in any letter case.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/SE_MemoryBudget.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 
@@ -10,6 +11,11 @@ const char* const kDriveOptionHelp =
     "  --drive L=FOLDER  names on drive L: (D:\\VIDEO\\INTRO.AVI) are looked up in FOLDER;\n"
     "                    repeatable. Unmapped drives and names rooted with \\ are looked up\n"
     "                    in the script's folder, then in each folder above it\n";
+const char* const kMemoryOptionHelp =
+    "  --memory-limit SIZE\n"
+    "                    the memory decoded pictures and video frames may take together, as\n"
+    "                    512M or 2G (K, M, G, T: powers of 1024); by default a quarter of the\n"
+    "                    machine's memory. A picture or clip past it fails to load\n";
 const char* const kScreenOptionsHelp =
     "  --display N       the screen to play on, 0 being the first; by default the one the\n"
     "                    window opens on\n"
@@ -32,6 +38,16 @@ bool MapDriveOption(const std::string& text, std::string& error) {
     return false;
   }
   return MapDrive(letter, std::filesystem::absolute(folder, ec).string());
+}
+
+bool MemoryLimitOption(const std::string& text, std::string& error) {
+  uint64_t bytes = 0;
+  if (!ParseMemorySize(text, bytes)) {
+    error = "bad --memory-limit (wanted a size, as 512M or 2G): " + text;
+    return false;
+  }
+  SetMemoryLimit(bytes);
+  return true;
 }
 
 namespace {
@@ -61,7 +77,8 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
     const std::string& word = arguments[i];
     const size_t equals = word.find('=');
     const std::string name = word.substr(0, word.starts_with("--") ? equals : 0);
-    if (name != "--drive" && name != "--display" && name != "--scale") {
+    if (name != "--drive" && name != "--display" && name != "--scale" &&
+        name != "--memory-limit") {
       rest.push_back(word);
       continue;
     }
@@ -71,10 +88,13 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
     }
     const std::string value =
         equals == std::string::npos ? arguments[++i] : word.substr(equals + 1);
-    if (name == "--drive" ? !MapDriveOption(value, error)
-                          : !ApplyScreenOption(name, value, screen, error))
-      return false;
-    screenGiven |= name != "--drive";
+    if (name == "--drive" || name == "--memory-limit") {
+      if (!(name == "--drive" ? MapDriveOption(value, error) : MemoryLimitOption(value, error)))
+        return false;
+      continue;
+    }
+    if (!ApplyScreenOption(name, value, screen, error)) return false;
+    screenGiven = true;
   }
   if (screenGiven) Host().ChooseScreen(screen);
   arguments = std::move(rest);

@@ -34,7 +34,9 @@ const char* const kUsage =
     "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
     "  --help, --version\n";
 
-void PrintUsage(FILE* to) { std::fprintf(to, "%s%s", kUsage, kDriveOptionHelp); }
+void PrintUsage(FILE* to) {
+  std::fprintf(to, "%s%s%s", kUsage, kDriveOptionHelp, kMemoryOptionHelp);
+}
 
 struct TRenderOptions {
   std::vector<std::string> PlayerArguments;
@@ -123,9 +125,11 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
       if (arg == "--section") options.PlayerArguments.push_back(value(i));
-    } else if (arg == "--drive") {
+    } else if (arg == "--drive" || arg == "--memory-limit") {
       std::string error;
-      if (!MapDriveOption(value(i), error)) BadOption(error);
+      if (!(arg == "--drive" ? MapDriveOption(value(i), error)
+                             : MemoryLimitOption(value(i), error)))
+        BadOption(error);
     } else if (arg == "--help" || arg == "-h") {
       PrintUsage(stdout);
       std::exit(0);

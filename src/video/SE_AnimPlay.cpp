@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "base/SE_Log.h"
+#include "base/SE_MemoryBudget.h"
 #include "base/SE_SafeMath.h"
+#include "image/SE_Picture.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "video/SE_VideoDecoder.h"
@@ -73,14 +75,10 @@ void TGEAnimPlay::OpenStream() {
     if (DestWidth == 0) DestWidth = VideoWidth;
     if (DestHeight == 0) DestHeight = VideoHeight;
   }
-  VideoSurface = Display.CreateOffscreenSurface(VideoWidth, VideoHeight, !Display.SurfaceMode);
-  if (!VideoSurface) {
-    ReportError("[AnimPlay] Error during creating DirectDraw stream sample.", "out of memory");
-    Stream.reset();
-    return;
-  }
-  VideoSurface->Fill(nullptr, 0);
-  SourceRect = TRect{0, 0, VideoWidth, VideoHeight};
+  // The frames' buffer waits for the first frame (MakeSurface): until then its size is only
+  // what the header claims.
+  VideoSurface.reset();
+  SurfaceCharge = {};
   DestRect = TRect{X, Y, SaturatedAdd(X, DestWidth), SaturatedAdd(Y, DestHeight)};
   if (SoundEnabled && Stream->HasAudio()) {
     SoundBuffer = std::make_unique<TDirectSoundBuffer>(*Sound);
@@ -179,6 +177,11 @@ bool TGEAnimPlay::Update() {
                                                    : cursor + SoundBuffer->Size - SoundWritePos;
     if (bytes >= kFrameBytes) FeedSound(bytes / kFrameBytes);
   }
+  if (!MakeSurface()) {
+    // Never to play: it is let go, as a clip that cannot be read is.
+    Release();
+    return false;
+  }
   const TVideoFrameResult result = Stream->FrameAt(GetTime(), VideoSurface->Pixels(),
                                                    VideoSurface->Pitch(), Display.Is555);
   if (result == TVideoFrameResult::New) FrameShown = true;
@@ -195,6 +198,37 @@ bool TGEAnimPlay::Update() {
     Release();
   else
     Rewind();
+  return true;
+}
+
+// The buffer frames are written into, at the first frame's own size, with the limit of a
+// picture and charged to the memory budget. False, reported, when there is none.
+bool TGEAnimPlay::MakeSurface() {
+  if (VideoSurface) return true;
+  // A clip without a single frame ends at once (FrameAt says so); a surface of one pixel is
+  // all it needs.
+  const bool framed = Stream->AdoptFrameSize();
+  const int32_t width = framed ? Stream->Width() : 1, height = framed ? Stream->Height() : 1;
+  std::string reason;
+  if (!PictureFits(width, height)) {
+    reason = TPictureTooLarge(FileName, width, height).what();
+  } else {
+    try {
+      SurfaceCharge = TMemoryCharge(
+          uint64_t(width) * uint64_t(height) * uint64_t(Display.BytesPerPixel), FileName);
+      VideoSurface = Display.CreateOffscreenSurface(width, height, !Display.SurfaceMode);
+    } catch (const TMemoryBudgetError& error) {
+      reason = error.what();
+    }
+  }
+  if (!VideoSurface) {
+    ReportError("[AnimPlay] Error during creating DirectDraw stream sample.", reason);
+    return false;
+  }
+  VideoSurface->Fill(nullptr, 0);
+  VideoWidth = width;
+  VideoHeight = height;
+  SourceRect = TRect{0, 0, width, height};
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "audio/SE_Sound.h"
+#include "base/SE_MemoryBudget.h"
 #include "graphics/SE_Display.h"
 
 class TVideoDecoder;
@@ -42,6 +43,7 @@ class TGEAnimPlay {
   bool Opened = false;
   bool FreeWhenDone = false;
   uint32_t UpdateFlags = 0;
+  // Made when the first frame decodes, at its size (VideoWidth x VideoHeight from then on).
   std::unique_ptr<TPlatformSurface> VideoSurface;
   TRect SourceRect;
   TRect DestRect;
@@ -61,6 +63,7 @@ class TGEAnimPlay {
  private:
   void ReportError(const std::string& message, const std::string& reason);
   void Rewind();
+  bool MakeSurface();
   void Draw();
   // Keeps the sound's ring filled from the clip.
   void FeedSound(uint32_t frames);
@@ -77,4 +80,5 @@ class TGEAnimPlay {
   int64_t ClockBase = 0;
   uint32_t ClockTicks = 0;
   bool FrameShown = false;
+  TMemoryCharge SurfaceCharge;  // for VideoSurface
 };

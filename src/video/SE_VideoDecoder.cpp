@@ -10,6 +10,8 @@
 #include <deque>
 
 #include "audio/SE_FFmpeg.h"
+#include "base/SE_MemoryBudget.h"
+#include "image/SE_Picture.h"
 
 namespace {
 
@@ -119,6 +121,7 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
 
   int32_t Width() const override { return PictureWidth; }
   int32_t Height() const override { return PictureHeight; }
+  bool AdoptFrameSize() override;
   int64_t Duration() const override;
   TVideoFrameResult FrameAt(int64_t time, uint8_t* pixels, int32_t pitch, bool rgb555) override;
   bool HasAudio() const override { return bool(Audio.Codec); }
@@ -162,6 +165,8 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
   TPacketPtr Packet;
   bool FileEnded = false;
   int32_t PictureWidth = 0, PictureHeight = 0;
+  bool OwnSize = false;                    // frames are written at the first frame's size
+  int32_t FirstWidth = 0, FirstHeight = 0;  // of the first frame decoded since the start
 
   // The frame due last (Shown) and the one after it, read ahead to know when Shown ends.
   TFramePtr Shown, Next;
@@ -174,6 +179,7 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
   std::unique_ptr<SwsContext, TScalerFreer> Scaler;
   // The picture for a caller whose rows do not suit libswscale; made when first needed.
   std::unique_ptr<uint8_t, TAvFreer> Staging;
+  TMemoryCharge StagingCharge;
   // What Scaler was made for: input size, format, colours and range, output format.
   int ScalerKey[6] = {};
 
@@ -216,8 +222,10 @@ std::string TFFmpegVideoDecoder::OpenInput() {
   if (picture->width <= 0 || picture->height <= 0 ||
       av_image_check_size(picture->width, picture->height, 0, nullptr) < 0)
     return Name + ": its video has no usable picture size";
-  PictureWidth = picture->width;
-  PictureHeight = picture->height;
+  if (!OwnSize) {
+    PictureWidth = picture->width;
+    PictureHeight = picture->height;
+  }
   const int audio =
       WithAudio ? av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0) : -1;
   if (audio >= 0) Audio.Stream = format->streams[audio];
@@ -260,6 +268,9 @@ std::string TFFmpegVideoDecoder::OpenDecoder(TStreamDecoder& decoder, int thread
   decoder.Codec->pkt_timebase = decoder.Stream->time_base;
   decoder.Codec->thread_count = threads;
   if (result >= 0) result = avcodec_open2(decoder.Codec.get(), codec, nullptr);
+  // Frames get the cap pictures have: FFmpeg refuses to allocate larger ones. Set after
+  // opening, so that only frames are held to it, not what a header claims.
+  decoder.Codec->max_pixels = static_cast<int64_t>(PicturePixelLimit());
   if (result >= 0) return {};
   decoder.Codec.reset();
   return "cannot decode " + Name + ": " + AvError(result);
@@ -377,14 +388,35 @@ bool TFFmpegVideoDecoder::PullNext() {
       av_frame_unref(Next.get());
       continue;
     }
+    if (!AnyFrame) {
+      FirstWidth = Next->width;
+      FirstHeight = Next->height;
+    }
     AnyFrame = HaveNext = true;
     NextTime = TimeOf(Next.get(), NextEnd);
     return true;
   }
   VideoEnded = true;
-  if (!AnyFrame && Video.LastRefusal < 0)
+  const AVCodecContext& codec = *Video.Codec;
+  if (!AnyFrame && int64_t{codec.width} * codec.height > codec.max_pixels)
+    Fail(TPictureTooLarge(Name, codec.width, codec.height).what());
+  else if (!AnyFrame && Video.LastRefusal < 0)
     Fail("cannot decode " + Name + ": " + AvError(Video.LastRefusal));
   return false;
+}
+
+bool TFFmpegVideoDecoder::AdoptFrameSize() {
+  if (!AnyFrame && !PullNext()) return false;
+  if (!OwnSize || PictureWidth != FirstWidth || PictureHeight != FirstHeight) {
+    // What was made for the stated size does not suit frames of another.
+    Scaler.reset();
+    Staging.reset();
+    StagingCharge = {};
+  }
+  PictureWidth = FirstWidth;
+  PictureHeight = FirstHeight;
+  OwnSize = true;
+  return true;
 }
 
 void TFFmpegVideoDecoder::Promote() {
@@ -449,7 +481,14 @@ bool TFFmpegVideoDecoder::Convert(const AVFrame* frame, uint8_t* pixels, int32_t
   const bool direct = pitch == row && row % kRowBlock == 0;
   const int32_t stagingPitch = FFALIGN(row, kRowBlock);
   if (!direct && !Staging) {
-    Staging.reset(static_cast<uint8_t*>(av_malloc(size_t(stagingPitch) * PictureHeight)));
+    const size_t bytes = size_t(stagingPitch) * PictureHeight;
+    try {
+      StagingCharge = TMemoryCharge(bytes, Name);
+    } catch (const TMemoryBudgetError& error) {
+      Fail(error.what());
+      return false;
+    }
+    Staging.reset(static_cast<uint8_t*>(av_malloc(bytes)));
     if (!Staging) {
       Fail("cannot convert the pictures of " + Name + ": " + AvError(AVERROR(ENOMEM)));
       return false;

@@ -28,8 +28,13 @@ class TVideoDecoder {
                                                    const std::string& name, bool withAudio,
                                                    std::string& error);
 
+  // The size FrameAt writes frames at: the size the file states, until AdoptFrameSize.
   virtual int32_t Width() const = 0;
   virtual int32_t Height() const = 0;
+  // Decodes the first frame, unless it is decoded already, and from then on writes every
+  // frame at its size, whatever the file states: a header may claim any size, and memory for
+  // frames is taken by what they really are. False when the clip has no frame to decode.
+  virtual bool AdoptFrameSize() = 0;
   // The clip's length as the file states it, or -1.
   virtual int64_t Duration() const = 0;
 
