@@ -36,6 +36,7 @@ TMP3Notify::~TMP3Notify() = default;
 
 TGEMP3::TGEMP3(TDirectSound& sound, const std::string& fileName, bool looped)
     : FileName(fileName), Looped(looped), Buffer(sound) {
+  Buffer.Name = fileName;
   Ready = sound.Initialized;
   if (!Ready) MP3Error("(DirectShow) Error during initializing.");
   Load();
@@ -106,6 +107,8 @@ void TGEMP3::Stop() {
 
 bool TGEMP3::IsPlaying() {
   if (StopPos == -1) StopPos = GetStopPosition();
+  // Stopped by the device for a newer sound: as if the script had stopped it.
+  if (Playing && Buffer.Evicted()) Stop();
   // The end is known only once the decoder has met it; a sound that does not loop is over
   // when every frame up to there has been heard.
   if (Playing && !Looped && TotalFrames >= 0 &&
