@@ -13,7 +13,9 @@
 #include <jerror.h>
 #include <png.h>
 
+#include "base/SE_Log.h"
 #include "image/SE_PictureDecode.h"
+#include "platform/PL_Host.h"
 
 namespace {
 
@@ -427,4 +429,12 @@ void LoadPictureFile(const std::string& path, TBitmap24& out) {
   } catch (const TPictureTooLarge& error) {
     throw error.Naming(path);
   }
+  ReportPictureDamage(path, out);
+}
+
+void ReportPictureDamage(const std::string& name, const TBitmap24& picture) {
+  if (picture.Damage.empty()) return;
+  const std::string line = "picture damaged: " + name + ": " + picture.Damage;
+  DebugOutput(line);
+  WriteLog(line);
 }
