@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <fstream>
-#include <png.h>
 
 #include "HeapCounter.h"
 #include "PictureSamples.h"
@@ -355,8 +355,8 @@ TEST(Png, Interlaced16BitPicturesEqualTheirPlainTwins) {
   for (int colourType : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                          PNG_COLOR_TYPE_RGB_ALPHA})
     for (auto [width, height] : {std::pair{32, 32}, std::pair{37, 29}, std::pair{3, 9}}) {
-      SCOPED_TRACE(testing::Message() << "colour type " << colourType << ", " << width << "x"
-                                      << height);
+      SCOPED_TRACE(testing::Message()
+                   << "colour type " << colourType << ", " << width << "x" << height);
       const TBitmap24 plain = Decode(EncodePng16(width, height, colourType, false));
       const TBitmap24 interlaced = Decode(EncodePng16(width, height, colourType, true));
       ASSERT_EQ(plain.Width, width);

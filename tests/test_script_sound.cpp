@@ -194,7 +194,8 @@ size_t EvictionLines(const std::string& file) {
 }
 
 TEST_F(ScriptSound, OnlyPlayingSoundsTakeChannelsAndTheFirstStartedGivesWay) {
-  const std::string wave = Temp.Write("w.wav", WaveFile(Format(2, 44100, 16), Noise(8000))).string();
+  const std::string wave =
+      Temp.Write("w.wav", WaveFile(Format(2, 44100, 16), Noise(8000))).string();
   const std::string ogg = Encode("o.ogg", "sine=frequency=441:duration=1:sample_rate=44100");
   struct TCase {
     std::string File;

@@ -306,8 +306,7 @@ void SetPngTransforms(png_structp png, png_infop info) {
   png_set_expand(png);
   if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
   png_set_alpha_mode_fixed(
-      png, PNG_ALPHA_PNG,
-      png_get_bit_depth(png, info) == 16 ? PNG_GAMMA_LINEAR : PNG_DEFAULT_sRGB);
+      png, PNG_ALPHA_PNG, png_get_bit_depth(png, info) == 16 ? PNG_GAMMA_LINEAR : PNG_DEFAULT_sRGB);
   png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
   png_set_scale_16(png);
   png_set_bgr(png);

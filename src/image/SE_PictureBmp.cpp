@@ -289,8 +289,8 @@ class TRleDecoder {
 
   void Put(unsigned index) {
     if (X < static_cast<uint64_t>(Out.Width) && Y < static_cast<uint64_t>(Out.Height))
-      std::memcpy(MutableRow(Out, Out.Height - 1 - static_cast<int64_t>(Y)) + X * 3,
-                  Palette[index], 3);
+      std::memcpy(MutableRow(Out, Out.Height - 1 - static_cast<int64_t>(Y)) + X * 3, Palette[index],
+                  3);
     else
       PastRow = true;
     ++X;
