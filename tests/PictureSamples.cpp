@@ -14,7 +14,7 @@ TBgr PixelAt(const TBitmap24& picture, int32_t x, int32_t y) {
 }
 
 TBitmap24 MakePattern(int32_t width, int32_t height) {
-  TBitmap24 picture{width, height, {}};
+  TBitmap24 picture{width, height, {}, {}};
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
       picture.Rows.insert(
@@ -147,7 +147,7 @@ TBitmap24 ReferenceJpegDecode(const std::vector<uint8_t>& jpeg) {
   info.out_color_space = JCS_RGB;
   jpeg_start_decompress(&info);
   TBitmap24 picture{
-      static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height), {}};
+      static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height), {}, {}};
   picture.Rows.resize(size_t{info.output_width} * info.output_height * 3);
   while (info.output_scanline < info.output_height) {
     uint8_t* row = picture.Rows.data() + size_t{info.output_scanline} * picture.Width * 3;
@@ -173,6 +173,40 @@ std::vector<uint8_t> EncodePng(const TBitmap24& picture) {
     std::abort();
   }
   out.resize(size);
+  return out;
+}
+
+std::vector<uint8_t> EncodePng16(int32_t width, int32_t height, int colourType, bool interlaced) {
+  const int channels = colourType == PNG_COLOR_TYPE_GRAY         ? 1
+                       : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                       : colourType == PNG_COLOR_TYPE_RGB        ? 3
+                                                                 : 4;
+  // Every sample different in its low byte too, so rows that a reader mixes up show.
+  std::vector<uint8_t> rows(size_t(width) * height * channels * 2);
+  for (size_t i = 0; i < rows.size() / 2; ++i) {
+    const uint32_t value = (i * 7919u + i / (size_t(width) * channels) * 4099u) & 0xFFFF;
+    rows[2 * i] = uint8_t(value >> 8);
+    rows[2 * i + 1] = uint8_t(value);
+  }
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) std::abort();
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, size_t size) {
+        auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+        bytes->insert(bytes->end(), data, data + size);
+      },
+      nullptr);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 16, colourType,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_bytep> pointers(static_cast<size_t>(height));
+  for (int32_t y = 0; y < height; ++y) pointers[y] = &rows[size_t(y) * width * channels * 2];
+  png_set_rows(png, info, pointers.data());
+  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&png, &info);
   return out;
 }
 

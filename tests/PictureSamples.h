@@ -50,6 +50,9 @@ std::vector<uint8_t> EncodeCmykJpeg(std::array<uint8_t, 4> stored, bool adobeMar
 TBitmap24 ReferenceJpegDecode(const std::vector<uint8_t>& jpeg);
 // libpng's own encoding of a picture.
 std::vector<uint8_t> EncodePng(const TBitmap24& picture);
+// libpng's encoding of a 16-bit pattern in a colour type (PNG_COLOR_TYPE_GRAY, _GRAY_ALPHA,
+// _RGB, _RGB_ALPHA), with or without Adam7 interlacing; the pattern depends on the size only.
+std::vector<uint8_t> EncodePng16(int32_t width, int32_t height, int colourType, bool interlaced);
 
 // The same file with another size in its header (a baseline JPEG's frame, a PNG's IHDR with
 // its checksum); the data stays as it was.

@@ -271,6 +271,12 @@ TEST_F(AudioDecoder, RefusesWhatItCannotPlay) {
   EXPECT_FALSE(TAudioDecoder::OpenMemory({}, "empty.ogg", error));
   EXPECT_EQ(error.rfind("cannot open empty.ogg: ", 0), 0u) << error;
 
+  // A wave file whose format tag names no sound format: the tag is what is wrong.
+  std::vector<uint8_t> unknown = Bytes("tone.wav");
+  unknown[20] = 0x34, unknown[21] = 0x12;
+  EXPECT_FALSE(TAudioDecoder::OpenMemory(unknown, "odd.wav", error));
+  EXPECT_EQ(error, "odd.wav: its audio format tag 0x1234 names no known sound format");
+
   const std::string video = Path("picture.avi");
   std::system(
       ("ffmpeg -v quiet -y -f lavfi -i testsrc=size=32x32:duration=0.2 -c:v mjpeg '" + video + "'")

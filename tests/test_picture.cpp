@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "HeapCounter.h"
 #include "PictureSamples.h"
 #include "TestSupport.h"
+#include "base/SE_Log.h"
 #include "image/SE_Picture.h"
 
 namespace {
@@ -272,6 +275,93 @@ TEST(PictureClaims, HugeClaimsAreRefusedByNameBeforeDecoding) {
   // The limit is the decoded size at four bytes a pixel: 8192 x 8192 is just inside it.
   EXPECT_TRUE(PictureFits(8192, 8192));
   EXPECT_FALSE(PictureFits(8192, 8193));
+}
+
+// Pictures that are damaged but can be shown are shown as far as they go; the loader says on
+// stderr and in the log, under the file's name, what is wrong. Whole pictures say nothing.
+TEST(BmpDamaged, ShownDamageIsNamedWithTheFile) {
+  TBmpFile shortPalette(4, 1, 8);
+  shortPalette.ColorsUsed = 2, shortPalette.Palette = {kColours[1], kColours[2]};
+  shortPalette.Pixels = {0, 1, 2, 200};
+  TBmpFile nibbles(3, 1, 4);
+  nibbles.ColorsUsed = 4, nibbles.Palette.assign(kColours.begin(), kColours.begin() + 4);
+  nibbles.Pixels = PackRows(3, 1, 4, false, [](int32_t x, int32_t) { return uint32_t(x * 5); });
+  const std::string pastRow = "BMP run-length data runs past the end of a row";
+  const std::string pastTop = "BMP run-length data runs past the top of the picture";
+  struct TCase {
+    std::string Name;
+    TBmpFile File;
+    std::string Damage;
+  };
+  const TCase cases[] = {
+      {"whole.bmp", Rle(8, 4, 1, {0x04, 0x01, 0x00, 0x01}), ""},
+      // Deltas may skip to the end of a row and of the picture.
+      {"skips.bmp", Rle(8, 2, 2, {0x01, 0x01, 0x00, 0x02, 0x01, 0x01}), ""},
+      {"row.bmp", Rle(8, 4, 1, {0x06, 0x01, 0x00, 0x01}), pastRow},
+      {"row4.bmp", Rle(4, 3, 2, {0x09, 0x12, 0x00, 0x00, 0x07, 0x34, 0x00, 0x01}), pastRow},
+      {"delta.bmp", Rle(8, 2, 2, {0x00, 0x02, 0x05, 0x00, 0x00, 0x01}), pastRow},
+      {"top.bmp", Rle(8, 2, 2, {0x02, 0x01, 0x00, 0x02, 0x00, 0x05}), pastTop},
+      {"runs.bmp", Rle(8, 2, 1, {0x03, 0x09, 0x00, 0x01}),
+       pastRow + "; BMP pixels use palette index 9 of a palette of 8 colours; they show black"},
+      {"palette.bmp", shortPalette,
+       "BMP pixels use palette index 200 of a palette of 2 colours; they show black"},
+      {"nibbles.bmp", nibbles,
+       "BMP pixels use palette index 10 of a palette of 4 colours; they show black"},
+  };
+  TTempFolder temp;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::vector<uint8_t> bytes = WriteBmp(c.File);
+    const std::string path = temp.Write(c.Name, std::string(bytes.begin(), bytes.end())).string();
+    TBitmap24 picture;
+    testing::internal::CaptureStderr();
+    LoadPictureFile(path, picture);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(picture.Rows, Decode(bytes).Rows);  // shown all the same
+    EXPECT_EQ(picture.Damage, c.Damage);
+    const std::string line = "picture damaged: " + path + ": " + c.Damage + "\n";
+    EXPECT_EQ(said, c.Damage.empty() ? "" : line);
+    std::ifstream log(LogFilePath());
+    const std::string logged((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_EQ(logged.find(" " + line) != std::string::npos, !c.Damage.empty());
+  }
+}
+
+// Compressions of OS/2 bitmaps are refused under their own names.
+TEST(BmpDamaged, Os2CompressionsAreNamed) {
+  const std::pair<TBmpFile, std::string> cases[] = {
+      {TBmpFile(8, 1, 1, false, 3, 64), "BMP Huffman 1D compression is not supported (DecodeBmp)"},
+      {TBmpFile(8, 1, 1, false, 3, 40), "BMP Huffman 1D compression is not supported (DecodeBmp)"},
+      {TBmpFile(8, 1, 24, false, 4, 64), "BMP RLE24 compression is not supported (DecodeBmp)"},
+      {TBmpFile(8, 1, 8, false, 3, 40), "BMP bit fields need 16 or 32 bits (DecodeBmp)"},
+  };
+  for (const auto& [file, message] : cases) {
+    TBitmap24 picture;
+    const std::vector<uint8_t> bytes = WriteBmp(file);
+    try {
+      DecodePicture(bytes.data(), bytes.size(), picture);
+      ADD_FAILURE() << "decoded: " << message;
+    } catch (const TPictureError& error) {
+      EXPECT_EQ(std::string(error.what()), message);
+    }
+  }
+}
+
+// --- PNG ------------------------------------------------------------------------------------
+
+// Interlaced 16-bit pictures, as in the PNG suite's basi0g16 ... basi6a16, decode to the same
+// pixels as the same picture stored without interlacing.
+TEST(Png, Interlaced16BitPicturesEqualTheirPlainTwins) {
+  for (int colourType : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                         PNG_COLOR_TYPE_RGB_ALPHA})
+    for (auto [width, height] : {std::pair{32, 32}, std::pair{37, 29}, std::pair{3, 9}}) {
+      SCOPED_TRACE(testing::Message()
+                   << "colour type " << colourType << ", " << width << "x" << height);
+      const TBitmap24 plain = Decode(EncodePng16(width, height, colourType, false));
+      const TBitmap24 interlaced = Decode(EncodePng16(width, height, colourType, true));
+      ASSERT_EQ(plain.Width, width);
+      EXPECT_EQ(interlaced.Rows, plain.Rows);
+    }
 }
 
 // --- JPEG -----------------------------------------------------------------------------------

@@ -176,8 +176,8 @@ TEST(Scene3DTextures, FileNamesChooseTheDecoderAndMissingFilesGiveNone) {
       LoadTextureFile(folder.Write("f.png", std::string(png.begin(), png.end())).string(), 16);
   ASSERT_FALSE(pngTexture.empty());
   EXPECT_EQ(pngTexture[8], TextureFromPicture(green, 16)[8]);
-  EXPECT_THROW(LoadTextureFile(folder.Write("g.bmp", "BMnot a picture").string(), 16),
-               TPictureError);
+  // A damaged file gives none, with a warning (the script test shows it).
+  EXPECT_TRUE(LoadTextureFile(folder.Write("g.bmp", "BMnot a picture").string(), 16).empty());
 }
 
 TEST(Scene3DLoad, ObjectsAndTexturesFromAResourceFile) {

@@ -191,6 +191,24 @@ TEST_F(Script3D, ObjectFilesThatCannotBeHadEndTheScriptNamingThem) {
   EXPECT_THROW(Play("", false, "broken.vko"), TFatalExit);
 }
 
+// A damaged texture costs the object its texture, with a warning, as a damaged picture of an
+// image costs the image its picture; the show goes on.
+TEST_F(Script3D, ADamagedTextureWarnsAndTheObjectIsDrawnWithoutIt) {
+  std::vector<uint8_t> damaged = WriteBmp(TBmpFile(256, 256));
+  damaged.resize(1000);  // cut short
+  for (const std::vector<uint8_t>& texture : {damaged, std::vector<uint8_t>{'B', 'M', 0}}) {
+    Write("green.bmp", texture);
+    Play("WAIT(100000)\n");
+    Frames(3);
+    EXPECT_EQ(Headless->Messages,
+              std::vector<std::string>{": [SE3D] Texture load error! File: GREEN.BMP"});
+    EXPECT_TRUE(Model().Texture.empty());
+    EXPECT_EQ(Model().FaceCount, 12);   // the model itself is there
+    EXPECT_EQ(Pixel(320, 240), kBlue);  // textured faces need their texture
+    Headless->Messages.clear();
+  }
+}
+
 TEST_F(Script3D, CommandsOnAFreedObjectOrWithoutAnySceneAreHarmless) {
   Play("FREE(c)\nSHOW3DOBJ(c,1,1,1,1,1,TRUE)\nROT3DOBJALFA(c,100,100)\nWAIT(100000)\n");
   Frames(20);

@@ -4,11 +4,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "ObjectSamples.h"
 #include "SoundSamples.h"
 #include "TestSupport.h"
+#include "base/SE_Log.h"
 #include "engine/SE_Engine.h"
+#include "player/VEKObjects.h"
 
 namespace {
 using namespace soundsamples;
@@ -204,6 +207,50 @@ TEST_F(ScriptSound, ALoopedCompressedSoundRepeatsUntilStopped) {
     bool sounding = false;
     for (int64_t i = at; i < at + 441; ++i) sounding |= Mix[2 * i] != 0;
     ASSERT_TRUE(sounding) << "silent at " << at;
+  }
+}
+
+// Lines of the log that say a sound was stopped to free a channel for another.
+size_t EvictionLines(const std::string& file) {
+  std::ifstream log(LogFilePath());
+  size_t count = 0;
+  for (std::string line; std::getline(log, line);)
+    count += line.find("sound channels play: " + file + ", the sound that started first") !=
+             std::string::npos;
+  return count;
+}
+
+TEST_F(ScriptSound, OnlyPlayingSoundsTakeChannelsAndTheFirstStartedGivesWay) {
+  const std::string wave =
+      Temp.Write("w.wav", WaveFile(Format(2, 44100, 16), Noise(8000))).string();
+  const std::string ogg = Encode("o.ogg", "sine=frequency=441:duration=1:sample_rate=44100");
+  struct TCase {
+    std::string File;
+    int Declared, Played;
+  };
+  Headless->PlayMs = 60000;  // the cases play one after another on one clock
+  for (const TCase& c : {TCase{wave, 65, 64}, {wave, 65, 65}, {wave, 1000, 70}, {ogg, 66, 66}}) {
+    SCOPED_TRACE(c.File + " " + std::to_string(c.Declared) + " declared, " +
+                 std::to_string(c.Played) + " played");
+    std::string script;
+    for (int i = 0; i < c.Declared; ++i)
+      script += "CREATESOUND(s" + std::to_string(i) + ", " + c.File + ", FALSE, TRUE)\n";
+    for (int i = 0; i < c.Played; ++i) script += "PLAYSOUND(s" + std::to_string(i) + ")\n";
+    const size_t logged = EvictionLines(c.File);
+    TVEKE& veke = Play(script + "WAIT(100000)\n");
+    for (int i = 0; i < 1000 && Section(0).CommandIndex < c.Played; ++i) Frame();
+    Frames(10);
+    // Every declaration and every start went through, without a message.
+    EXPECT_EQ(Section(0).CommandIndex, c.Played);
+    EXPECT_TRUE(Headless->Messages.empty()) << Headless->Messages.front();
+    const int stopped = std::max(c.Played - 64, 0);
+    for (int i = 0; i < c.Played; ++i) {
+      auto sound = std::dynamic_pointer_cast<TVKSound>(veke.FindObject("S" + std::to_string(i)));
+      ASSERT_NE(sound, nullptr);
+      EXPECT_EQ(sound->Busy(), i >= stopped) << "s" << i;
+    }
+    EXPECT_EQ(EvictionLines(c.File) - logged, static_cast<size_t>(stopped));
+    EXPECT_GE(LastSound(), static_cast<int64_t>(Mix.size() / 2) - 2);  // still sounding
   }
 }
 

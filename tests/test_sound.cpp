@@ -2,7 +2,9 @@
 // what reaches the mix, how the position follows it, where it stops, and how it loops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "SoundSamples.h"
 #include "TestSupport.h"
@@ -104,6 +106,59 @@ TEST_F(Sound, BuffersClampVolumeAndHoldOneLock) {
   Device.reset();
   buffer.Play(true);
   EXPECT_FALSE(buffer.IsPlaying());
+}
+
+// A buffer takes a mixer channel only when it plays; what was set on it before then is what
+// the channel plays with.
+TEST_F(Sound, SettingsMadeBeforeTheFirstPlayReachTheMix) {
+  struct TCase {
+    const char* What;
+    std::function<void(TDirectSoundBuffer&)> Set;
+    std::function<void(const std::vector<int16_t>&, TDirectSoundBuffer&)> Check;
+  };
+  const std::string samples = Noise(40000);
+  const auto* source = reinterpret_cast<const int16_t*>(samples.data());
+  const TCase cases[] = {
+      {"volume", [](TDirectSoundBuffer& b) { b.SetVolume(-10000); },
+       [](const std::vector<int16_t>& mix, TDirectSoundBuffer&) {
+         EXPECT_EQ(std::count(mix.begin(), mix.end(), 0), std::ptrdiff_t(mix.size()));
+       }},
+      {"pan", [](TDirectSoundBuffer& b) { b.SetPan(10000); },
+       [&](const std::vector<int16_t>& mix, TDirectSoundBuffer&) {
+         for (size_t i = 0; i < 100; ++i) {
+           EXPECT_EQ(mix[2 * i], 0);
+           EXPECT_EQ(mix[2 * i + 1], source[2 * i + 1]);
+         }
+       }},
+      {"position", [](TDirectSoundBuffer& b) { b.SetPlayPosition(4002); },
+       [&](const std::vector<int16_t>& mix, TDirectSoundBuffer& b) {
+         EXPECT_EQ(std::memcmp(mix.data(), source + 2000, 400), 0);
+         EXPECT_EQ(b.GetPlayPosition(), 4000u + 882u * 4);
+       }},
+      {"frequency", [](TDirectSoundBuffer& b) { b.SetFrequency(22050); },
+       [](const std::vector<int16_t>&, TDirectSoundBuffer& b) {
+         EXPECT_EQ(b.GetFrequency(), 22050u);
+         EXPECT_EQ(b.GetPlayedBytes(), 441u * 4);
+       }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    TDirectSoundBuffer buffer(*Device);
+    const TWaveFormat format;
+    TDSBufferDesc desc;
+    desc.BufferBytes = 40000;
+    desc.Format = &format;
+    ASSERT_TRUE(buffer.CreateBuffer(desc));
+    uint8_t *a = nullptr, *b = nullptr;
+    uint32_t sa = 0, sb = 0;
+    ASSERT_TRUE(buffer.Lock(0, 40000, a, sa, b, sb));
+    std::memcpy(a, samples.data(), sa);
+    buffer.Unlock();
+    c.Set(buffer);
+    ASSERT_TRUE(buffer.Play(false));
+    const std::vector<int16_t> mix = Run(20);
+    c.Check(mix, buffer);
+  }
 }
 
 TEST_F(Sound, PositionsAreClampedAndAligned) {

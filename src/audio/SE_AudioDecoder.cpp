@@ -5,6 +5,7 @@
 #include "audio/SE_AudioDecoder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 
@@ -139,6 +140,14 @@ std::string TFFmpegAudioDecoder::OpenDecoder() {
   DiscardFrames = 0;
   const AVCodecID id = Stream->codecpar->codec_id;
   const AVCodec* decoder = avcodec_find_decoder(id);
+  if (!decoder && id == AV_CODEC_ID_NONE) {
+    // FFmpeg names such sound "none": what is wrong is the file's format tag (a wave file's
+    // format code), which names no sound format anyone decodes.
+    char tag[16] = "";
+    if (const uint32_t code = Stream->codecpar->codec_tag)
+      std::snprintf(tag, sizeof tag, " 0x%04X", code);
+    return Name + ": its audio format tag" + tag + " names no known sound format";
+  }
   if (!decoder) return Name + ": no decoder here for its " + avcodec_get_name(id) + " audio";
   Codec.reset(avcodec_alloc_context3(decoder));
   if (!Codec) return "cannot decode " + Name + ": " + AvError(AVERROR(ENOMEM));

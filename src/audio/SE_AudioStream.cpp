@@ -171,6 +171,8 @@ uint32_t TAudioStream::GetWriteSize() {
 
 void TAudioStream::Update() {
   if (!Playing) return;
+  // Stopped by the device for a newer sound: as if the script had stopped it.
+  if (Buffer->Evicted()) return Stop();
   StoppingOnError([&] {
     const int32_t size = GetSize();
     if (Looped) {
@@ -253,6 +255,7 @@ void TAudioFileStream::SetFileName(const std::string& name) {
     WaveFile.reset();
   }
   if (name.empty()) return;
+  Buffer->Name = name;
   try {
     WaveFile = std::make_unique<TWaveFileStream>(name);
     WaveFile->OpenRead();

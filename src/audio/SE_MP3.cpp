@@ -36,6 +36,7 @@ TMP3Notify::~TMP3Notify() = default;
 
 TGEMP3::TGEMP3(TDirectSound& sound, const std::string& fileName, bool looped)
     : FileName(fileName), Looped(looped), Buffer(sound) {
+  Buffer.Name = fileName;
   Ready = sound.Initialized;
   if (!Ready) MP3Error("(DirectShow) Error during initializing.");
   Load();
@@ -64,6 +65,9 @@ void TGEMP3::Load() {
     DebugOutput("[TGEMP3] " + reason);
     MP3Error("(DirectShow) Error during GraphBuilder.RenderFile.");
   }
+  StatedFrames = Decoder->DurationFrames();
+  // A sound holds its decoder only while it plays: a presentation may declare hundreds.
+  Decoder.reset();
   const TWaveFormat format;  // the mix's own: 44 100 Hz, 16-bit stereo
   TDSBufferDesc desc;
   desc.Flags = kDSBCapsGetCurrentPosition2 | kDSBCapsCtrlVolume | kDSBCapsCtrlPan;
@@ -75,8 +79,17 @@ void TGEMP3::Load() {
   Loaded = true;
 }
 
+bool TGEMP3::OpenDecoder() {
+  std::string reason;
+  Decoder = TAudioDecoder::Open(FileName, reason);
+  DecodePos = 0;
+  // Opened once already: the file has changed or gone since; the sound stays silent.
+  if (!Decoder) WriteLog("[TGEMP3] " + reason);
+  return Decoder != nullptr;
+}
+
 void TGEMP3::Play() {
-  if (Playing || !Loaded) return;
+  if (Playing || !Loaded || !OpenDecoder()) return;
   StopPos = -1;
   Restart();
   Playing = Buffer.IsPlaying();
@@ -101,11 +114,14 @@ void TGEMP3::Stop() {
   Notify.reset();
   Buffer.Stop();
   Playing = false;
+  Decoder.reset();
   Seek(0);
 }
 
 bool TGEMP3::IsPlaying() {
   if (StopPos == -1) StopPos = GetStopPosition();
+  // Stopped by the device for a newer sound: as if the script had stopped it.
+  if (Playing && Buffer.Evicted()) Stop();
   // The end is known only once the decoder has met it; a sound that does not loop is over
   // when every frame up to there has been heard.
   if (Playing && !Looped && TotalFrames >= 0 &&
@@ -113,6 +129,7 @@ bool TGEMP3::IsPlaying() {
     Playing = false;
     Buffer.Stop();
     Notify.reset();
+    Decoder.reset();
     // Played out: a later Play starts here, at the end, as a finished medium does.
     StartFrame = static_cast<uint64_t>(TotalFrames);
     PlayedAtStart = Buffer.GetPlayedBytes();
@@ -137,8 +154,7 @@ int64_t TGEMP3::GetPosition() {
 int64_t TGEMP3::GetStopPosition() {
   if (!Loaded) return -1;
   if (TotalFrames >= 0) return FramesToTime(static_cast<uint64_t>(TotalFrames));
-  const int64_t stated = Decoder->DurationFrames();
-  return stated < 0 ? -1 : FramesToTime(static_cast<uint64_t>(stated));
+  return StatedFrames < 0 ? -1 : FramesToTime(static_cast<uint64_t>(StatedFrames));
 }
 
 void TGEMP3::Seek(int64_t position) {
@@ -151,9 +167,8 @@ void TGEMP3::Seek(int64_t position) {
     Restart();
     return;
   }
+  // Not playing, there is no decoder: Play opens one and seeks it here.
   PlayedAtStart = Buffer.GetPlayedBytes();
-  Decoder->Seek(StartFrame);
-  DecodePos = StartFrame;
 }
 
 void TGEMP3::Update() {

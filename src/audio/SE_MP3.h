@@ -61,6 +61,8 @@ class TGEMP3 {
 
  private:
   void Load();
+  // A decoder at the file's start; false (logged) when the file no longer decodes.
+  bool OpenDecoder();
   [[noreturn]] void MP3Error(const std::string& message);
   // Frames heard since the ring started at StartFrame.
   uint64_t PlayedFrames();
@@ -68,7 +70,8 @@ class TGEMP3 {
   void Fill(uint32_t frames);
   void Restart();
 
-  std::unique_ptr<TAudioDecoder> Decoder;
+  std::unique_ptr<TAudioDecoder> Decoder;  // while playing only
+  int64_t StatedFrames = -1;               // the length the file states, or -1
   TDirectSoundBuffer Buffer;
   uint32_t WritePos = 0;          // bytes into the ring
   uint64_t DecodePos = 0;         // the next frame the decoder gives

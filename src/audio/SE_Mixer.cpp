@@ -196,8 +196,12 @@ bool TAudioMixer::Playable(const TWaveFormat& format) {
          format.SamplesPerSec >= kMinFrequency && format.SamplesPerSec <= kMaxFrequency;
 }
 
+bool TAudioMixer::Accepts(const TWaveFormat& format, uint32_t bytes) {
+  return Playable(format) && bytes >= format.BlockAlign && bytes <= kMaxChannelBytes;
+}
+
 TAudioChannel TAudioMixer::CreateChannel(const TWaveFormat& format, uint32_t bytes) {
-  if (!Playable(format) || bytes < format.BlockAlign || bytes > kMaxChannelBytes) return {};
+  if (!Accepts(format, bytes)) return {};
   const uint32_t frames = bytes / format.BlockAlign;
   // Allocated before the lock is taken: the audio callback must not wait for it.
   std::vector<int16_t> samples((size_t{frames} + 1) * format.Channels);

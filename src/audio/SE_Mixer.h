@@ -49,10 +49,12 @@ class TAudioMixer final : public TAudioSource {
   // True when the mixer plays this format: PCM, 8 (unsigned) or 16 (signed) bits, one or
   // two channels, a block align that matches, a rate from 100 to 200 000 Hz.
   static bool Playable(const TWaveFormat& format);
+  // True when a ring of `bytes` in this format can be made: playable, at least one block and
+  // at most kMaxChannelBytes.
+  static bool Accepts(const TWaveFormat& format, uint32_t bytes);
 
   // A stopped ring of `bytes` (rounded down to whole blocks, at least one block) filled with
-  // silence; an empty handle when the format is not playable, `bytes` is too small or larger
-  // than kMaxChannelBytes, or kMaxAudioChannels channels are alive.
+  // silence; an empty handle when Accepts refuses them or kMaxAudioChannels channels are alive.
   TAudioChannel CreateChannel(const TWaveFormat& format, uint32_t bytes);
   void DestroyChannel(TAudioChannel channel);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/SE_Log.h"
 #include "platform/PL_Host.h"
 
 std::string DSErrorString(uint32_t code) {
@@ -103,6 +104,24 @@ void TDirectSound::ReleaseInterfaces() {
   Device.reset();
 }
 
+void TDirectSound::FreeChannelFor(const TDirectSoundBuffer& buffer) {
+  TDirectSoundBuffer* first = nullptr;
+  for (TDirectSoundBuffer* other : Buffers) {
+    if (other == &buffer || !other->Channel) continue;
+    // A sound that has stopped gives its channel back without a word.
+    if (!Device->IsPlaying(other->Channel)) return other->GiveChannelBack(*Device);
+    if (!first || other->StartedAs < first->StartedAs) first = other;
+  }
+  if (!first) return;
+  const auto nameOf = [](const TDirectSoundBuffer& b) {
+    return b.Name.empty() ? std::string("a sound") : b.Name;
+  };
+  WriteLog("[DirectSound] All " + std::to_string(kMaxAudioChannels) + " sound channels play: " +
+           nameOf(*first) + ", the sound that started first, is stopped for " + nameOf(buffer));
+  first->GiveChannelBack(*Device);
+  first->WasEvicted = true;
+}
+
 TDirectSoundBuffer::TDirectSoundBuffer(TDirectSound& sound) : DSound(&sound) {
   sound.Buffers.push_back(this);
 }
@@ -118,15 +137,18 @@ bool TDirectSoundBuffer::CreateBuffer(const TDSBufferDesc& desc) {
     ShowSoundError("[DirectSound] DirectSound not created!");
     return false;
   }
-  TAudioMixer& mixer = *DSound->Device;
   const bool usable = desc.Format && desc.BufferBytes > 0 && TAudioMixer::Playable(*desc.Format);
-  if (usable) Channel = mixer.CreateChannel(*desc.Format, desc.BufferBytes);
-  DXResult = !usable ? kDSErrBadFormat : Channel ? kDSOk : kDSErrOutOfMemory;
+  const bool fits = usable && TAudioMixer::Accepts(*desc.Format, desc.BufferBytes);
+  DXResult = !usable ? kDSErrBadFormat : fits ? kDSOk : kDSErrOutOfMemory;
   DSound->DXResult = DXResult;
-  if (!Channel) return false;
+  if (!fits) return false;
   Format = *desc.Format;
   Size = desc.BufferBytes - desc.BufferBytes % Format.BlockAlign;
-  Shadow.assign(Size, Format.BitsPerSample == 8 ? 128 : 0);
+  Volume = Pan = 0;
+  Frequency = Format.SamplesPerSec;
+  Cursor = 0;
+  PlayedBefore = 0;
+  WasEvicted = false;
   return true;
 }
 
@@ -142,71 +164,106 @@ void TDirectSoundBuffer::ReleaseBuffer() {
 TAudioMixer* TDirectSoundBuffer::Device() {
   // A device that has gone leaves its buffers silent without a word: that is the end of play.
   if (!DSound) return nullptr;
-  if (!Channel || !DSound->Device) {
+  if (!HasBuffer() || !DSound->Device) {
     ShowSoundError("[DirectSound] DirectSound buffer not created!");
     return nullptr;
   }
   return DSound->Device.get();
 }
 
-uint32_t TDirectSoundBuffer::GetFrequency() {
-  uint32_t frequency = 0;
-  if (TAudioMixer* mixer = Device()) mixer->GetFrequency(Channel, frequency);
-  return frequency;
+bool TDirectSoundBuffer::TakeChannel(TAudioMixer& mixer) {
+  Channel = mixer.CreateChannel(Format, Size);
+  if (!Channel) {
+    DSound->FreeChannelFor(*this);
+    Channel = mixer.CreateChannel(Format, Size);
+  }
+  if (!Channel) return false;
+  // A ring never locked is silence, as a new channel is.
+  if (!Shadow.empty()) mixer.Write(Channel, 0, Shadow.data(), Size);
+  mixer.SetVolume(Channel, Volume);
+  mixer.SetPan(Channel, Pan);
+  mixer.SetFrequency(Channel, Frequency);
+  mixer.SetPlayPosition(Channel, Cursor);
+  return true;
 }
+
+void TDirectSoundBuffer::GiveChannelBack(TAudioMixer& mixer) {
+  uint64_t played = 0;
+  mixer.GetPlayPosition(Channel, Cursor);
+  if (mixer.GetPlayedBytes(Channel, played)) PlayedBefore += played;
+  mixer.DestroyChannel(Channel);
+  Channel = {};
+}
+
+uint32_t TDirectSoundBuffer::GetFrequency() { return Device() ? Frequency : 0; }
 
 void TDirectSoundBuffer::SetFrequency(uint32_t frequency) {
-  if (TAudioMixer* mixer = Device()) mixer->SetFrequency(Channel, frequency);
+  TAudioMixer* mixer = Device();
+  if (!mixer || (frequency != 0 && (frequency < kMinFrequency || frequency > kMaxFrequency)))
+    return;
+  Frequency = frequency ? frequency : Format.SamplesPerSec;
+  if (Channel) mixer->SetFrequency(Channel, Frequency);
 }
 
-int32_t TDirectSoundBuffer::GetPan() {
-  int32_t pan = 0;
-  if (TAudioMixer* mixer = Device()) mixer->GetPan(Channel, pan);
-  return pan;
-}
+int32_t TDirectSoundBuffer::GetPan() { return Device() ? Pan : 0; }
 
 void TDirectSoundBuffer::SetPan(int32_t pan) {
-  if (TAudioMixer* mixer = Device()) mixer->SetPan(Channel, pan);
+  TAudioMixer* mixer = Device();
+  if (!mixer) return;
+  Pan = std::clamp(pan, -kFullPan, kFullPan);
+  if (Channel) mixer->SetPan(Channel, Pan);
 }
 
-int32_t TDirectSoundBuffer::GetVolume() {
-  int32_t volume = 0;
-  if (TAudioMixer* mixer = Device()) mixer->GetVolume(Channel, volume);
-  return volume;
-}
+int32_t TDirectSoundBuffer::GetVolume() { return Device() ? Volume : 0; }
 
 void TDirectSoundBuffer::SetVolume(int32_t volume) {
-  if (TAudioMixer* mixer = Device()) mixer->SetVolume(Channel, std::clamp(volume, -10000, 0));
+  TAudioMixer* mixer = Device();
+  if (!mixer) return;
+  Volume = std::clamp(volume, kSilentVolume, 0);
+  if (Channel) mixer->SetVolume(Channel, Volume);
 }
 
 uint32_t TDirectSoundBuffer::GetPlayPosition() {
-  uint32_t position = 0;
-  if (TAudioMixer* mixer = Device()) mixer->GetPlayPosition(Channel, position);
-  return position;
+  TAudioMixer* mixer = Device();
+  if (!mixer) return 0;
+  if (Channel) mixer->GetPlayPosition(Channel, Cursor);
+  return Cursor;
 }
 
 void TDirectSoundBuffer::SetPlayPosition(uint32_t position) {
-  if (TAudioMixer* mixer = Device()) mixer->SetPlayPosition(Channel, position);
+  TAudioMixer* mixer = Device();
+  if (!mixer || position >= Size) return;
+  Cursor = position - position % Format.BlockAlign;
+  if (Channel) mixer->SetPlayPosition(Channel, Cursor);
 }
 
 uint64_t TDirectSoundBuffer::GetPlayedBytes() {
+  TAudioMixer* mixer = Device();
+  if (!mixer) return 0;
   uint64_t bytes = 0;
-  if (TAudioMixer* mixer = Device()) mixer->GetPlayedBytes(Channel, bytes);
-  return bytes;
+  if (Channel) mixer->GetPlayedBytes(Channel, bytes);
+  return PlayedBefore + bytes;
 }
 
 bool TDirectSoundBuffer::Play(bool looping) {
   TAudioMixer* mixer = Device();
-  return mixer && mixer->Play(Channel, looping);
+  if (!mixer) return false;
+  // Play on a playing buffer only changes its looping; it has not started anew.
+  const bool playing = Channel && mixer->IsPlaying(Channel);
+  if (!Channel && !TakeChannel(*mixer)) return false;
+  if (!playing) StartedAs = ++DSound->Starts;
+  WasEvicted = false;
+  return mixer->Play(Channel, looping);
 }
 
 void TDirectSoundBuffer::Stop() {
-  if (TAudioMixer* mixer = Device()) mixer->Stop(Channel);
+  TAudioMixer* mixer = Device();
+  if (mixer && Channel) mixer->Stop(Channel);
 }
 
 bool TDirectSoundBuffer::IsPlaying() {
   TAudioMixer* mixer = Device();
-  return mixer && mixer->IsPlaying(Channel);
+  return mixer && Channel && mixer->IsPlaying(Channel);
 }
 
 bool TDirectSoundBuffer::Lock(uint32_t offset, uint32_t bytes, uint8_t*& part1, uint32_t& size1,
@@ -216,6 +273,7 @@ bool TDirectSoundBuffer::Lock(uint32_t offset, uint32_t bytes, uint8_t*& part1, 
     DXResult = kDSErrInvalidParam;
     return false;
   }
+  if (Shadow.empty()) Shadow.assign(Size, Format.BitsPerSample == 8 ? 128 : 0);
   size1 = std::min(bytes, Size - offset);
   size2 = bytes - size1;
   part1 = Shadow.data() + offset;
@@ -230,7 +288,7 @@ void TDirectSoundBuffer::Unlock() {
   if (LockCount <= 0) return;
   LockCount = 0;
   TAudioMixer* mixer = Device();
-  if (!mixer) return;
+  if (!mixer || !Channel) return;
   const uint32_t first = std::min(LockBytes, Size - LockOffset);
   mixer->Write(Channel, LockOffset, Shadow.data() + LockOffset, first);
   if (LockBytes > first) mixer->Write(Channel, 0, Shadow.data(), LockBytes - first);

@@ -75,6 +75,11 @@ class TDirectSound : public TDirectX {
   friend class TDirectSoundBuffer;
   void ReportError(const std::string& message);
   void ReleaseInterfaces();
+  // Frees a channel of the mixer for `buffer`: one whose sound has stopped, else the one of
+  // the sound that started first, which stops (with a line in the log).
+  void FreeChannelFor(const TDirectSoundBuffer& buffer);
+
+  uint64_t Starts = 0;  // sounds started on this device, to know which started first
 
   std::unique_ptr<TAudioMixer> Device;
   bool AudioOpen = false;
@@ -82,6 +87,12 @@ class TDirectSound : public TDirectX {
 
 // One ring buffer of the device. Locked parts are written in a copy of the ring that Unlock
 // hands to the mixer, so the mixer's thread never reads memory the engine's thread writes.
+//
+// The mixer has kMaxAudioChannels channels, and a presentation may declare any number of
+// sounds: a buffer takes a channel when it starts to play and keeps it until another sound
+// needs it and this one no longer plays. With every channel playing, the sound that started
+// first is stopped for the new one (Evicted tells its owner). Without a channel the buffer
+// keeps its ring, cursor, volume, pan and frequency itself and hands them to the next one.
 class TDirectSoundBuffer : public TDirectX {
  public:
   explicit TDirectSoundBuffer(TDirectSound& sound);
@@ -89,10 +100,14 @@ class TDirectSoundBuffer : public TDirectX {
   TDirectSoundBuffer(const TDirectSoundBuffer&) = delete;
   TDirectSoundBuffer& operator=(const TDirectSoundBuffer&) = delete;
 
+  // Takes no channel yet, and no memory for the ring until it is first locked.
   bool CreateBuffer(const TDSBufferDesc& desc);
   // Lets the ring go (the buffer object stays, without a ring).
   void ReleaseBuffer();
-  bool HasBuffer() const { return static_cast<bool>(Channel); }
+  bool HasBuffer() const { return Size > 0; }
+  // True when the device stopped this buffer to give its channel to a newer sound, until it
+  // plays again.
+  bool Evicted() const { return WasEvicted; }
 
   uint32_t GetFrequency();
   void SetFrequency(uint32_t frequency);
@@ -118,13 +133,25 @@ class TDirectSoundBuffer : public TDirectX {
   TWaveFormat Format;
   uint32_t Size = 0;  // bytes of the ring
   int32_t LockCount = 0;
+  std::string Name;  // the sound's file, for the log
 
  private:
   friend class TDirectSound;
-  // The ring, or a message and null.
+  // The mixer when there is a ring, else a message and null.
   TAudioMixer* Device();
+  // Makes a channel hold the ring and the settings; false when the mixer has none to give.
+  bool TakeChannel(TAudioMixer& mixer);
+  // Gives the channel back, keeping where its cursor was and what it played.
+  void GiveChannelBack(TAudioMixer& mixer);
 
   TAudioChannel Channel;
-  std::vector<uint8_t> Shadow;  // what Lock hands out
+  std::vector<uint8_t> Shadow;  // the whole ring; what Lock hands out
   uint32_t LockOffset = 0, LockBytes = 0;
+  // What the buffer answers while it has no channel.
+  int32_t Volume = 0, Pan = 0;
+  uint32_t Frequency = 0;
+  uint32_t Cursor = 0;
+  uint64_t PlayedBefore = 0;  // bytes played on channels given back
+  uint64_t StartedAs = 0;     // the device's count of starts when this one last started
+  bool WasEvicted = false;
 };

@@ -13,8 +13,10 @@
 #include <jerror.h>
 #include <png.h>
 
+#include "base/SE_Log.h"
 #include "base/SE_MemoryBudget.h"
 #include "image/SE_PictureDecode.h"
+#include "platform/PL_Host.h"
 
 namespace {
 
@@ -276,18 +278,84 @@ void DecodeJpeg(const uint8_t* data, size_t size, TBitmap24& out) {
 
 namespace {
 
-// libpng's simplified reader holds memory until it finishes or is freed; freeing twice is
-// harmless, so every way out of the decoder can free it.
-struct TPngImage {
-  TPngImage() {
-    std::memset(&Image, 0, sizeof Image);
-    Image.version = PNG_IMAGE_VERSION;
-  }
-  ~TPngImage() { png_image_free(&Image); }
-  TPngImage(const TPngImage&) = delete;
-  TPngImage& operator=(const TPngImage&) = delete;
-  png_image Image;
+// libpng reports errors by jumping back into ReadPng; the message waits here.
+struct TPngGuard {
+  png_structp Png = nullptr;
+  png_infop Info = nullptr;
+  const uint8_t* Data = nullptr;
+  size_t Size = 0;
+  size_t Pos = 0;
+  std::vector<png_bytep> Rows;
+  char Message[200] = "";
+  ~TPngGuard() { png_destroy_read_struct(&Png, &Info, nullptr); }
 };
+
+[[noreturn]] void PngError(png_structp png, png_const_charp message) {
+  auto* guard = static_cast<TPngGuard*>(png_get_error_ptr(png));
+  std::snprintf(guard->Message, sizeof guard->Message, "PNG error: %s", message);
+  png_longjmp(png, 1);
+}
+
+// Warnings (a damaged ancillary chunk, say) change nothing in the picture.
+void PngWarning(png_structp, png_const_charp) {}
+
+void PngRead(png_structp png, png_bytep out, size_t count) {
+  auto* guard = static_cast<TPngGuard*>(png_get_io_ptr(png));
+  if (guard->Size - guard->Pos < count) png_error(png, "read beyond end of data");
+  std::memcpy(out, guard->Data + guard->Pos, count);
+  guard->Pos += count;
+}
+
+// The colours as any PNG viewer shows them: palettes and small depths expanded, grey made
+// colour, the file's gamma (or, without one, sRGB, and linear light for 16 bits) brought to
+// the sRGB of the screen, 16 bits scaled to 8, in blue, green, red order with the alpha after.
+// Interlaced pictures are put together from their seven passes by libpng.
+void SetPngTransforms(png_structp png, png_infop info) {
+  const int colourType = png_get_color_type(png, info);
+  png_set_expand(png);
+  if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+  png_set_alpha_mode_fixed(
+      png, PNG_ALPHA_PNG, png_get_bit_depth(png, info) == 16 ? PNG_GAMMA_LINEAR : PNG_DEFAULT_sRGB);
+  png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+  png_set_scale_16(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+}
+
+// Nothing in this frame holds a destructor across a libpng call, so the jump back skips no
+// cleanup; the rows and their pointers belong to the caller.
+bool ReadPng(TPngGuard& guard, TBitmap24& picture, std::vector<uint8_t>& withAlpha) {
+  png_structp png = guard.Png;
+  png_infop info = guard.Info;
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_benign_errors(png, 1);
+  png_read_info(png, info);
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  CheckPictureSize(width, height, kPng, "PNG data");
+  const bool alpha = (png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) ||
+                     png_get_valid(png, info, PNG_INFO_tRNS);
+  SetPngTransforms(png, info);
+  bool allocated = TryAllocate(picture, width, height);
+  try {
+    if (alpha && allocated) withAlpha.resize(size_t{width} * height * 4);
+    if (allocated) guard.Rows.resize(height);
+  } catch (const std::bad_alloc&) {
+    allocated = false;
+  }
+  if (!allocated) {
+    std::snprintf(guard.Message, sizeof guard.Message, "Not enough memory for the PNG picture");
+    return false;
+  }
+  uint8_t* rows = alpha ? withAlpha.data() : picture.Rows.data();
+  const size_t stride = size_t{width} * (alpha ? 4 : 3);
+  // The transforms above always give 8-bit BGR or BGRA.
+  if (png_get_rowbytes(png, info) != stride) png_error(png, "unexpected PNG row size");
+  for (png_uint_32 y = 0; y < height; ++y) guard.Rows[y] = rows + y * stride;
+  png_read_image(png, guard.Rows.data());
+  return true;
+}
 
 // Alpha below a half is the colour key; the rest is drawn opaque. An opaque pixel so dark that
 // it would become the key in 5-5-5 or 5-6-5 gets the faintest blue instead, so that nothing the
@@ -308,29 +376,21 @@ void KeyByAlpha(const uint8_t* bgra, size_t pixels, uint8_t* bgr) {
 }  // namespace
 
 void DecodePng(const uint8_t* data, size_t size, TBitmap24& out) {
-  TPngImage png;
-  png_image& image = png.Image;
-  if (!data || !png_image_begin_read_from_memory(&image, data, size))
-    Fail(kPng, std::string("PNG error: ") + (data ? image.message : "no data"));
-  const bool alpha = image.format & PNG_FORMAT_FLAG_ALPHA;  // an alpha channel or tRNS
-  image.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
-  CheckPictureSize(image.width, image.height, kPng, "PNG data");
+  if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0)
+    Fail(kPng, std::string("PNG error: ") + (data ? "Not a PNG file" : "no data"));
+  TPngGuard guard;
+  guard.Data = data;
+  guard.Size = size;
+  guard.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &guard, PngError, PngWarning);
+  if (guard.Png) guard.Info = png_create_info_struct(guard.Png);
+  if (!guard.Info) Fail(kPng, "Not enough memory for the PNG picture");
+  png_set_read_fn(guard.Png, &guard, PngRead);
   TBitmap24 picture;
-  if (!TryAllocate(picture, image.width, image.height))
-    Fail(kPng, "Not enough memory for the PNG picture");
   std::vector<uint8_t> withAlpha;
-  const size_t pixels = size_t{image.width} * image.height;
-  if (alpha) {
-    try {
-      withAlpha.resize(pixels * 4);
-    } catch (const std::bad_alloc&) {
-      Fail(kPng, "Not enough memory for the PNG picture");
-    }
-  }
-  uint8_t* rows = alpha ? withAlpha.data() : picture.Rows.data();
-  if (!png_image_finish_read(&image, nullptr, rows, 0, nullptr))
-    Fail(kPng, std::string("PNG error: ") + image.message);
-  if (alpha) KeyByAlpha(withAlpha.data(), pixels, picture.Rows.data());
+  if (!ReadPng(guard, picture, withAlpha)) Fail(kPng, guard.Message);
+  if (!withAlpha.empty())
+    KeyByAlpha(withAlpha.data(), static_cast<size_t>(picture.Width) * picture.Height,
+               picture.Rows.data());
   out = std::move(picture);
 }
 
@@ -379,4 +439,12 @@ void LoadPictureFile(const std::string& path, TBitmap24& out) {
   } catch (const TPictureOverBudget& error) {
     throw error.Naming(path);
   }
+  ReportPictureDamage(path, out);
+}
+
+void ReportPictureDamage(const std::string& name, const TBitmap24& picture) {
+  if (picture.Damage.empty()) return;
+  const std::string line = "picture damaged: " + name + ": " + picture.Damage;
+  DebugOutput(line);
+  WriteLog(line);
 }

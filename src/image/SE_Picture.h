@@ -62,7 +62,8 @@ class TPictureOverBudget : public TPictureError {
 // A complete BMP file: 1, 4 and 8 bits with a palette, 8- and 4-bit run-length encoding,
 // 16 bits (5-5-5 or bit fields), 24 bits, 32 bits (plain or bit fields); bottom-up and
 // top-down; OS/2 core headers and the info headers up to version 5. Pixels that run-length
-// data leaves out stay black, the transparent colour.
+// data leaves out stay black, the transparent colour. Runs that leave the picture and palette
+// indices past the stored colours are drawn as far as they go and named in `out.Damage`.
 void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out);
 
 // A complete JPEG file (baseline or progressive; grayscale, YCbCr, RGB, CMYK or YCCK).
@@ -87,5 +88,9 @@ std::vector<uint8_t> ReadPictureFileBytes(const std::string& path);
 
 // Reads a picture file and decodes it by content, whatever its extension says. A picture
 // over the limit is a TPictureTooLarge naming the file, one past the budget a
-// TPictureOverBudget naming it.
+// TPictureOverBudget naming it; damage it is shown despite is reported.
 void LoadPictureFile(const std::string& path, TBitmap24& out);
+
+// Says on stderr and in the log what a picture that is shown anyway has wrong: "picture
+// damaged: NAME: WHAT". Nothing for a whole picture.
+void ReportPictureDamage(const std::string& name, const TBitmap24& picture);

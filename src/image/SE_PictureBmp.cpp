@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "image/SE_Picture.h"
 #include "image/SE_PictureDecode.h"
@@ -17,7 +19,14 @@ uint32_t Get32(const uint8_t* p) {
 }
 
 constexpr const char* kBmp = "DecodeBmp";
-enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6 };
+enum : uint32_t {
+  kBiRgb = 0,
+  kBiRle8 = 1,
+  kBiRle4 = 2,
+  kBiBitfields = 3,
+  kBiJpeg = 4,
+  kBiAlphaBitfields = 6
+};
 
 // One colour channel of a 16- or 32-bit pixel, widened to 8 bits with rounding so that a
 // full channel of any width becomes 255.
@@ -49,6 +58,7 @@ struct TBmpLayout {
   size_t PaletteOffset = 0;
   size_t PaletteEntryBytes = 4;
   size_t PixelOffset = 0;
+  bool Os2Info = false;  // the 64-byte header of OS/2 2.x
 };
 
 bool KnownHeaderSize(uint32_t size) {
@@ -70,6 +80,12 @@ void ReadBitfieldMasks(const uint8_t* d, size_t size, uint32_t headerSize, TBmpL
 }
 
 void CheckBmpFormat(const TBmpLayout& l) {
+  // OS/2 2.x numbers two compressions of its own like Windows' bit fields and JPEG; the one
+  // for a single bit is Huffman 1D whoever wrote the header.
+  if (l.Compression == kBiBitfields && (l.Os2Info || l.Bits == 1))
+    Fail(kBmp, "BMP Huffman 1D compression is not supported");
+  if (l.Compression == kBiJpeg && (l.Os2Info || l.Bits == 24))
+    Fail(kBmp, "BMP RLE24 compression is not supported");
   switch (l.Compression) {
     case kBiRgb:
       if (l.Bits != 1 && l.Bits != 4 && l.Bits != 8 && l.Bits != 16 && l.Bits != 24 && l.Bits != 32)
@@ -103,6 +119,7 @@ TBmpLayout ParseBmpHeaders(const uint8_t* d, size_t size) {
     Fail(kBmp, "BMP header runs past the end of the data");
   const uint8_t* h = d + 14;
   l.PaletteOffset = 14 + headerSize;
+  l.Os2Info = headerSize == 64;
   if (headerSize == 12) {
     l.Width = Get16(h + 4);
     l.Height = Get16(h + 6);
@@ -134,19 +151,35 @@ TBmpLayout ParseBmpHeaders(const uint8_t* d, size_t size) {
   return l;
 }
 
-using TPalette = std::array<std::array<uint8_t, 3>, 256>;
+// Indices past the stored colours show black, as they would on a palette that was cleared;
+// the highest index used tells whether any pixel went past them.
+struct TPalette {
+  std::array<std::array<uint8_t, 3>, 256> Colours{};
+  uint32_t Count = 0;
+  mutable uint32_t HighestUsed = 0;
 
-// Indices past the stored colours show black, as they would on a palette that was cleared.
+  const uint8_t* operator[](unsigned index) const {
+    HighestUsed = std::max<uint32_t>(HighestUsed, index);
+    return Colours[index].data();
+  }
+  // The damage text when some pixel used an index past the stored colours.
+  std::string Overrun() const {
+    if (Count == 0 || HighestUsed < Count) return {};
+    return "BMP pixels use palette index " + std::to_string(HighestUsed) + " of a palette of " +
+           std::to_string(Count) + " colours; they show black";
+  }
+};
+
 TPalette ReadBmpPalette(const uint8_t* d, size_t size, const TBmpLayout& l) {
-  TPalette palette{};
+  TPalette palette;
   if (l.Bits > 8) return palette;
   const uint32_t full = 1u << l.Bits;
-  const uint32_t count = l.ColorsUsed == 0 ? full : std::min(l.ColorsUsed, full);
-  if (l.PaletteOffset + static_cast<size_t>(count) * l.PaletteEntryBytes > size)
+  palette.Count = l.ColorsUsed == 0 ? full : std::min(l.ColorsUsed, full);
+  if (l.PaletteOffset + static_cast<size_t>(palette.Count) * l.PaletteEntryBytes > size)
     Fail(kBmp, "BMP palette runs past the end of the data");
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < palette.Count; ++i) {
     const uint8_t* e = d + l.PaletteOffset + i * l.PaletteEntryBytes;
-    palette[i] = {e[0], e[1], e[2]};
+    palette.Colours[i] = {e[0], e[1], e[2]};
   }
   return palette;
 }
@@ -162,7 +195,7 @@ void DecodeIndexedRow(const uint8_t* src, uint8_t* dst, int64_t width, uint32_t 
     } else {
       index = (src[x >> 3] >> (7 - (x & 7))) & 0x01;
     }
-    std::memcpy(dst, palette[index].data(), 3);
+    std::memcpy(dst, palette[index], 3);
   }
 }
 
@@ -199,13 +232,16 @@ void DecodeBmpRows(const uint8_t* d, const TBmpLayout& l, const TPalette& palett
 }
 
 // Run-length data draws bottom-up from the lower left corner. Runs and deltas that leave the
-// picture are clipped; the data must not end before every pixel row was reached, though the
-// markers after the last pixel may be missing.
+// picture are clipped, and noted as damage; the data must not end before every pixel row was
+// reached, though the markers after the last pixel may be missing.
 class TRleDecoder {
  public:
   TRleDecoder(const uint8_t* data, size_t size, bool fourBit, const TPalette& palette,
               TBitmap24& out)
       : Data(data), Size(size), FourBit(fourBit), Palette(palette), Out(out) {}
+
+  bool PastRow = false;  // pixels beyond the right edge
+  bool PastTop = false;  // a delta beyond the last row
 
   void Run() {
     const uint64_t width = static_cast<uint64_t>(Out.Width);
@@ -230,6 +266,9 @@ class TRleDecoder {
         X += Data[Pos];
         Y += Data[Pos + 1];
         Pos += 2;
+        // A delta may skip to the end of a row or of the picture, not beyond.
+        PastRow |= X > width;
+        PastTop |= Y > height || (Y == height && X > 0);
       } else {
         Absolute(value);
       }
@@ -250,8 +289,10 @@ class TRleDecoder {
 
   void Put(unsigned index) {
     if (X < static_cast<uint64_t>(Out.Width) && Y < static_cast<uint64_t>(Out.Height))
-      std::memcpy(MutableRow(Out, Out.Height - 1 - static_cast<int64_t>(Y)) + X * 3,
-                  Palette[index].data(), 3);
+      std::memcpy(MutableRow(Out, Out.Height - 1 - static_cast<int64_t>(Y)) + X * 3, Palette[index],
+                  3);
+    else
+      PastRow = true;
     ++X;
   }
 
@@ -279,15 +320,22 @@ void DecodeBmp(const uint8_t* data, size_t size, TBitmap24& out) {
   TBitmap24 picture;
   if (!TryAllocate(picture, layout.Width, layout.Height))
     Fail(kBmp, "Not enough memory for the BMP picture");
+  std::vector<std::string> damage;
   if (rle) {
     // A stated image size that is too large is common and harmless: the decoder stops at
     // the end of the data and reports it if rows are still missing.
     const size_t length =
         layout.SizeImage != 0 ? std::min<size_t>(layout.SizeImage, available) : available;
-    TRleDecoder(data + layout.PixelOffset, length, layout.Compression == kBiRle4, palette, picture)
-        .Run();
+    TRleDecoder decoder(data + layout.PixelOffset, length, layout.Compression == kBiRle4, palette,
+                        picture);
+    decoder.Run();
+    if (decoder.PastRow) damage.push_back("BMP run-length data runs past the end of a row");
+    if (decoder.PastTop) damage.push_back("BMP run-length data runs past the top of the picture");
   } else {
     DecodeBmpRows(data, layout, palette, picture);
   }
+  if (std::string overrun = palette.Overrun(); !overrun.empty()) damage.push_back(overrun);
+  for (const std::string& what : damage)
+    picture.Damage += (picture.Damage.empty() ? "" : "; ") + what;
   out = std::move(picture);
 }

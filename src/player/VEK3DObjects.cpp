@@ -50,8 +50,9 @@ std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d, int32_t line) {
   try {
     model = Scene->LoadObject(request);
   } catch (const std::exception& error) {
-    // Declarations run before play starts: a model (or a texture) that cannot be had ends the
-    // script here, with the line that asked for it, instead of a script object without a model.
+    // Declarations run before play starts: a model that cannot be had ends the script here,
+    // with the line that asked for it, instead of a script object without a model. (A damaged
+    // texture only warns: the model is drawn without it.)
     FatalLineError(error.what(), line);
   }
   model->Visible = d.Visible ? 1 : 0;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/SE_Log.h"
 #include "graphics/SE_Convert.h"
 #include "image/SE_Picture.h"
+#include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "render3d/SE_3DFace.h"
 #include "resource/SE_Resource.h"
@@ -13,6 +15,20 @@ namespace {
 
 bool NameContains(const std::string& upperName, const char* extension) {
   return upperName.find(extension) != std::string::npos;
+}
+
+// A damaged texture costs the object its texture, not the presentation its play.
+template <typename TLoad>
+auto LoadOrWarn(const std::string& name, TLoad&& load) -> decltype(load()) {
+  try {
+    return load();
+  } catch (const std::exception& error) {
+    DebugOutput(std::string("[SE3D] ") + error.what());
+    const std::string message = "[SE3D] Texture load error! File: " + name;
+    WriteLog(message);
+    Host().ShowMessage("", message);
+    return {};
+  }
 }
 
 }  // namespace
@@ -45,16 +61,18 @@ std::vector<uint16_t> LoadTextureFile(const std::string& cp1250Name, int32_t bit
     return {};
   const std::string path = ResolveScriptPath(cp1250Name);
   if (!IsRegularFile(path)) return {};
-  TBitmap24 picture;
-  LoadPictureFile(path, picture);
-  return TextureFromPicture(picture, bitsPerPixel);
+  return LoadOrWarn(cp1250Name, [&] {
+    TBitmap24 picture;
+    LoadPictureFile(path, picture);
+    return TextureFromPicture(picture, bitsPerPixel);
+  });
 }
 
 std::vector<uint16_t> LoadTextureEntry(TGEResource& resource, const std::string& name,
                                        int32_t bitsPerPixel, bool convert555) {
   if (!TextureDepthSupported(bitsPerPixel) || name.empty()) return {};
   TGEResourceEntry entry;
-  if (!resource.ReadByName(name, entry)) return {};
+  if (!LoadOrWarn(name, [&] { return resource.ReadByName(name, entry); })) return {};
   std::vector<uint16_t> texture;
   if ((entry.Kind == kResourceBmp || entry.Kind == kResourceJpeg) && entry.Image) {
     texture = TextureFromPicture(*entry.Image, bitsPerPixel);

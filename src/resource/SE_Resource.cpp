@@ -332,6 +332,7 @@ void TGEResource::LoadByKind(TGEResourceEntry& entry, std::vector<uint8_t> paylo
   // Sprites size their pixel blocks from the header, so it must agree with the picture.
   if (image->Width != entry.ImageWidth || image->Height != entry.ImageHeight)
     Fail("Resource entry picture size differs from its header", "ReadByName");
+  ReportPictureDamage(EntryLabel(entry), *image);
   entry.Image = std::move(image);
 }
 

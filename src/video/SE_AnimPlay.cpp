@@ -82,6 +82,7 @@ void TGEAnimPlay::OpenStream() {
   DestRect = TRect{X, Y, SaturatedAdd(X, DestWidth), SaturatedAdd(Y, DestHeight)};
   if (SoundEnabled && Stream->HasAudio()) {
     SoundBuffer = std::make_unique<TDirectSoundBuffer>(*Sound);
+    SoundBuffer->Name = FileName;
     const TWaveFormat format;
     TDSBufferDesc desc;
     desc.BufferBytes = kRingFrames * kFrameBytes;
@@ -171,6 +172,13 @@ int64_t TGEAnimPlay::GetTime() {
 
 bool TGEAnimPlay::Update() {
   if (!Playing) return false;
+  if (SoundBuffer && SoundBuffer->Evicted() && !SoundEnded) {
+    // The device stopped the sound for a newer one: the clip goes on silent, its clock
+    // running on from what was heard.
+    SoundEnded = true;
+    SoundFramesQueued =
+        static_cast<int64_t>((SoundBuffer->GetPlayedBytes() - SoundPlayedAtStart) / kFrameBytes);
+  }
   if (SoundBuffer) {
     const uint32_t cursor = SoundBuffer->GetPlayPosition();
     const uint32_t bytes = cursor >= SoundWritePos ? cursor - SoundWritePos
