@@ -63,6 +63,7 @@ std::vector<unsigned int> Collapse(const TIndexedMesh& mesh, const std::vector<f
                                    size_t targetFaces) {
   // Any error is allowed: the count is the aim, and the collapses go cheapest first.
   constexpr float kAnyError = 1;
+  if (mesh.Indices.size() <= targetFaces * 3) return mesh.Indices;
   std::vector<unsigned int> indices(mesh.Indices.size());
   indices.resize(meshopt_simplify(indices.data(), mesh.Indices.data(), mesh.Indices.size(),
                                   positions.data(), mesh.Vertices.size(), 3 * sizeof(float),

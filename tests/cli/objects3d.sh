@@ -76,6 +76,12 @@ read -r vertices faces < <(od -An -td2 -N4 --endian=little "$work/dense.vko")
 [ "$faces" -le 32767 ] && [ "$faces" -gt 30000 ] && [ "$vertices" -le 32767 ] \
   || say "dense: $vertices vertices, $faces triangles"
 "$obj2vk" --fit 200 "$work/coarse.obj" "$work/coarse.vko" >/dev/null 2>&1 || say "coarse: exit $?"
+# Too many vertices but few faces: 12 000 triangles that share no corner.
+awk 'BEGIN { for (i = 0; i < 12000; i++)
+  printf "v %d 0 0\nv %d 9 0\nv %d 0 9\nf -3 -2 -1\n", i, i, i }' > "$work/soup.obj"
+"$obj2vk" "$work/soup.obj" "$work/soup.vko" >/dev/null 2>&1 || say "soup: exit $?"
+read -r vertices faces < <(od -An -td2 -N4 --endian=little "$work/soup.vko")
+[ "$vertices" -le 32767 ] && [ "$faces" -gt 5000 ] || say "soup: $vertices vertices, $faces triangles"
 "$obj2vk" --max-faces 500 --fit 200 "$work/dense.obj" "$work/few.vko" >/dev/null 2>"$work/err"
 [ "$(od -An -td2 -j2 -N2 --endian=little "$work/few.vko" | tr -d ' ')" -le 500 ] \
   || say "--max-faces 500 not kept"
