@@ -72,8 +72,8 @@ std::vector<unsigned int> Collapse(const TIndexedMesh& mesh, const std::vector<f
   // Collapses stop at edges that would fold the surface; merging nearby vertices does not.
   std::vector<unsigned int> clustered(indices.size());
   clustered.resize(meshopt_simplifySloppy(clustered.data(), indices.data(), indices.size(),
-                                          positions.data(), mesh.Vertices.size(),
-                                          3 * sizeof(float), targetFaces * 3, kAnyError));
+                                          positions.data(), mesh.Vertices.size(), 3 * sizeof(float),
+                                          targetFaces * 3, kAnyError));
   return clustered;
 }
 
