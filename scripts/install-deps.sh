@@ -9,6 +9,7 @@ packages=(
   libsdl2-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev zlib1g-dev libpng-dev libfreetype-dev
+  libmeshoptimizer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth xdotool imagemagick sox

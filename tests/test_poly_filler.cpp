@@ -296,8 +296,9 @@ void ReferenceFill(TFrame& frame, const TFaceRec& face) {
                   from.Z + rows * step.Z};
   };
   const TPoint a = slope(c[0], c[1]), b = slope(c[0], c[2]), lower = slope(c[1], c[2]);
-  const bool aLeft =
-      c[1].X > c[0].X ? c[1].X <= c[2].X && a.X <= b.X : c[1].X <= c[2].X || a.X < b.X;
+  const bool aLeft = c[0].Y == c[1].Y ? c[1].X < c[0].X
+                     : c[1].X > c[0].X ? c[1].X <= c[2].X && a.X <= b.X
+                                       : c[1].X <= c[2].X || a.X < b.X;
   const TPoint lowerStart = c[0].Y == c[1].Y ? start(c[1]) : walk(start(c[0]), a, c[1].Y - c[0].Y);
   const TFillTarget& t = frame.Target;
   for (int64_t y = std::max<int64_t>(c[0].Y, t.ClipTop); y < c[2].Y && y <= t.ClipBottom; ++y) {
@@ -322,6 +323,42 @@ void ReferenceFill(TFrame& frame, const TFaceRec& face) {
       const auto texel = [](int64_t value) { return std::clamp<int64_t>(value >> 16, 0, 255); };
       frame.At(x, y) = face.Texture[texel(l.U + k * du) * 256 + texel(l.V + k * dv)];
     }
+  }
+}
+
+// A closed surface leaves no background between its faces: small faces of a mesh, turned
+// nearly edge-on and with the flat tops that rounded screen positions give them, cover every
+// pixel inside exactly once.
+TEST(PolyFillerWalk, FacesOfAMeshCoverEveryPixelInsideExactlyOnce) {
+  const std::vector<uint16_t> texture(kTexturePixels, 0x1234);
+  std::mt19937 rng(2468);
+  constexpr int32_t kCells = 7, kWidth = 160, kHeight = 40;
+  for (int32_t mesh = 0; mesh < 200; ++mesh) {
+    // Rows of points sheared sideways, each moved by up to a pixel: cells stay convex.
+    const int32_t rowStep = 1 + static_cast<int32_t>(rng() % 3);
+    const int32_t shear = static_cast<int32_t>(rng() % 17) - 8;
+    std::array<std::array<TCornerRec, kCells + 1>, kCells + 1> p;
+    for (int32_t i = 0; i <= kCells; ++i)
+      for (int32_t j = 0; j <= kCells; ++j)
+        p[i][j] = At(60 + 6 * j + shear * (i - kCells / 2) + static_cast<int32_t>(rng() % 3) - 1,
+                     4 + rowStep * i);
+    std::vector<int32_t> covered(kWidth * kHeight);
+    for (int32_t i = 0; i < kCells; ++i)
+      for (int32_t j = 0; j < kCells; ++j)
+        for (const TFaceRec& face : {Face(p[i][j], p[i][j + 1], p[i + 1][j + 1], texture),
+                                     Face(p[i][j], p[i + 1][j + 1], p[i + 1][j], texture)}) {
+          TFrame frame(kWidth, kHeight);
+          Fill(frame, face, kRenderTextured, false);
+          for (int32_t y = 0; y < kHeight; ++y)
+            for (int32_t x = 0; x < kWidth; ++x)
+              covered[y * kWidth + x] += frame.At(x, y) != kBackground;
+        }
+    // Between the outermost points of each band of rows, a pixel clear of the border lines.
+    for (int32_t i = 0; i < kCells; ++i)
+      for (int32_t y = p[i][0].Y; y < p[i + 1][0].Y; ++y)
+        for (int32_t x = std::max(p[i][0].X, p[i + 1][0].X) + 1;
+             x < std::min(p[i][kCells].X, p[i + 1][kCells].X) - 1; ++x)
+          ASSERT_EQ(covered[y * kWidth + x], 1) << "mesh " << mesh << " pixel " << x << "," << y;
   }
 }
 
@@ -374,7 +411,7 @@ TEST(PolyFillerWalk, AcrossTheClipMatchesTheReference) {
   CompareWithReference(true, -32767, 32767, -32767, 32767, 500);
 }
 
-// Small triangles meet the ties of the left/right decision, where a flat top's width equals
+// Small triangles meet the ties of the left/right decision, flat tops wider and narrower than
 // the other edge's slope, and corners on every side of the clip edges.
 TEST(PolyFillerWalk, EverySmallTriangleMatchesTheReference) {
   const std::vector<uint16_t> texture = CoordinateTexture();

@@ -2,10 +2,12 @@
 // shown, hidden, moved, turned and zoomed, in both display modes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "ObjectSamples.h"
 #include "PictureSamples.h"
+#include "Scene3DSamples.h"
 #include "TestSupport.h"
 #include "render3d/SE_3De.h"
 #include "render3d/SE_Wavefront.h"
@@ -215,6 +217,26 @@ TEST_F(Script3D, CommandsOnAFreedObjectOrWithoutAnySceneAreHarmless) {
   Load("ZOOM3D(,300,100)\nSET3DZOOM(,50)\nZOOM3D(,300,0)\nWAIT(100000)\n");
   Frames(20);
   EXPECT_EQ(Veke->Scene, nullptr);
+}
+
+TEST_F(Script3D, ClosingTheWindowCutsAHeavyFrameShortAndEndsThePlay) {
+  // Two objects of 32 766 faces about as large as the screen: seconds a frame drawn whole.
+  std::vector<TVector3> faces;
+  for (int i = 0; i < 16383; ++i) faces.insert(faces.end(), {{1, 3, 2}, {2, 3, 4}});
+  const std::string heavy = samples::ObjectBytes(
+      {{-900, -900, 0}, {900, -900, 0}, {-900, 900, 0}, {900, 900, 0}}, faces);
+  Write("heavy.vko", std::vector<uint8_t>(heavy.begin(), heavy.end()));
+  const std::string object = ",,heavy.vko,green.bmp,,TEXTMAP,SPHERE,320,240,1,FALSE,TRUE)\n";
+  Load("CREATE3DOBJ(a" + object + "CREATE3DOBJ(b" + object + "CLEAR($001F001F)\n");
+  // The close comes while the first frame is being drawn: the loop looked for events just
+  // before it, so only the frame's own look can see it.
+  Headless->Schedule(0, THostEventType::Close);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Veke->Engine->FrameStep());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(Headless->FramesPresented, 0);  // what was drawn of it is not shown
+  Veke->Engine->RunOnce();
+  EXPECT_TRUE(Veke->Engine->Terminated);
 }
 
 }  // namespace

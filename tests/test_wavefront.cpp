@@ -25,7 +25,7 @@ TEST(Wavefront, PolygonsFanFromTheirFirstCornerAndIndicesMayCountBack) {
 }
 
 TEST(Wavefront, AxesTurnToThePlayersAndScaleFitsAndCentres) {
-  const std::string mesh = "v 1 2 3\nv 3 4 5\n";
+  const std::string mesh = "v 1 2 3\r\nv 3 4 5\r\nf 1 2 1\r\n";  // as Windows tools end lines
   const auto turned = ConvertWavefront(mesh, {});
   EXPECT_EQ(Int16At(turned, 2), 1);
   EXPECT_EQ(Int16At(turned, 3), -2);
@@ -36,6 +36,11 @@ TEST(Wavefront, AxesTurnToThePlayersAndScaleFitsAndCentres) {
   EXPECT_EQ(Int16At(fitted, 5), 58);
   const auto scaled = ConvertWavefront(mesh, {.Scale = 2.5, .ConvertAxes = false});
   EXPECT_EQ(Int16At(scaled, 7), 12);  // 5 x 2.5 = 12.5, a tie, goes to the even 12
+  // Coordinates near the end of the range fit like any others.
+  const auto huge = ConvertWavefront("v 1e200 0 0\nv 0 -3e200 0\nf 1 2 1\n",
+                                     {.Fit = 100, .ConvertAxes = false});
+  EXPECT_EQ(Int16At(huge, 2), 33);
+  EXPECT_EQ(Int16At(huge, 6), -100);
 }
 
 TEST(Wavefront, WhatTheObjectFileCannotHoldIsRefusedNamingTheLine) {
@@ -50,8 +55,12 @@ TEST(Wavefront, WhatTheObjectFileCannotHoldIsRefusedNamingTheLine) {
   refused("v 0 0 0\nv 1 0 0\nf 1 2 3\n", "line 3: vertex 3 is not among the 2");
   refused("v 0 0 0\nf 1 1 -5\n", "vertex -5");
   refused("v 0 x 0\n", "line 1: bad coordinate \"x\"");
+  refused(std::string("v 0 1\0x 0\n", 11), "line 1: bad coordinate \"1\\x00x\"");
   refused("v 0 0 0\nf 1 2\n", "at least three corners");
-  refused("v 40000 0 0\n", "outside -32768..32767");
+  refused("v 40000 0 0\nf 1 1 1\n", "outside -32768..32767");
+  refused("", "no faces");
+  refused("v 0 0 0\nv 1 1 1\n", "no faces");
+  refused("v 0.1 0 0\nv 0 0.2 0\nv 0 0 0.3\nf 1 2 3\n", "every vertex rounds to the same point");
   std::string many;
   for (int i = 0; i < 32768; ++i) many += "v 0 0 0\n";
   refused(many, "32768 vertices");

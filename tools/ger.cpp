@@ -1,10 +1,8 @@
 // ger: lists, extracts and packs the player's resource files (.ger) for presentation authors.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "image/SE_PngWriter.h"
 #include "platform/PL_Text.h"
 #include "resource/SE_Resource.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -32,8 +31,8 @@ constexpr const char* kUsage =
     "         fits its kind). BMP and JPEG entries come out as the files they were packed from.\n"
     "         With --png a picture entry (BMP, JPEG, raw pixels, or a data entry holding an\n"
     "         SPR picture) is written as an RGB PNG instead (default name NAME.png).\n"
-    "pack     writes a new resource file with the given entries, in order. An option applies\n"
-    "         to every entry after it:\n"
+    "pack     writes a new resource file with the given entries, in order; each PATH must be a\n"
+    "         regular file (not a folder or a device). An option applies to every entry after it:\n"
     "  --auto         kind from the file's content: BMP, JPEG, PNG (as --raw), else --data\n"
     "  --bmp          a BMP picture, stored as it is (kind 1)\n"
     "  --jpeg         a JPEG picture, stored as it is (kind 2)\n"
@@ -57,15 +56,6 @@ struct TUsageError : std::runtime_error {
 struct TToolError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw TToolError("cannot read " + path + ": " + std::strerror(errno));
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (file.bad()) throw TToolError("cannot read " + path);
-  return bytes;
-}
 
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -265,7 +255,8 @@ TResourceWriteEntry MakeEntry(const std::string& name, const std::string& path,
   if (entry.Name.empty()) throw TUsageError("an entry needs a name: NAME=PATH");
   if (entry.Name.size() > kResourceNameCapacity)
     throw TUsageError("entry name '" + name + "' is longer than 40 characters");
-  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  const std::string text = ReadInputFile(path);
+  std::vector<uint8_t> bytes(text.begin(), text.end());
   if (options.Kind == kPackObject) {
     entry.Kind = kResourceRaw;
     entry.Compress = options.Compress;

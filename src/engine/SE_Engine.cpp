@@ -114,6 +114,8 @@ bool TGEngine::FrameStep() {
   if (Display->InFrame) return false;
   UpdateTiming();
   Display->InFrame = true;
+  FrameClosed = false;
+  LastFramePoll = std::chrono::steady_clock::now();  // the loop asked just before the frame
   MouseSnapshot = MouseState;
   if (PressSeen) MouseSnapshot.Left = true;
   PressSeen = false;
@@ -128,8 +130,22 @@ bool TGEngine::FrameStep() {
     throw;
   }
   Display->InFrame = false;
+  if (FrameClosed) return false;
   Present();
   return true;
+}
+
+bool TGEngine::ClosedDuringFrame() {
+  if (FrameClosed || !Display->InFrame) return FrameClosed;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - LastFramePoll < kFramePollInterval) return false;
+  LastFramePoll = now;
+  THostEvent event;
+  while (!FrameClosed && Host().PollEvent(event)) {
+    HandleEvent(event);
+    FrameClosed = event.Type == THostEventType::Close;
+  }
+  return FrameClosed;
 }
 
 void TGEngine::UpdateTiming() {

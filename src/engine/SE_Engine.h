@@ -1,6 +1,7 @@
 #pragma once
 // The engine: the window, the message loop, the frame clock, and the objects a presentation
 // draws with.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +60,12 @@ class TGEngine : public TGEObject {
   bool RunOnce();
   // One pass of the loop without a waiting message; true when a frame ran and was shown.
   bool FrameStep();
+  // For drawing that may take long: takes the events that came in since the frame began (at
+  // most every kFramePollInterval, as asking the desktop costs more than a face) and says
+  // whether the user has closed the window meanwhile. The frame is then given up: what it
+  // drew is not shown, and the loop ends before the next.
+  bool ClosedDuringFrame();
+  static constexpr std::chrono::milliseconds kFramePollInterval{20};
 
   TEngineParams Params;
   bool Terminated = false;
@@ -96,4 +103,6 @@ class TGEngine : public TGEObject {
 
   bool QuitPosted = false;
   bool DisplayOpen = false;
+  bool FrameClosed = false;  // a close came in while the current frame was drawn
+  std::chrono::steady_clock::time_point LastFramePoll;
 };

@@ -31,9 +31,12 @@ int32_t& TVK3DObj::Angle(TAxis axis) {
 
 std::unique_ptr<TVKObject> TVEKE::New3DObj(const T3DObjDecl& d, int32_t line) {
   TGEDDraw& display = *Engine->Display;
-  if (!Scene)
+  if (!Scene) {
     Scene = std::make_unique<TSE3D>(display.Width, display.Height, display.Is555 ? 15 : 16, 0,
                                     display.Height - 1, 0, display.Width - 1);
+    // The scene goes before this player, so it never asks a player that is gone.
+    Scene->StopRequested = [this] { return Engine && Engine->ClosedDuringFrame(); };
+  }
   T3DLoadRequest request;
   request.ResFile = d.ResFile;
   request.ObjectName = d.ObjectName;

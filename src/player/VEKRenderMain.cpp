@@ -17,7 +17,7 @@ const char* const kUsage =
     "Usage: veke-render SCRIPT [HARDWARE] [WINDOWED] [FLIP] [options]\n"
     "Plays a presentation script on a virtual clock and writes its frames as PNG files.\n\n"
     "  --ms N            virtual milliseconds to play (default 5000; QUIT ends earlier)\n"
-    "  --step N          virtual milliseconds per frame (default 20)\n"
+    "  --step N          virtual milliseconds per frame, 1 to 1000 (default 20)\n"
     "  --out FILE.png    the last frame\n"
     "  --at MS:FILE.png  the first frame at or after MS (repeatable)\n"
     "  --frames DIR      every frame as DIR/00001.png, DIR/00002.png, ...\n"
@@ -88,7 +88,10 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       host.PlayMs = Number(value(i), arg);
     } else if (arg == "--step") {
       host.StepMs = Number(value(i), arg);
-      if (host.StepMs == 0) BadOption("--step must be at least 1");
+      // A longer step would mix and hand over more than a second of sound in one piece, and
+      // no one watches a presentation at less than a frame a second.
+      if (host.StepMs < 1 || host.StepMs > 1000)
+        BadOption("--step must be from 1 to 1000 milliseconds: " + std::to_string(host.StepMs));
     } else if (arg == "--out") {
       options.OutFile = value(i);
     } else if (arg == "--at") {

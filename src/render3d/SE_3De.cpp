@@ -15,6 +15,10 @@
 
 namespace {
 
+// Faces filled between two questions whether to stop: a screen-sized face costs a few tens of
+// microseconds, a small one far less than the question.
+constexpr int32_t kFacesPerStopCheck = 16;
+
 std::vector<uint8_t> ReadObjectFile(const std::string& name) {
   const std::string path = ResolveScriptPath(name);
   if (!IsRegularFile(path)) throw T3DObjectError("3D object " + name + ": file not found");
@@ -128,6 +132,7 @@ void TSE3D::RenderAll(uint16_t* frame, int32_t pitch) {
   TFaceQueue queue{DrawList, FaceBuffer, QueuedFaces};
   for (const auto& object : Objects) {
     if (!object->Visible) continue;
+    if (Stopping()) return;
     object->BoundsLeft = object->BoundsTop = 65535;
     object->BoundsRight = object->BoundsBottom = -65535;
     ProjectObject(*object, Zoom);
@@ -136,6 +141,7 @@ void TSE3D::RenderAll(uint16_t* frame, int32_t pitch) {
   if (QueuedFaces == 0) return;
   SortDrawList(DrawList.data(), QueuedFaces, ZBufferEnabled);
   for (int32_t i = 0; i < QueuedFaces; ++i) {
+    if (i % kFacesPerStopCheck == 0 && Stopping()) return;
     const TFaceRec current = *DrawList[i].Face;
     if (current.FillProc) current.FillProc(Target, current);
   }

@@ -3,6 +3,7 @@
 // object file (or a resource entry) with its textures, rotated, projected, ordered by depth
 // and drawn by the fillers into the frame being composed. Angles are hundredths of a degree.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,9 @@ class TSE3D {
   // fill routines to the depth-tested ones and orders faces nearest first.
   void Prepare(bool useZBuffer);
   // Draws every visible object into the frame (16-bit pixels, `pitch` pixels a row, at least
-  // the scene's width x height) and updates each drawn object's bounds.
+  // the scene's width x height) and updates each drawn object's bounds. Between objects and
+  // every few faces it asks StopRequested, and returns at once when that says yes: the frame
+  // is then left part drawn, for a caller that will not show it.
   void RenderAll(uint16_t* frame, int32_t pitch);
   // Frees the draw buffers and the scene's hold on its objects.
   void ReleaseObjects();
@@ -57,6 +60,13 @@ class TSE3D {
   int32_t Zoom = 200;
   int32_t Width = 0, Height = 0, BitsPerPixel = 16;
   TFillTarget Target;  // clip rectangle, masks and depth buffer of the fillers
+  // Whether to give up the frame being drawn; asked often, so it must be cheap. A scene of
+  // many large faces can take seconds a frame, and the user who closes the window then must
+  // not wait for it.
+  std::function<bool()> StopRequested;
+
+ private:
+  bool Stopping() const { return StopRequested && StopRequested(); }
 };
 
 // Render mode 0..5 as its internal render code.

@@ -146,8 +146,13 @@ void FillSorted(const TFillTarget& target, const TFaceRec& face,
   TEdge<Kind> a, b;  // a runs from the top corner to the middle one, b to the bottom one
   a.Follow(c[0], c[1]);
   b.Follow(c[0], c[2]);
-  const bool aLeft =
-      c[1].X > c[0].X ? (c[1].X <= c[2].X && a.DX <= b.DX) : (c[1].X <= c[2].X || a.DX < b.DX);
+  // A flat top has no slope to compare with the other side's (its x increment is the whole
+  // width of the top): which of its corners lies left decides. Compared as a slope, a top
+  // narrower than the long side leans per row swapped the sides, and the face drew nothing,
+  // leaving a hole in a closed surface.
+  const bool aLeft = c[0].Y == c[1].Y  ? c[1].X < c[0].X
+                     : c[1].X > c[0].X ? (c[1].X <= c[2].X && a.DX <= b.DX)
+                                       : (c[1].X <= c[2].X || a.DX < b.DX);
   a.StartAt(c[0]);
   b.StartAt(c[0]);
   TEdge<Kind>& left = aLeft ? a : b;

@@ -8,25 +8,34 @@
 
 namespace {
 
-constexpr int32_t kMaxCount = 32767;
-
-struct TMesh {
-  std::vector<std::array<double, 3>> Vertices;
-  std::vector<std::array<int32_t, 3>> Faces;  // 0-based
-  int32_t Polygons = 0;
-};
-
 [[noreturn]] void Fail(int32_t line, const std::string& text) {
   throw TWavefrontError("line " + std::to_string(line) + ": " + text);
+}
+
+// A word of the file as a message shows it: bytes that are not printable (a NUL byte would
+// end the message early) as \xNN, and a long word cut short.
+std::string Quoted(std::string_view word) {
+  constexpr size_t kShown = 40;
+  std::string text = "\"";
+  for (const char c : word.substr(0, kShown)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\\') {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    } else {
+      text += c;
+    }
+  }
+  return text + (word.size() > kShown ? "\"..." : "\"");
 }
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
   size_t at = 0;
   while (at < line.size()) {
-    at = line.find_first_not_of(" \t", at);
+    at = line.find_first_not_of(" \t\r", at);
     if (at == std::string_view::npos) break;
-    size_t end = line.find_first_of(" \t", at);
+    size_t end = line.find_first_of(" \t\r", at);
     if (end == std::string_view::npos) end = line.size();
     words.push_back(line.substr(at, end - at));
     at = end;
@@ -38,7 +47,7 @@ double Coordinate(std::string_view word, int32_t line) {
   double value = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(value))
-    Fail(line, "bad coordinate \"" + std::string(word) + "\"");
+    Fail(line, "bad coordinate " + Quoted(word));
   return value;
 }
 
@@ -48,7 +57,7 @@ int32_t VertexIndex(std::string_view word, int32_t line, size_t vertexCount) {
   int64_t value = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error != std::errc() || end != word.data() + word.size() || value == 0)
-    Fail(line, "bad vertex number \"" + std::string(word) + "\"");
+    Fail(line, "bad vertex number " + Quoted(word));
   const int64_t index = value > 0 ? value - 1 : static_cast<int64_t>(vertexCount) + value;
   if (index < 0 || index >= static_cast<int64_t>(vertexCount))
     Fail(line, "vertex " + std::to_string(value) + " is not among the " +
@@ -56,8 +65,10 @@ int32_t VertexIndex(std::string_view word, int32_t line, size_t vertexCount) {
   return static_cast<int32_t>(index);
 }
 
-TMesh ReadMesh(std::string_view text) {
-  TMesh mesh;
+}  // namespace
+
+TWavefrontMesh ReadWavefront(std::string_view text) {
+  TWavefrontMesh mesh;
   int32_t lineNumber = 0;
   while (!text.empty()) {
     ++lineNumber;
@@ -86,8 +97,11 @@ TMesh ReadMesh(std::string_view text) {
   return mesh;
 }
 
-void Transform(TMesh& mesh, const TWavefrontOptions& options) {
-  if (mesh.Vertices.empty()) return;
+namespace {
+
+// Coordinates near the ends of the double range must neither overflow on the way (sum, square)
+// nor collapse: the half sum and hypot keep every step finite where the result is.
+void Transform(TWavefrontMesh& mesh, const TWavefrontOptions& options) {
   std::array<double, 3> low = mesh.Vertices[0], high = mesh.Vertices[0];
   for (const auto& v : mesh.Vertices)
     for (int axis = 0; axis < 3; ++axis) {
@@ -97,15 +111,17 @@ void Transform(TMesh& mesh, const TWavefrontOptions& options) {
   double farthest = 0;
   for (auto& v : mesh.Vertices) {
     for (int axis = 0; axis < 3; ++axis) {
-      if (options.Center) v[axis] -= (low[axis] + high[axis]) / 2;
+      if (options.Center) v[axis] -= low[axis] / 2 + high[axis] / 2;
       v[axis] *= options.Scale;
+      if (!std::isfinite(v[axis]))
+        throw TWavefrontError("coordinates too large to centre or scale; use a smaller --scale");
     }
     if (options.ConvertAxes) v = {v[0], -v[1], -v[2]};
-    farthest = std::max(farthest, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+    farthest = std::max(farthest, std::hypot(v[0], v[1], v[2]));
   }
   if (options.Fit > 0 && farthest > 0)
     for (auto& v : mesh.Vertices)
-      for (double& c : v) c *= options.Fit / farthest;
+      for (double& c : v) c = c / farthest * options.Fit;
 }
 
 void PutInt16(std::vector<uint8_t>& out, int32_t value) {
@@ -115,28 +131,35 @@ void PutInt16(std::vector<uint8_t>& out, int32_t value) {
 
 }  // namespace
 
-std::vector<uint8_t> ConvertWavefront(std::string_view text, const TWavefrontOptions& options,
-                                      TWavefrontStats* stats) {
-  TMesh mesh = ReadMesh(text);
-  if (mesh.Vertices.size() > kMaxCount)
+std::vector<uint8_t> WriteObjectFile(TWavefrontMesh mesh, const TWavefrontOptions& options,
+                                     TWavefrontStats* stats) {
+  if (mesh.Vertices.size() > kObjectFileMaxCount)
     throw TWavefrontError(std::to_string(mesh.Vertices.size()) +
                           " vertices; the object file holds at most 32767");
-  if (mesh.Faces.size() > kMaxCount)
+  if (mesh.Faces.size() > kObjectFileMaxCount)
     throw TWavefrontError(std::to_string(mesh.Faces.size()) +
                           " triangles; the object file holds at most 32767");
+  if (mesh.Faces.empty())
+    throw TWavefrontError("no faces (\"f\" lines): the object would draw nothing");
   Transform(mesh, options);
   std::vector<uint8_t> out;
   out.reserve(4 + 6 * (mesh.Vertices.size() + mesh.Faces.size()));
   PutInt16(out, static_cast<int32_t>(mesh.Vertices.size()));
   PutInt16(out, static_cast<int32_t>(mesh.Faces.size()));
+  bool onePoint = true;
   for (size_t i = 0; i < mesh.Vertices.size(); ++i)
-    for (double c : mesh.Vertices[i]) {
-      const double rounded = std::nearbyint(c);
+    for (int axis = 0; axis < 3; ++axis) {
+      const double rounded = std::nearbyint(mesh.Vertices[i][axis]);
       if (rounded < -32768 || rounded > 32767)
         throw TWavefrontError("vertex " + std::to_string(i + 1) + " lies outside -32768..32767 "
                               "after scaling; use a smaller --scale or --fit");
+      onePoint = onePoint && rounded == std::nearbyint(mesh.Vertices[0][axis]);
       PutInt16(out, static_cast<int32_t>(rounded));
     }
+  // Coordinates are whole numbers: a mesh a few units across shrinks to a dot.
+  if (onePoint)
+    throw TWavefrontError("every vertex rounds to the same point, so nothing would show; "
+                          "scale the mesh up (--fit 100 suits the default zoom)");
   for (const auto& face : mesh.Faces)
     for (int32_t corner : face) PutInt16(out, corner + 1);
   if (stats) {
@@ -145,4 +168,9 @@ std::vector<uint8_t> ConvertWavefront(std::string_view text, const TWavefrontOpt
     stats->Polygons = mesh.Polygons;
   }
   return out;
+}
+
+std::vector<uint8_t> ConvertWavefront(std::string_view text, const TWavefrontOptions& options,
+                                      TWavefrontStats* stats) {
+  return WriteObjectFile(ReadWavefront(text), options, stats);
 }

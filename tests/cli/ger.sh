@@ -82,6 +82,13 @@ expect 1 list cut.ger
 expect 1 extract cut.ger Note
 expect 1 list missing.ger
 expect 1 pack never.ger A=missing.bin
+# Only regular files are packed: a folder cannot be read, a device would be read for ever.
+mkdir -p folder
+for source in folder /dev/zero; do
+  timeout 10 "$ger" pack never.ger A=$source >out 2>err; got=$?
+  [ $got = 1 ] || say "pack of $source exited $got"
+  grep -q "cannot read $source: " err || say "pack of $source does not name it: $(head -c 300 err)"
+done
 [ -e never.ger ] && say "a failed pack left its output"
 expect 1 pack bad.ger --jpeg A=small.bmp
 expect 1 pack bad.ger --raw A=note.txt

@@ -31,6 +31,11 @@ printf '' > "$work/empty.vek"
 [ $? = 1 ] || say "a frame that never came should fail"
 grep -q "not written" "$work/err" || say "no message for the missing frame"
 "$render" "$work/empty.vek" --bogus 2>/dev/null; [ $? = 1 ] || say "unknown option accepted"
+for step in 0 1001 4294967295; do
+  "$render" "$work/empty.vek" --step $step 2>"$work/err"; [ $? = 1 ] || say "--step $step accepted"
+  grep -q "step must be from 1 to 1000 milliseconds" "$work/err" || say "--step $step: $(head -1 "$work/err")"
+done
+"$render" "$work/empty.vek" --step 1000 --ms 2000 || say "--step 1000 refused"
 "$render" "$work/missing.vek" 2>"$work/err"; [ $? = 1 ] || say "missing script exit"
 grep -q "script nem található" "$work/err" || say "missing script message"
 "$render" --help | grep -q -- "--click X,Y@MS" || say "help text"
