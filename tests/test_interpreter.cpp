@@ -216,6 +216,7 @@ TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {
        "EXECUTE(touch MixedCase)\n"
        "EXECUTE(No-Such-Program x)\n"
        "WINOPEN(http://Example.org/A_(b))\n");
+  Veke->Start.AllowExecute = true;
   testing::internal::CaptureStderr();
   Frames(5);
   const std::string errors = testing::internal::GetCapturedStderr();

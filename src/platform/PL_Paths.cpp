@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/PL_Host.h"
 #include "platform/PL_Text.h"
 
 namespace fs = std::filesystem;
@@ -113,16 +114,88 @@ bool IsWithin(const fs::path& folder, const fs::path& root) {
   return !relative.empty() && *relative.begin() != "..";
 }
 
-// Where a name rooted on the disc may start, nearest first. A copied disc keeps its own
-// layout, but the script may sit in any of its folders, and the disc itself in any folder of
-// this machine: so each folder from the script's upwards may be the disc's root.
-std::vector<fs::path> PresentationRoots() {
-  const fs::path script = Normal(ScriptFolder().empty() ? fs::path(".") : fs::path(ScriptFolder()));
+struct TTreeRules {
+  std::string RootOption;
+  bool AllowOutside = false;
+  TRefusalReport Report = nullptr;
+};
+TTreeRules& Rules() {
+  static TTreeRules rules;
+  return rules;
+}
+
+// The folder with links followed, so a link cannot carry a name out of the tree unseen.
+fs::path Real(const fs::path& path) {
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(Normal(path), ec);
+  return ec ? Normal(path) : real;
+}
+
+bool InTree(const fs::path& real, const fs::path& tree) {
+  const fs::path top = Real(tree);
+  return real == top || IsWithin(real, top);
+}
+
+fs::path ScriptFolderPath() {
+  return Normal(ScriptFolder().empty() ? fs::path(".") : fs::path(ScriptFolder()));
+}
+
+// The mapped drive folder that holds the script: the top of its disc, "" for none.
+fs::path MappedTopOf(const fs::path& script) {
   for (const std::string& mapped : DriveFolders())
-    if (!mapped.empty() && IsWithin(script, Normal(mapped))) return {mapped};
+    if (!mapped.empty() && IsWithin(script, Normal(mapped))) return Normal(mapped);
+  return {};
+}
+
+fs::path RootOf(const fs::path& script) {
+  if (!Rules().RootOption.empty()) return Normal(Rules().RootOption);
+  if (fs::path top = MappedTopOf(script); !top.empty()) return top;
+  // A disc marks its top with AUTORUN.INF; a copy of it keeps the mark.
+  std::string found;
+  for (fs::path folder = script;; folder = folder.parent_path()) {
+    if (MatchIgnoringCase((folder / "AUTORUN.INF").string(), found)) return folder;
+    if (folder == folder.parent_path()) break;
+  }
+  // Without a mark, the script is taken to sit one folder down on its disc, as most do.
+  return script.has_relative_path() ? script.parent_path() : script;
+}
+
+// Where a name rooted on the disc may start, nearest first: the script may sit in any folder
+// of the disc, so each folder from the script's upwards to the root may be the disc's top.
+std::vector<fs::path> PresentationRoots() {
+  const fs::path script = ScriptFolderPath();
+  // A script on a mapped drive knows its disc's top: a nearer folder of that name is not it.
+  if (fs::path top = MappedTopOf(script); !top.empty()) return {top};
+  const fs::path root = RootOf(script);
+  if (script != root && !IsWithin(script, root)) return {root};
   std::vector<fs::path> roots{script};
-  while (roots.back() != roots.back().parent_path()) roots.push_back(roots.back().parent_path());
+  while (roots.back() != root) roots.push_back(roots.back().parent_path());
   return roots;
+}
+
+// A found name may be used: it lies in the root or in a mapped drive folder, links followed.
+bool Reachable(const std::string& found) {
+  const fs::path real = Real(found);
+  if (InTree(real, RootOf(ScriptFolderPath()))) return true;
+  for (const std::string& mapped : DriveFolders())
+    if (!mapped.empty() && InTree(real, mapped)) return true;
+  return false;
+}
+
+void ReportRefusal(std::string_view name, const std::string& found) {
+  const std::string root = RootOf(ScriptFolderPath()).string();
+  const std::string real = Real(found).string();
+  std::string message = "not opening " + std::string(name) + ": ";
+  if (IsWithin(Normal(found), Normal(root)))
+    message += "a link leads it to " + real + ", outside";
+  else
+    message += real + " lies outside";
+  message += " the presentation's folder " + root +
+             " (to let it reach further, start with --root FOLDER or --allow-outside)";
+  if (Rules().Report)
+    Rules().Report(message);
+  else
+    DebugOutput(message);
 }
 
 // The places a name may be, in the order they are tried. `slashed` is the name with slashes
@@ -149,6 +222,24 @@ std::vector<std::string> Candidates(const std::string& slashed, bool ownName) {
     candidates.push_back((rest.empty() ? root : root / rest).string());
   return candidates;
 }
+
+// Every candidate in turn; with `confined`, one found outside the tree is passed over, and
+// when nothing else is found the first of those is refused.
+std::string Resolve(std::string_view name, bool confined) {
+  std::string slashed(name);
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  if (slashed.empty()) return slashed;
+  std::string found, refused;
+  for (const std::string& candidate : Candidates(slashed, name.starts_with('/'))) {
+    if (!Find(candidate, found)) continue;
+    if (!confined || Reachable(found)) return found;
+    if (refused.empty()) refused = found;
+  }
+  if (refused.empty()) return slashed;
+  ReportRefusal(name, refused);
+  return "";
+}
 }  // namespace
 
 void SetScriptFolder(const std::string& folder) { ScriptFolderStorage() = folder; }
@@ -163,24 +254,38 @@ bool MapDrive(char letter, const std::string& folder) {
 
 void ClearDriveMap() { DriveFolders().fill(""); }
 
+void SetRootOption(const std::string& folder) { Rules().RootOption = folder; }
+void SetAllowOutside(bool allow) { Rules().AllowOutside = allow; }
+bool OutsideAllowed() { return Rules().AllowOutside; }
+void SetRefusalReport(TRefusalReport report) { Rules().Report = report; }
+
+std::string PresentationRoot() {
+  return ScriptFolder().empty() ? "" : RootOf(ScriptFolderPath()).string();
+}
+
 std::string ResolvePath(std::string_view name) {
-  std::string slashed(name);
-  for (char& c : slashed)
-    if (c == '\\') c = '/';
-  if (slashed.empty()) return slashed;
-  std::string found;
-  for (const std::string& candidate : Candidates(slashed, name.starts_with('/')))
-    if (Find(candidate, found)) return found;
-  return slashed;
+  return Resolve(name, !Rules().AllowOutside && !ScriptFolder().empty());
 }
 
 std::string ResolveScriptPath(std::string_view cp1250Name) {
   return ResolvePath(Cp1250ToUtf8(cp1250Name));
 }
 
+std::string ResolveGivenPath(std::string_view name) { return Resolve(name, false); }
+
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string SpecialFileKind(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "";
+  if (S_ISFIFO(st.st_mode)) return "FIFO";
+  if (S_ISCHR(st.st_mode)) return "character device";
+  if (S_ISBLK(st.st_mode)) return "block device";
+  if (S_ISSOCK(st.st_mode)) return "socket";
+  return "";
 }
 
 std::string FolderOf(const std::string& path) {
@@ -209,7 +314,7 @@ std::string FindDataFile(std::string_view name, const std::string& executable) {
   for (char& c : relative)
     if (c == '\\') c = '/';
   for (const std::string& folder : folders) {
-    const std::string candidate = ResolvePath(folder + "/" + relative);
+    const std::string candidate = ResolveGivenPath(folder + "/" + relative);
     if (IsRegularFile(candidate)) return candidate;
   }
   return "";

@@ -5,6 +5,7 @@
 
 #include "base/SE_Log.h"
 #include "platform/PL_Host.h"
+#include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
@@ -39,7 +40,7 @@ void PrintHelp(const std::string& programName) {
       "logged in %s.\n"
       "The script language is described in docs/script-reference.md; presentations copied\n"
       "off a disc in docs/running-cd-presentations.md.\n",
-      programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, LogFilePath().c_str());
+      programName.c_str(), kTreeOptionsHelp, kScreenOptionsHelp, LogFilePath().c_str());
 }
 // A mistyped switch would otherwise pass unnoticed; play goes on without it.
 void ReportUnknownSwitches(const std::vector<std::string>& arguments,
@@ -82,6 +83,8 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
   if (arguments[0] == "--check")
     return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
   SetHungarianFormats();
+  SetMessageLog(WriteLog);
+  SetRefusalReport(ShowWarning);
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);
   try {

@@ -6,10 +6,18 @@
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 
-const char* const kDriveOptionHelp =
+const char* const kTreeOptionsHelp =
     "  --drive L=FOLDER  names on drive L: (D:\\VIDEO\\INTRO.AVI) are looked up in FOLDER;\n"
     "                    repeatable. Unmapped drives and names rooted with \\ are looked up\n"
-    "                    in the script's folder, then in each folder above it\n";
+    "                    in the script's folder, then in each folder above it up to the\n"
+    "                    presentation's root\n"
+    "  --root FOLDER     the presentation's root: its names may reach only files inside\n"
+    "                    FOLDER (and mapped drives). By default the nearest folder at or\n"
+    "                    above the script that holds an AUTORUN.INF, else the folder just\n"
+    "                    above the script's\n"
+    "  --allow-outside   let the presentation's names reach any file\n"
+    "  --allow-execute   let EXECUTE start programs (without it the presentation only\n"
+    "                    says what it wanted to run)\n";
 const char* const kScreenOptionsHelp =
     "  --display N       the screen to play on, 0 being the first; by default the one the\n"
     "                    window opens on\n"
@@ -51,6 +59,16 @@ bool ApplyScreenOption(const std::string& name, const std::string& value, TScree
   screen.Display = static_cast<int32_t>(number);
   return true;
 }
+
+bool SetRootFolderOption(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    error = "--root " + folder + ": not a folder";
+    return false;
+  }
+  SetRootOption(std::filesystem::absolute(folder, ec).string());
+  return true;
+}
 }  // namespace
 
 bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
@@ -59,9 +77,13 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
   std::vector<std::string> rest;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
+    if (word == "--allow-outside") {
+      SetAllowOutside(true);
+      continue;
+    }
     const size_t equals = word.find('=');
     const std::string name = word.substr(0, word.starts_with("--") ? equals : 0);
-    if (name != "--drive" && name != "--display" && name != "--scale") {
+    if (name != "--drive" && name != "--display" && name != "--scale" && name != "--root") {
       rest.push_back(word);
       continue;
     }
@@ -71,10 +93,13 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
     }
     const std::string value =
         equals == std::string::npos ? arguments[++i] : word.substr(equals + 1);
-    if (name == "--drive" ? !MapDriveOption(value, error)
-                          : !ApplyScreenOption(name, value, screen, error))
-      return false;
-    screenGiven |= name != "--drive";
+    if (name == "--drive" || name == "--root") {
+      if (!(name == "--drive" ? MapDriveOption(value, error) : SetRootFolderOption(value, error)))
+        return false;
+      continue;
+    }
+    if (!ApplyScreenOption(name, value, screen, error)) return false;
+    screenGiven = true;
   }
   if (screenGiven) Host().ChooseScreen(screen);
   arguments = std::move(rest);

@@ -1,6 +1,6 @@
 #pragma once
 // Command-line options that fit a presentation to the machine it plays on: the drive letters
-// of the disc it came from, the screen, and the scaling.
+// of the disc it came from, the tree it may reach, the screen, and the scaling.
 #include <string>
 #include <vector>
 
@@ -8,12 +8,12 @@
 // anything but a letter, "=" and an existing folder.
 bool MapDriveOption(const std::string& text, std::string& error);
 
-// Takes --drive L=FOLDER (repeatable), --display N and --scale smooth|sharp|integer (also
+// Takes --drive L=FOLDER (repeatable), --root FOLDER, --allow-outside, --display N and --scale smooth|sharp|integer (also
 // written --name=value) out of `arguments` wherever they stand, and hands them to the path
 // resolver and the host; the other words stay in their order. False, with the reason, for a
 // bad or missing value.
 bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error);
 
-// Their lines in the programs' help texts.
-extern const char* const kDriveOptionHelp;
+// Their lines in the programs' help texts; the tree's lines also tell of --allow-execute.
+extern const char* const kTreeOptionsHelp;
 extern const char* const kScreenOptionsHelp;

@@ -34,7 +34,7 @@ const char* const kUsage =
     "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
     "  --help, --version\n";
 
-void PrintUsage(FILE* to) { std::fprintf(to, "%s%s", kUsage, kDriveOptionHelp); }
+void PrintUsage(FILE* to) { std::fprintf(to, "%s%s", kUsage, kTreeOptionsHelp); }
 
 struct TRenderOptions {
   std::vector<std::string> PlayerArguments;
@@ -119,10 +119,11 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       options.AudioFile = value(i);
     } else if (arg == "--video") {
       options.VideoFile = value(i);
-    } else if (arg == "--trace" || arg == "--section") {
+    } else if (arg == "--trace" || arg == "--section" || arg == "--root" ||
+               arg == "--allow-outside" || arg == "--allow-execute") {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
-      if (arg == "--section") options.PlayerArguments.push_back(value(i));
+      if (arg == "--section" || arg == "--root") options.PlayerArguments.push_back(value(i));
     } else if (arg == "--drive") {
       std::string error;
       if (!MapDriveOption(value(i), error)) BadOption(error);
