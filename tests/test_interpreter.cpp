@@ -304,7 +304,7 @@ TEST_F(Interpreter, MessagesOnStderrNameTheScriptLineThatCausedThem) {
   EXPECT_THROW(Frames(10), TFatalExit);
   const std::string errors = testing::internal::GetCapturedStderr();
   for (const char* line :
-       {"t.vek:2: : [GE Sprite] Load error! File: NOTHERE.BMP\n",
+       {"t.vek:2: : [GE Sprite] Load error! File: nothere.bmp\n",
         "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
         "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
     EXPECT_NE(errors.find(line), std::string::npos) << line << " not in:\n" << errors;

@@ -31,8 +31,8 @@ class TDeclParams {
       Error = ParamError(Reader.Remaining(), Word, Index, InParens);
     return value;
   }
-  // A file name, in its own letter case: it is looked for with case ignored anyway, and
-  // messages about it show it as the script wrote it.
+  // A file name (or the name of a resource entry, which may be a file), in its own letter
+  // case: both are looked for with case ignored anyway, and messages show them as written.
   std::string File() { return Str(true); }
   int32_t Int() {
     const std::string value = Str();
@@ -101,18 +101,18 @@ bool ReadDeclaration(TScriptLine& line, std::string_view params, bool inParens) 
     line.Declaration = d;
   } else if (word == "CREATEBACKGROUND") {
     TBackgroundDecl d;
-    d.ResFile = p.File(), d.Picture = p.Str();
+    d.ResFile = p.File(), d.Picture = p.File();
     line.Declaration = d;
   } else if (word == "CREATEIMAGE") {
     std::string name = p.Str();
     TImageDecl d;
-    d.ResFile = p.File(), d.Picture = p.Str(), d.X = p.Int(), d.Y = p.Int();
+    d.ResFile = p.File(), d.Picture = p.File(), d.X = p.Int(), d.Y = p.Int();
     d.Transparent = p.Bool(), d.Visible = p.Bool();
     SetObject(line, kKindImage, name, d);
   } else if (word == "CREATEBUTTON") {
     std::string name = p.Str();
     TButtonDecl d;
-    d.ResFile = p.File(), d.Normal = p.Str(), d.Hover = p.Str(), d.Pressed = p.Str();
+    d.ResFile = p.File(), d.Normal = p.File(), d.Hover = p.File(), d.Pressed = p.File();
     d.X = p.Int(), d.Y = p.Int(), d.Alpha = p.Int();
     d.Visible = p.Bool(), d.Enabled = p.Bool(), d.TargetSection = p.Str();
     SetObject(line, kKindButton, name, d);
