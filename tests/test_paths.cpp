@@ -55,8 +55,8 @@ TEST_F(DiscPaths, TheNearestFolderHoldingTheNameWinsAndRelativeNamesStayBesideTh
   EXPECT_EQ(ResolvePath("..\\PICS\\A.BMP"), Under("Disc/Show/../pics/A.bmp"));
   EXPECT_EQ(ResolvePath("VIDEO\\INTRO.AVI"), "VIDEO/INTRO.AVI");  // relative: not on the disc
   fs::remove_all(Temp.Path / "Disc/Show/pics");
-  // The current folder, but only inside the presentation's tree.
-  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "");
+  // The current folder, but only inside the presentation's tree: outside it, nothing is found.
+  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "PICS/A.BMP");
   fs::current_path(Temp.Path / "Disc");
   EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "pics/A.bmp");
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/PL_Host.h"
+#include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
 
 namespace fs = std::filesystem;
@@ -173,12 +174,30 @@ std::vector<fs::path> PresentationRoots() {
   return roots;
 }
 
-// A found name may be used: it lies in the root or in a mapped drive folder, links followed.
+// The folders that FindDataFile searches, in its order. An installed program keeps to
+// installed data; a built one may find the build's copy, but only when it runs inside that
+// build, so a package never looks into a build folder.
+std::vector<std::string> DataFolders(const std::string& executable) {
+  std::vector<std::string> folders;
+  if (std::string installed = InstalledDataFolder(executable); !installed.empty())
+    folders.push_back(std::move(installed));
+  else if (!executable.empty())
+    folders.push_back(FolderOf(executable));
+  folders.push_back(VEKE_DATA_DIR);
+  if (IsWithin(executable, VEKE_BUILD_DIR)) folders.push_back(VEKE_BUILD_DIR);
+  return folders;
+}
+
+// A found name may be used: it lies in the root or in a mapped drive folder, links followed,
+// or it is one of the player's own data files (the default fonts), which every presentation
+// may use.
 bool Reachable(const std::string& found) {
   const fs::path real = Real(found);
   if (InTree(real, RootOf(ScriptFolderPath()))) return true;
   for (const std::string& mapped : DriveFolders())
     if (!mapped.empty() && InTree(real, mapped)) return true;
+  for (const std::string& data : DataFolders(SelfExecutablePath()))
+    if (InTree(real, data)) return true;
   return false;
 }
 
@@ -224,17 +243,20 @@ std::vector<std::string> Candidates(const std::string& slashed, bool ownName) {
 }
 
 // Every candidate in turn; with `confined`, one found outside the tree is passed over, and
-// when nothing else is found the first of those is refused.
+// when nothing else is found the first of those is refused. The current folder is only a
+// fallback of the player's, not a place the presentation names: a file found there outside
+// the tree is passed over without a word.
 std::string Resolve(std::string_view name, bool confined) {
   std::string slashed(name);
   for (char& c : slashed)
     if (c == '\\') c = '/';
   if (slashed.empty()) return slashed;
+  const bool relative = DriveOf(slashed) < 0 && !slashed.starts_with('/');
   std::string found, refused;
   for (const std::string& candidate : Candidates(slashed, name.starts_with('/'))) {
     if (!Find(candidate, found)) continue;
     if (!confined || Reachable(found)) return found;
-    if (refused.empty()) refused = found;
+    if (refused.empty() && !(relative && candidate == slashed)) refused = found;
   }
   if (refused.empty()) return slashed;
   ReportRefusal(name, refused);
@@ -301,15 +323,7 @@ std::string InstalledDataFolder(const std::string& executable) {
 }
 
 std::string FindDataFile(std::string_view name, const std::string& executable) {
-  // An installed program keeps to installed data; a built one may find the build's copy,
-  // but only when it runs inside that build, so a package never looks into a build folder.
-  std::vector<std::string> folders;
-  if (std::string installed = InstalledDataFolder(executable); !installed.empty())
-    folders.push_back(std::move(installed));
-  else if (!executable.empty())
-    folders.push_back(FolderOf(executable));
-  folders.push_back(VEKE_DATA_DIR);
-  if (IsWithin(executable, VEKE_BUILD_DIR)) folders.push_back(VEKE_BUILD_DIR);
+  const std::vector<std::string> folders = DataFolders(executable);
   std::string relative(name);
   for (char& c : relative)
     if (c == '\\') c = '/';
