@@ -234,9 +234,10 @@ TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrThe
   samples::TScriptFolderScope folder((temp.Path / "Show").string());
   const auto document = temp.Write("Show/Read Me.txt", "x");
   const auto secret = other.Write("secret.txt", "x");
-  const std::string script = "EXECUTE(touch one)\nEXECUTE(touch two)\nWINOPEN(read me.TXT)\n"
-                             "WINOPEN(HTTPS://Example.org/x)\nWINOPEN(" + secret.string() +
-                             ")\nWINOPEN(ftp://example.org/x)\nWINOPEN(-x)\n";
+  const std::string script =
+      "EXECUTE(touch one)\nEXECUTE(touch two)\nWINOPEN(read me.TXT)\n"
+      "WINOPEN(HTTPS://Example.org/x)\nWINOPEN(" +
+      secret.string() + ")\nWINOPEN(ftp://example.org/x)\nWINOPEN(-x)\n";
   for (const bool allowed : {false, true}) {
     Headless->Started.clear();
     Headless->Messages.clear();
@@ -252,12 +253,13 @@ TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrThe
     for (size_t i = 0; i < started.size(); ++i)
       EXPECT_TRUE(Headless->Started[i].ends_with(started[i])) << Headless->Started[i];
     // Refused: once in a box, every time on stderr, with the way to allow it.
-    const std::string refusal = "EXECUTE: not starting touch two: programs start only when "
-                                "the player is started with --allow-execute";
+    const std::string refusal =
+        "EXECUTE: not starting touch two: programs start only when "
+        "the player is started with --allow-execute";
     EXPECT_EQ(errors.find(refusal) != std::string::npos, !allowed) << errors;
     EXPECT_EQ(Headless->Messages.size(), allowed ? 0u : 1u);
-    for (const char* told : {"not opening " , "cannot open ftp://example.org/x: neither",
-                             "cannot open -x: neither"})
+    for (const char* told :
+         {"not opening ", "cannot open ftp://example.org/x: neither", "cannot open -x: neither"})
       EXPECT_NE(errors.find(told), std::string::npos) << told << " not in:\n" << errors;
   }
 }
@@ -272,13 +274,13 @@ TEST_F(Interpreter, AWarningRepeatedByALoopHasOneBoxPerPlay) {
   Frames(200);
   const std::string errors = testing::internal::GetCapturedStderr();
   size_t repeats = 0;
-  for (size_t at = 0; (at = errors.find("t.vek:3: Üzenet: Hibás egész szám effekt paraméter.", at)) !=
-                      std::string::npos;
+  for (size_t at = 0; (at = errors.find("t.vek:3: Üzenet: Hibás egész szám effekt paraméter.",
+                                        at)) != std::string::npos;
        ++at)
     ++repeats;
-  EXPECT_GT(repeats, 20u);  // every turn of the loop on stderr
+  EXPECT_GT(repeats, 20u);               // every turn of the loop on stderr
   EXPECT_EQ(Headless->Boxes, read + 2);  // a box for each of the two lines
-  Load(script);  // the next play shows them again
+  Load(script);                          // the next play shows them again
   Frames(200);
   EXPECT_EQ(Headless->Boxes, 2 * (read + 2));
 }
@@ -303,10 +305,9 @@ TEST_F(Interpreter, MessagesOnStderrNameTheScriptLineThatCausedThem) {
   Headless->Schedule(Headless->PlayedMs() + 60, THostEventType::MouseUp, 10, 10, false);
   EXPECT_THROW(Frames(10), TFatalExit);
   const std::string errors = testing::internal::GetCapturedStderr();
-  for (const char* line :
-       {"t.vek:2: : [GE Sprite] Load error! File: nothere.bmp\n",
-        "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
-        "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
+  for (const char* line : {"t.vek:2: : [GE Sprite] Load error! File: nothere.bmp\n",
+                           "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
+                           "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
     EXPECT_NE(errors.find(line), std::string::npos) << line << " not in:\n" << errors;
   // An effect's bad parameter is read when the effect starts, a frame after its line ran.
   EXPECT_NE(errors.find("t.vek:6: Üzenet: Hibás egész szám effekt paraméter."), std::string::npos)

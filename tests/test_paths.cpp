@@ -97,23 +97,23 @@ TEST_F(DiscPaths, NamesReachOnlyThePresentationsTreeUnlessTheUserWidensIt) {
   fs::create_symlink(Temp.Path / "Disc/pics/A.bmp", Temp.Path / "Disc/Show/in.bmp");
   SetRefusalReport(KeepRefusal);
   struct TCase {
-    const char* Script;    // the script's folder under the temporary folder
-    const char* Name;      // as the presentation writes it
-    std::string Expected;  // under the temporary folder; "" when refused; "=NAME" unfound
+    const char* Script;      // the script's folder under the temporary folder
+    const char* Name;        // as the presentation writes it
+    std::string Expected;    // under the temporary folder; "" when refused; "=NAME" unfound
     const char* Widen = "";  // "root": --root is the temporary folder; "outside": --allow-outside
   };
   const std::string up = "Disc/Show/../../secret.txt";
   const TCase cases[] = {
-      {"Disc/Show", "..\\..\\secret.txt", ""},                 // .. climbing out
+      {"Disc/Show", "..\\..\\secret.txt", ""},                      // .. climbing out
       {"Disc/Show", "..\\PICS\\a.bmp", "Disc/Show/../pics/A.bmp"},  // .. staying in
-      {"Disc/Show", "@secret.txt", ""},                          // an absolute path out
-      {"Disc/Show", "@Disc/pics/A.bmp", "Disc/pics/A.bmp"},      // and in
-      {"Disc/Show", "\\..\\secret.txt", ""},                     // a rooted name leaving
+      {"Disc/Show", "@secret.txt", ""},                             // an absolute path out
+      {"Disc/Show", "@Disc/pics/A.bmp", "Disc/pics/A.bmp"},         // and in
+      {"Disc/Show", "\\..\\secret.txt", ""},                        // a rooted name leaving
       {"Disc/Show", "\\PICS\\A.BMP", "Disc/pics/A.bmp"},
-      {"Disc/Show", "D:\\..\\..\\secret.txt", ""},               // a drive name leaving
+      {"Disc/Show", "D:\\..\\..\\secret.txt", ""},  // a drive name leaving
       {"Disc/Show", "D:\\PICS\\A.BMP", "Disc/pics/A.bmp"},
-      {"Disc/Show", "out.txt", ""},                    // a link inside that leads out
-      {"Disc/Show", "IN.BMP", "Disc/Show/in.bmp"},     // a link that stays inside
+      {"Disc/Show", "out.txt", ""},                 // a link inside that leads out
+      {"Disc/Show", "IN.BMP", "Disc/Show/in.bmp"},  // a link that stays inside
       {"Disc/Show/Sub", "\\PICS\\B.BMP", "Disc/Show/Sub/Pics/B.bmp"},  // AUTORUN.INF's folder
       {"Disc/Show/Sub", "\\PICS\\A.BMP", "=/PICS/A.BMP"},  // is the top: not looked above
       {"Disc/Show/Sub", "..\\..\\pics\\A.BMP", ""},
@@ -131,14 +131,14 @@ TEST_F(DiscPaths, NamesReachOnlyThePresentationsTreeUnlessTheUserWidensIt) {
     const std::string found = ResolvePath(name);
     const bool unfound = test.Expected.starts_with('=');
     EXPECT_EQ(found, test.Expected.empty() ? ""
-                     : unfound           ? test.Expected.substr(1)
-                                         : Under(test.Expected))
+                     : unfound             ? test.Expected.substr(1)
+                                           : Under(test.Expected))
         << name;
     ASSERT_EQ(Refusals().size(), test.Expected.empty() ? 1u : 0u) << name;
     if (!test.Expected.empty()) continue;
     // The refusal names the tree and how to widen it.
-    for (const std::string& part : {PresentationRoot(), std::string("--root FOLDER"),
-                                    std::string("--allow-outside")})
+    for (const std::string& part :
+         {PresentationRoot(), std::string("--root FOLDER"), std::string("--allow-outside")})
       EXPECT_NE(Refusals()[0].find(part), std::string::npos) << Refusals()[0];
   }
   EXPECT_EQ(PresentationRoot(), Under("Disc"));  // the folder above the script's

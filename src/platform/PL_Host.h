@@ -213,7 +213,7 @@ class THeadlessHost : public THost {
   std::vector<std::string> Messages;
   uint64_t DroppedMessages = 0;  // older messages no longer in Messages
   std::vector<std::string> Started;   // programs (words joined by blanks) and documents
-  uint64_t Boxes = 0;  // messages that a window would have shown in a box
+  uint64_t Boxes = 0;                 // messages that a window would have shown in a box
 
  private:
   void PassStep();

@@ -8,10 +8,10 @@
 // anything but a letter, "=" and an existing folder.
 bool MapDriveOption(const std::string& text, std::string& error);
 
-// Takes --drive L=FOLDER (repeatable), --root FOLDER, --allow-outside, --display N and --scale smooth|sharp|integer (also
-// written --name=value) out of `arguments` wherever they stand, and hands them to the path
-// resolver and the host; the other words stay in their order. False, with the reason, for a
-// bad or missing value.
+// Takes --drive L=FOLDER (repeatable), --root FOLDER, --allow-outside, --display N and --scale
+// smooth|sharp|integer (also written --name=value) out of `arguments` wherever they stand, and
+// hands them to the path resolver and the host; the other words stay in their order. False, with
+// the reason, for a bad or missing value.
 bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error);
 
 // Their lines in the programs' help texts; the tree's lines also tell of --allow-execute.
