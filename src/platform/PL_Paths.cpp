@@ -119,6 +119,9 @@ struct TTreeRules {
   std::string RootOption;
   bool AllowOutside = false;
   TRefusalReport Report = nullptr;
+  // The last root found, for the script folder it was found for: finding it lists every
+  // folder above the script, and names are resolved while the presentation plays.
+  fs::path CachedFor, CachedRoot;
 };
 TTreeRules& Rules() {
   static TTreeRules rules;
@@ -148,17 +151,25 @@ fs::path MappedTopOf(const fs::path& script) {
   return {};
 }
 
-fs::path RootOf(const fs::path& script) {
-  if (!Rules().RootOption.empty()) return Normal(Rules().RootOption);
-  if (fs::path top = MappedTopOf(script); !top.empty()) return top;
-  // A disc marks its top with AUTORUN.INF; a copy of it keeps the mark.
+// A disc marks its top with AUTORUN.INF, and a copy of it keeps the mark. Without a mark, the
+// script is taken to sit one folder down on its disc, as most do.
+fs::path MarkedTopOf(const fs::path& script) {
   std::string found;
   for (fs::path folder = script;; folder = folder.parent_path()) {
     if (MatchIgnoringCase((folder / "AUTORUN.INF").string(), found)) return folder;
     if (folder == folder.parent_path()) break;
   }
-  // Without a mark, the script is taken to sit one folder down on its disc, as most do.
   return script.has_relative_path() ? script.parent_path() : script;
+}
+
+fs::path RootOf(const fs::path& script) {
+  if (!Rules().RootOption.empty()) return Normal(Rules().RootOption);
+  if (fs::path top = MappedTopOf(script); !top.empty()) return top;
+  if (Rules().CachedFor != script) {
+    Rules().CachedRoot = MarkedTopOf(script);
+    Rules().CachedFor = script;
+  }
+  return Rules().CachedRoot;
 }
 
 // Where a name rooted on the disc may start, nearest first: the script may sit in any folder
@@ -264,7 +275,10 @@ std::string Resolve(std::string_view name, bool confined) {
 }
 }  // namespace
 
-void SetScriptFolder(const std::string& folder) { ScriptFolderStorage() = folder; }
+void SetScriptFolder(const std::string& folder) {
+  ScriptFolderStorage() = folder;
+  Rules().CachedFor.clear();
+}
 const std::string& ScriptFolder() { return ScriptFolderStorage(); }
 
 bool MapDrive(char letter, const std::string& folder) {
@@ -278,7 +292,6 @@ void ClearDriveMap() { DriveFolders().fill(""); }
 
 void SetRootOption(const std::string& folder) { Rules().RootOption = folder; }
 void SetAllowOutside(bool allow) { Rules().AllowOutside = allow; }
-bool OutsideAllowed() { return Rules().AllowOutside; }
 void SetRefusalReport(TRefusalReport report) { Rules().Report = report; }
 
 std::string PresentationRoot() {

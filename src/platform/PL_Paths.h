@@ -18,7 +18,6 @@ void ClearDriveMap();
 void SetRootOption(const std::string& folder);
 // --allow-outside: names may leave the tree.
 void SetAllowOutside(bool allow);
-bool OutsideAllowed();
 // The root of the presentation that plays from the script folder: the --root folder, else
 // the mapped drive folder that holds the script, else the nearest folder at or above the
 // script that holds an AUTORUN.INF (any letter case), else the folder just above the script's
@@ -36,9 +35,11 @@ void SetRefusalReport(TRefusalReport report);
 //   and for a name that starts with a slash or backslash, in the script's folder, then each of
 //   its parents in turn up to the presentation's root. A name that exists as written on this
 //   machine (an absolute path) is taken as it is.
-// While a script folder is set, what is found must lie in the presentation's root or in a
-// mapped drive folder, links followed; anything else is refused unless outside names are
-// allowed: the refusal is reported (naming the root and how to widen it) and "" returned.
+// While a script folder is set, what is found must lie in the presentation's root, in a
+// mapped drive folder or among the player's own data files (FindDataFile), links followed;
+// anything else is refused unless outside names are allowed: the refusal is reported (naming
+// the root and how to widen it) and "" returned. The current folder, a fallback of the
+// player's own, is passed over without a word when it lies outside.
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
 
