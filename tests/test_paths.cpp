@@ -56,7 +56,7 @@ TEST_F(DiscPaths, TheNearestFolderHoldingTheNameWinsAndRelativeNamesStayBesideTh
   EXPECT_EQ(ResolvePath("VIDEO\\INTRO.AVI"), "VIDEO/INTRO.AVI");  // relative: not on the disc
   fs::remove_all(Temp.Path / "Disc/Show/pics");
   // The current folder, but only inside the presentation's tree: outside it, nothing is found.
-  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "PICS/A.BMP");
+  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "");
   fs::current_path(Temp.Path / "Disc");
   EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "pics/A.bmp");
 }
@@ -141,11 +141,18 @@ TEST_F(DiscPaths, NamesReachOnlyThePresentationsTreeUnlessTheUserWidensIt) {
          {PresentationRoot(), std::string("--root FOLDER"), std::string("--allow-outside")})
       EXPECT_NE(Refusals()[0].find(part), std::string::npos) << Refusals()[0];
   }
+  SetRootOption("");
+  SetAllowOutside(false);
   EXPECT_EQ(PresentationRoot(), Under("Disc"));  // the folder above the script's
   SetScriptFolder(Under("Disc/Show/Sub"));
   EXPECT_EQ(PresentationRoot(), Under("Disc/Show/Sub"));  // the folder with AUTORUN.INF
-  SetRootOption("");
-  SetAllowOutside(false);
+  // A script of the current folder: its folder is no mere fallback, and what climbs out is
+  // refused, never handed back to be opened from there.
+  fs::current_path(Temp.Path / "Disc/Show");
+  SetScriptFolder(".");
+  Refusals().clear();
+  EXPECT_EQ(ResolvePath("..\\..\\secret.txt"), "");
+  EXPECT_EQ(Refusals().size(), 1u);
   SetRefusalReport(nullptr);
   // Names the user gives are never refused.
   EXPECT_EQ(ResolveGivenPath(Under("secret.txt")), Under("secret.txt"));

@@ -254,23 +254,28 @@ std::vector<std::string> Candidates(const std::string& slashed, bool ownName) {
 }
 
 // Every candidate in turn; with `confined`, one found outside the tree is passed over, and
-// when nothing else is found the first of those is refused. The current folder is only a
-// fallback of the player's, not a place the presentation names: a file found there outside
-// the tree is passed over without a word.
+// when nothing else is found the first of those is refused. The current folder, when it is
+// not the script's, is only a fallback of the player's, not a place the presentation names:
+// a file found there outside the tree is passed over without a word. Either way the name
+// with slashes is not returned, since it would open the file passed over.
 std::string Resolve(std::string_view name, bool confined) {
   std::string slashed(name);
   for (char& c : slashed)
     if (c == '\\') c = '/';
   if (slashed.empty()) return slashed;
   const bool relative = DriveOf(slashed) < 0 && !slashed.starts_with('/');
+  const std::vector<std::string> candidates = Candidates(slashed, name.starts_with('/'));
   std::string found, refused;
-  for (const std::string& candidate : Candidates(slashed, name.starts_with('/'))) {
+  bool passedOver = false;
+  for (const std::string& candidate : candidates) {
     if (!Find(candidate, found)) continue;
     if (!confined || Reachable(found)) return found;
-    if (refused.empty() && !(relative && candidate == slashed)) refused = found;
+    passedOver = true;
+    const bool fallback = relative && candidate == slashed && candidates.size() > 1;
+    if (refused.empty() && !fallback) refused = found;
   }
-  if (refused.empty()) return slashed;
-  ReportRefusal(name, refused);
+  if (!passedOver) return slashed;
+  if (!refused.empty()) ReportRefusal(name, refused);
   return "";
 }
 }  // namespace

@@ -39,7 +39,7 @@ void SetRefusalReport(TRefusalReport report);
 // mapped drive folder or among the player's own data files (FindDataFile), links followed;
 // anything else is refused unless outside names are allowed: the refusal is reported (naming
 // the root and how to widen it) and "" returned. The current folder, a fallback of the
-// player's own, is passed over without a word when it lies outside.
+// player's own when it is not the script's, is passed over without a word ("" too).
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
 

@@ -136,7 +136,7 @@ bool ReadDeclaration(TScriptLine& line, std::string_view params, bool inParens) 
   } else if (word == "CREATE3DOBJ") {
     std::string name = p.Str();
     T3DObjDecl d;
-    d.ResFile = p.File(), d.ObjectName = p.Str(), d.Texture1 = p.Str(), d.Texture2 = p.Str();
+    d.ResFile = p.File(), d.ObjectName = p.File(), d.Texture1 = p.File(), d.Texture2 = p.File();
     d.RenderMode = RenderModeCode(p.Str()), d.Mapping = MappingCode(p.Str());
     d.X = p.Int(), d.Y = p.Int(), d.Scale = p.Real();
     d.ShowInvisibleFaces = p.Bool(), d.Visible = p.Bool();
