@@ -48,10 +48,14 @@ void StartScriptProgram(const std::string& commandLine) {
   std::vector<std::string> words = SplitCommandLine(Cp1250ToUtf8(commandLine));
   if (words.empty()) return ReportStartFailure("EXECUTE: no program given");
   std::string resolved = ResolvePath(words[0]);
-  if (resolved.empty()) return;  // outside the presentation's tree: the resolver said so
-  // A file of the current folder must not be taken for a name to look up on PATH.
-  if (IsRegularFile(resolved) && resolved.find('/') == std::string::npos)
+  if (resolved.empty()) {
+    // Not to be had from the presentation's tree: a bare name may still be a command on PATH.
+    if (words[0].find_first_of("/\\") != std::string::npos) return;
+    resolved = words[0];
+  } else if (IsRegularFile(resolved) && resolved.find('/') == std::string::npos) {
+    // A file of the current folder must not be taken for a name to look up on PATH.
     resolved = "./" + resolved;
+  }
   const std::string program = FindProgram(resolved);
   if (program.empty())
     return ReportStartFailure("EXECUTE: cannot start " + words[0] +
