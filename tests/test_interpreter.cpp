@@ -216,6 +216,7 @@ TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {
        "EXECUTE(touch MixedCase)\n"
        "EXECUTE(No-Such-Program x)\n"
        "WINOPEN(http://Example.org/A_(b))\n");
+  Veke->Start.AllowExecute = true;
   testing::internal::CaptureStderr();
   Frames(5);
   const std::string errors = testing::internal::GetCapturedStderr();
@@ -226,6 +227,62 @@ TEST_F(Interpreter, ProgramsKeepTheirCaseAndAreFoundBesideTheScriptThenOnPath) {
   // The missing program is reported with its line and play goes on to the next command.
   EXPECT_NE(errors.find("t.vek:3: EXECUTE: cannot start No-Such-Program"), std::string::npos)
       << errors;
+}
+
+TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrTheWeb) {
+  TTempFolder temp, other;
+  samples::TScriptFolderScope folder((temp.Path / "Show").string());
+  const auto document = temp.Write("Show/Read Me.txt", "x");
+  const auto secret = other.Write("secret.txt", "x");
+  const std::string script =
+      "EXECUTE(touch one)\nEXECUTE(touch two)\nWINOPEN(read me.TXT)\n"
+      "WINOPEN(HTTPS://Example.org/x)\nWINOPEN(" +
+      secret.string() + ")\nWINOPEN(ftp://example.org/x)\nWINOPEN(-x)\n";
+  for (const bool allowed : {false, true}) {
+    Headless->Started.clear();
+    Headless->Messages.clear();
+    Load(script);
+    Veke->Start.AllowExecute = allowed;
+    testing::internal::CaptureStderr();
+    Frames(10);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    std::vector<std::string> started = {"xdg-open " + document.string(),
+                                        "xdg-open HTTPS://Example.org/x"};
+    if (allowed) started.insert(started.begin(), {"touch one", "touch two"});
+    ASSERT_EQ(Headless->Started.size(), started.size()) << allowed;
+    for (size_t i = 0; i < started.size(); ++i)
+      EXPECT_TRUE(Headless->Started[i].ends_with(started[i])) << Headless->Started[i];
+    // Refused: once in a box, every time on stderr, with the way to allow it.
+    const std::string refusal =
+        "EXECUTE: not starting touch two: programs start only when "
+        "the player is started with --allow-execute";
+    EXPECT_EQ(errors.find(refusal) != std::string::npos, !allowed) << errors;
+    EXPECT_EQ(Headless->Messages.size(), allowed ? 0u : 1u);
+    for (const char* told :
+         {"not opening ", "cannot open ftp://example.org/x: neither", "cannot open -x: neither"})
+      EXPECT_NE(errors.find(told), std::string::npos) << told << " not in:\n" << errors;
+  }
+}
+
+TEST_F(Interpreter, AWarningRepeatedByALoopHasOneBoxPerPlay) {
+  // Two sections that call each other and return: a loop that warns twice on every turn.
+  const std::string script =
+      "CALL(A)\n[A]\nCLEAR(abc)\nCLEAR(abc)\nCALL(B)\nRETURN\n[B]\nCALL(A)\nRETURN\n";
+  testing::internal::CaptureStderr();
+  Load(script);
+  const uint64_t read = Headless->Boxes;  // what reading the script said
+  Frames(200);
+  const std::string errors = testing::internal::GetCapturedStderr();
+  size_t repeats = 0;
+  for (size_t at = 0; (at = errors.find("t.vek:3: Üzenet: Hibás egész szám effekt paraméter.",
+                                        at)) != std::string::npos;
+       ++at)
+    ++repeats;
+  EXPECT_GT(repeats, 20u);               // every turn of the loop on stderr
+  EXPECT_EQ(Headless->Boxes, read + 2);  // a box for each of the two lines
+  Load(script);                          // the next play shows them again
+  Frames(200);
+  EXPECT_EQ(Headless->Boxes, 2 * (read + 2));
 }
 
 TEST_F(Interpreter, MessagesOnStderrNameTheScriptLineThatCausedThem) {
@@ -248,10 +305,9 @@ TEST_F(Interpreter, MessagesOnStderrNameTheScriptLineThatCausedThem) {
   Headless->Schedule(Headless->PlayedMs() + 60, THostEventType::MouseUp, 10, 10, false);
   EXPECT_THROW(Frames(10), TFatalExit);
   const std::string errors = testing::internal::GetCapturedStderr();
-  for (const char* line :
-       {"t.vek:2: : [GE Sprite] Load error! File: NOTHERE.BMP\n",
-        "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
-        "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
+  for (const char* line : {"t.vek:2: : [GE Sprite] Load error! File: nothere.bmp\n",
+                           "t.vek:7: Üzenet: Nem létező szekció: MISSING\n",
+                           "t.vek:1: Üzenet: Nem létező szekció: NOWHERE\n"})
     EXPECT_NE(errors.find(line), std::string::npos) << line << " not in:\n" << errors;
   // An effect's bad parameter is read when the effect starts, a frame after its line ran.
   EXPECT_NE(errors.find("t.vek:6: Üzenet: Hibás egész szám effekt paraméter."), std::string::npos)

@@ -55,7 +55,10 @@ TEST_F(DiscPaths, TheNearestFolderHoldingTheNameWinsAndRelativeNamesStayBesideTh
   EXPECT_EQ(ResolvePath("..\\PICS\\A.BMP"), Under("Disc/Show/../pics/A.bmp"));
   EXPECT_EQ(ResolvePath("VIDEO\\INTRO.AVI"), "VIDEO/INTRO.AVI");  // relative: not on the disc
   fs::remove_all(Temp.Path / "Disc/Show/pics");
-  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "pics/a.bmp");  // the current folder, as before
+  // The current folder, but only inside the presentation's tree: outside it, nothing is found.
+  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "");
+  fs::current_path(Temp.Path / "Disc");
+  EXPECT_EQ(ResolvePath("PICS\\A.BMP"), "pics/A.bmp");
 }
 
 TEST_F(DiscPaths, AMappedDriveIsTheOnlyPlaceForItsLetterAndTheRootOfScriptsInside) {
@@ -78,6 +81,81 @@ TEST_F(DiscPaths, AbsoluteNamesOfThisMachineAreTakenAsWrittenOrWithCaseIgnored) 
   Temp.Write("Disc/Show/" + Temp.Path.relative_path().string() + "/Disc/pics/A.bmp", "");
   EXPECT_EQ(ResolvePath(Under("Disc/pics/A.bmp")), Under("Disc/pics/A.bmp"));
   EXPECT_EQ(ResolvePath(Under("DISC/PICS/a.bmp")), Under("Disc/pics/A.bmp"));
+}
+
+std::vector<std::string>& Refusals() {
+  static std::vector<std::string> refusals;
+  return refusals;
+}
+void KeepRefusal(const std::string& message) { Refusals().push_back(message); }
+
+TEST_F(DiscPaths, NamesReachOnlyThePresentationsTreeUnlessTheUserWidensIt) {
+  Temp.Write("secret.txt", "");
+  Temp.Write("Disc/Show/Sub/AutoRun.INF", "");
+  Temp.Write("Disc/Show/Sub/Pics/B.bmp", "");
+  fs::create_symlink(Temp.Path / "secret.txt", Temp.Path / "Disc/Show/out.txt");
+  fs::create_symlink(Temp.Path / "Disc/pics/A.bmp", Temp.Path / "Disc/Show/in.bmp");
+  SetRefusalReport(KeepRefusal);
+  struct TCase {
+    const char* Script;      // the script's folder under the temporary folder
+    const char* Name;        // as the presentation writes it
+    std::string Expected;    // under the temporary folder; "" when refused; "=NAME" unfound
+    const char* Widen = "";  // "root": --root is the temporary folder; "outside": --allow-outside
+  };
+  const std::string up = "Disc/Show/../../secret.txt";
+  const TCase cases[] = {
+      {"Disc/Show", "..\\..\\secret.txt", ""},                      // .. climbing out
+      {"Disc/Show", "..\\PICS\\a.bmp", "Disc/Show/../pics/A.bmp"},  // .. staying in
+      {"Disc/Show", "@secret.txt", ""},                             // an absolute path out
+      {"Disc/Show", "@Disc/pics/A.bmp", "Disc/pics/A.bmp"},         // and in
+      {"Disc/Show", "\\..\\secret.txt", ""},                        // a rooted name leaving
+      {"Disc/Show", "\\PICS\\A.BMP", "Disc/pics/A.bmp"},
+      {"Disc/Show", "D:\\..\\..\\secret.txt", ""},  // a drive name leaving
+      {"Disc/Show", "D:\\PICS\\A.BMP", "Disc/pics/A.bmp"},
+      {"Disc/Show", "out.txt", ""},                 // a link inside that leads out
+      {"Disc/Show", "IN.BMP", "Disc/Show/in.bmp"},  // a link that stays inside
+      {"Disc/Show/Sub", "\\PICS\\B.BMP", "Disc/Show/Sub/Pics/B.bmp"},  // AUTORUN.INF's folder
+      {"Disc/Show/Sub", "\\PICS\\A.BMP", "=/PICS/A.BMP"},  // is the top: not looked above
+      {"Disc/Show/Sub", "..\\..\\pics\\A.BMP", ""},
+      {"Disc/Show", "..\\..\\secret.txt", up, "root"},
+      {"Disc/Show", "out.txt", "Disc/Show/out.txt", "outside"},
+      {"Disc/Show", "@secret.txt", "secret.txt", "outside"},
+  };
+  for (const TCase& test : cases) {
+    SetScriptFolder(Under(test.Script));
+    SetRootOption(std::string(test.Widen) == "root" ? Temp.Path.string() : "");
+    SetAllowOutside(std::string(test.Widen) == "outside");
+    std::string name = test.Name;
+    if (name.starts_with('@')) name = Under(name.substr(1));
+    Refusals().clear();
+    const std::string found = ResolvePath(name);
+    const bool unfound = test.Expected.starts_with('=');
+    EXPECT_EQ(found, test.Expected.empty() ? ""
+                     : unfound             ? test.Expected.substr(1)
+                                           : Under(test.Expected))
+        << name;
+    ASSERT_EQ(Refusals().size(), test.Expected.empty() ? 1u : 0u) << name;
+    if (!test.Expected.empty()) continue;
+    // The refusal names the tree and how to widen it.
+    for (const std::string& part :
+         {PresentationRoot(), std::string("--root FOLDER"), std::string("--allow-outside")})
+      EXPECT_NE(Refusals()[0].find(part), std::string::npos) << Refusals()[0];
+  }
+  SetRootOption("");
+  SetAllowOutside(false);
+  EXPECT_EQ(PresentationRoot(), Under("Disc"));  // the folder above the script's
+  SetScriptFolder(Under("Disc/Show/Sub"));
+  EXPECT_EQ(PresentationRoot(), Under("Disc/Show/Sub"));  // the folder with AUTORUN.INF
+  // A script of the current folder: its folder is no mere fallback, and what climbs out is
+  // refused, never handed back to be opened from there.
+  fs::current_path(Temp.Path / "Disc/Show");
+  SetScriptFolder(".");
+  Refusals().clear();
+  EXPECT_EQ(ResolvePath("..\\..\\secret.txt"), "");
+  EXPECT_EQ(Refusals().size(), 1u);
+  SetRefusalReport(nullptr);
+  // Names the user gives are never refused.
+  EXPECT_EQ(ResolveGivenPath(Under("secret.txt")), Under("secret.txt"));
 }
 
 TEST(FileNameCase, EveryLetterPairOfCodePage1250MatchesEitherWay) {

@@ -186,7 +186,7 @@ TEST_F(Script3D, ObjectFilesThatCannotBeHadEndTheScriptNamingThem) {
     FAIL() << "a missing object file was accepted";
   } catch (const TFatalExit& fatal) {
     EXPECT_EQ(fatal.ExitCode, 1);
-    EXPECT_NE(fatal.Message.find("MISSING.VKO"), std::string::npos) << fatal.Message;
+    EXPECT_NE(fatal.Message.find("missing.vko"), std::string::npos) << fatal.Message;  // as written
   }
   // A face naming vertex 3 of an object of 2.
   Write("broken.vko", {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 2, 0, 3, 0});

@@ -65,10 +65,24 @@ void DebugOutput(const std::string& text) {
   std::fflush(stderr);
 }
 
-void WriteMessageToStderr(const std::string& caption, const std::string& text) {
-  std::fprintf(stderr, "%s%s: %s\n", MessageOriginPrefix().c_str(), caption.c_str(),
-               text.c_str());
+namespace {
+TMessageLog messageLog = nullptr;
+// Past this many different messages in one play, new ones are boxed without being kept.
+constexpr size_t kBoxedKept = 4096;
+}  // namespace
+
+void SetMessageLog(TMessageLog log) { messageLog = log; }
+
+void RecordMessage(const std::string& caption, const std::string& text) {
+  const std::string line = MessageOriginPrefix() + caption + ": " + text;
+  std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
+  if (messageLog) messageLog(line);
+}
+
+bool THost::FirstOfPlay(const std::string& caption, const std::string& text) {
+  if (BoxedInPlay.size() >= kBoxedKept) return true;
+  return BoxedInPlay.insert(MessageOriginPrefix() + caption + '\n' + text).second;
 }
 
 namespace {
@@ -82,7 +96,8 @@ THeadlessHost::THeadlessHost()
 THeadlessHost::~THeadlessHost() = default;
 
 void THeadlessHost::ShowMessage(const std::string& caption, const std::string& text) {
-  if (!Quiet) WriteMessageToStderr(caption, text);
+  if (!Quiet) RecordMessage(caption, text);
+  if (FirstOfPlay(caption, text)) ++Boxes;
   // Dropping the older half at once keeps the cost per message constant.
   if (Messages.size() >= 2 * kMessageTail) {
     const size_t dropped = Messages.size() - kMessageTail;

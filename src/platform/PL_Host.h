@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/PL_AudioSource.h"
@@ -40,9 +41,13 @@ class THost {
  public:
   virtual ~THost() = default;
 
-  // A message box with an OK button. Every host also writes "CAPTION: TEXT" to stderr, so a
-  // message is never lost, and no host blocks when there is no display. Texts are UTF-8.
+  // A message box with an OK button. Every host also writes "CAPTION: TEXT" to stderr and the
+  // message log (RecordMessage), so a message is never lost, and no host blocks when there is
+  // no display. A message repeated from the same script line gets its box once per play (see
+  // FirstOfPlay). Texts are UTF-8.
   virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
+  // A new play begins: messages boxed in an earlier one may have their box again.
+  void NewPlay() { BoxedInPlay.clear(); }
 
   // Milliseconds from an arbitrary start; wraps around at 2^32 like the system timer.
   virtual uint32_t TimeMs() = 0;
@@ -88,6 +93,15 @@ class THost {
                                                  std::function<void()> task) = 0;
   // Runs the tasks handed to the engine's thread; the engine loop calls it every turn.
   virtual void RunTasks() = 0;
+
+ protected:
+  // True the first time in a play that this caption and text come from the script line being
+  // read or run (MessageOriginPrefix): a warning repeated by a looping script would otherwise
+  // stop the show with a modal box on every turn. Its repeats go to stderr and the log only.
+  bool FirstOfPlay(const std::string& caption, const std::string& text);
+
+ private:
+  std::unordered_set<std::string> BoxedInPlay;
 };
 
 // The host in use. Until a program installs one, a headless host serves.
@@ -108,8 +122,12 @@ void SetExitHandler(TExitHandler handler);
 // Diagnostics for developers (the debugger output of the original): stderr.
 void DebugOutput(const std::string& text);
 
-// Writes "CAPTION: TEXT" to stderr: the part of a message box every host shares.
-void WriteMessageToStderr(const std::string& caption, const std::string& text);
+// Writes "CAPTION: TEXT" to stderr and to the message log: the part of a message box every
+// host shares, box or not.
+void RecordMessage(const std::string& caption, const std::string& text);
+// Where RecordMessage also writes its line (the program's log); none until a program sets it.
+using TMessageLog = void (*)(const std::string& line);
+void SetMessageLog(TMessageLog log);
 
 // The script line being read or run. While one is set, stderr gets "SCRIPT:LINE: " before
 // every message and diagnostic, so an author finds the line that caused it; message boxes
@@ -195,6 +213,7 @@ class THeadlessHost : public THost {
   std::vector<std::string> Messages;
   uint64_t DroppedMessages = 0;  // older messages no longer in Messages
   std::vector<std::string> Started;   // programs (words joined by blanks) and documents
+  uint64_t Boxes = 0;                 // messages that a window would have shown in a box
 
  private:
   void PassStep();

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/PL_Host.h"
+#include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
 
 namespace fs = std::filesystem;
@@ -113,16 +115,117 @@ bool IsWithin(const fs::path& folder, const fs::path& root) {
   return !relative.empty() && *relative.begin() != "..";
 }
 
-// Where a name rooted on the disc may start, nearest first. A copied disc keeps its own
-// layout, but the script may sit in any of its folders, and the disc itself in any folder of
-// this machine: so each folder from the script's upwards may be the disc's root.
-std::vector<fs::path> PresentationRoots() {
-  const fs::path script = Normal(ScriptFolder().empty() ? fs::path(".") : fs::path(ScriptFolder()));
+struct TTreeRules {
+  std::string RootOption;
+  bool AllowOutside = false;
+  TRefusalReport Report = nullptr;
+  // The last root found, for the script folder it was found for: finding it lists every
+  // folder above the script, and names are resolved while the presentation plays.
+  fs::path CachedFor, CachedRoot;
+};
+TTreeRules& Rules() {
+  static TTreeRules rules;
+  return rules;
+}
+
+// The folder with links followed, so a link cannot carry a name out of the tree unseen.
+fs::path Real(const fs::path& path) {
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(Normal(path), ec);
+  return ec ? Normal(path) : real;
+}
+
+bool InTree(const fs::path& real, const fs::path& tree) {
+  const fs::path top = Real(tree);
+  return real == top || IsWithin(real, top);
+}
+
+fs::path ScriptFolderPath() {
+  return Normal(ScriptFolder().empty() ? fs::path(".") : fs::path(ScriptFolder()));
+}
+
+// The mapped drive folder that holds the script: the top of its disc, "" for none.
+fs::path MappedTopOf(const fs::path& script) {
   for (const std::string& mapped : DriveFolders())
-    if (!mapped.empty() && IsWithin(script, Normal(mapped))) return {mapped};
+    if (!mapped.empty() && IsWithin(script, Normal(mapped))) return Normal(mapped);
+  return {};
+}
+
+// A disc marks its top with AUTORUN.INF, and a copy of it keeps the mark. Without a mark, the
+// script is taken to sit one folder down on its disc, as most do.
+fs::path MarkedTopOf(const fs::path& script) {
+  std::string found;
+  for (fs::path folder = script;; folder = folder.parent_path()) {
+    if (MatchIgnoringCase((folder / "AUTORUN.INF").string(), found)) return folder;
+    if (folder == folder.parent_path()) break;
+  }
+  return script.has_relative_path() ? script.parent_path() : script;
+}
+
+fs::path RootOf(const fs::path& script) {
+  if (!Rules().RootOption.empty()) return Normal(Rules().RootOption);
+  if (fs::path top = MappedTopOf(script); !top.empty()) return top;
+  if (Rules().CachedFor != script) {
+    Rules().CachedRoot = MarkedTopOf(script);
+    Rules().CachedFor = script;
+  }
+  return Rules().CachedRoot;
+}
+
+// Where a name rooted on the disc may start, nearest first: the script may sit in any folder
+// of the disc, so each folder from the script's upwards to the root may be the disc's top.
+std::vector<fs::path> PresentationRoots() {
+  const fs::path script = ScriptFolderPath();
+  // A script on a mapped drive knows its disc's top: a nearer folder of that name is not it.
+  if (fs::path top = MappedTopOf(script); !top.empty()) return {top};
+  const fs::path root = RootOf(script);
+  if (script != root && !IsWithin(script, root)) return {root};
   std::vector<fs::path> roots{script};
-  while (roots.back() != roots.back().parent_path()) roots.push_back(roots.back().parent_path());
+  while (roots.back() != root) roots.push_back(roots.back().parent_path());
   return roots;
+}
+
+// The folders that FindDataFile searches, in its order. An installed program keeps to
+// installed data; a built one may find the build's copy, but only when it runs inside that
+// build, so a package never looks into a build folder.
+std::vector<std::string> DataFolders(const std::string& executable) {
+  std::vector<std::string> folders;
+  if (std::string installed = InstalledDataFolder(executable); !installed.empty())
+    folders.push_back(std::move(installed));
+  else if (!executable.empty())
+    folders.push_back(FolderOf(executable));
+  folders.push_back(VEKE_DATA_DIR);
+  if (IsWithin(executable, VEKE_BUILD_DIR)) folders.push_back(VEKE_BUILD_DIR);
+  return folders;
+}
+
+// A found name may be used: it lies in the root or in a mapped drive folder, links followed,
+// or it is one of the player's own data files (the default fonts), which every presentation
+// may use.
+bool Reachable(const std::string& found) {
+  const fs::path real = Real(found);
+  if (InTree(real, RootOf(ScriptFolderPath()))) return true;
+  for (const std::string& mapped : DriveFolders())
+    if (!mapped.empty() && InTree(real, mapped)) return true;
+  for (const std::string& data : DataFolders(SelfExecutablePath()))
+    if (InTree(real, data)) return true;
+  return false;
+}
+
+void ReportRefusal(std::string_view name, const std::string& found) {
+  const std::string root = RootOf(ScriptFolderPath()).string();
+  const std::string real = Real(found).string();
+  std::string message = "not opening " + std::string(name) + ": ";
+  if (IsWithin(Normal(found), Normal(root)))
+    message += "a link leads it to " + real + ", outside";
+  else
+    message += real + " lies outside";
+  message += " the presentation's folder " + root +
+             " (to let it reach further, start with --root FOLDER or --allow-outside)";
+  if (Rules().Report)
+    Rules().Report(message);
+  else
+    DebugOutput(message);
 }
 
 // The places a name may be, in the order they are tried. `slashed` is the name with slashes
@@ -149,9 +252,38 @@ std::vector<std::string> Candidates(const std::string& slashed, bool ownName) {
     candidates.push_back((rest.empty() ? root : root / rest).string());
   return candidates;
 }
+
+// Every candidate in turn; with `confined`, one found outside the tree is passed over, and
+// when nothing else is found the first of those is refused. The current folder, when it is
+// not the script's, is only a fallback of the player's, not a place the presentation names:
+// a file found there outside the tree is passed over without a word. Either way the name
+// with slashes is not returned, since it would open the file passed over.
+std::string Resolve(std::string_view name, bool confined) {
+  std::string slashed(name);
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  if (slashed.empty()) return slashed;
+  const bool relative = DriveOf(slashed) < 0 && !slashed.starts_with('/');
+  const std::vector<std::string> candidates = Candidates(slashed, name.starts_with('/'));
+  std::string found, refused;
+  bool passedOver = false;
+  for (const std::string& candidate : candidates) {
+    if (!Find(candidate, found)) continue;
+    if (!confined || Reachable(found)) return found;
+    passedOver = true;
+    const bool fallback = relative && candidate == slashed && candidates.size() > 1;
+    if (refused.empty() && !fallback) refused = found;
+  }
+  if (!passedOver) return slashed;
+  if (!refused.empty()) ReportRefusal(name, refused);
+  return "";
+}
 }  // namespace
 
-void SetScriptFolder(const std::string& folder) { ScriptFolderStorage() = folder; }
+void SetScriptFolder(const std::string& folder) {
+  ScriptFolderStorage() = folder;
+  Rules().CachedFor.clear();
+}
 const std::string& ScriptFolder() { return ScriptFolderStorage(); }
 
 bool MapDrive(char letter, const std::string& folder) {
@@ -163,24 +295,37 @@ bool MapDrive(char letter, const std::string& folder) {
 
 void ClearDriveMap() { DriveFolders().fill(""); }
 
+void SetRootOption(const std::string& folder) { Rules().RootOption = folder; }
+void SetAllowOutside(bool allow) { Rules().AllowOutside = allow; }
+void SetRefusalReport(TRefusalReport report) { Rules().Report = report; }
+
+std::string PresentationRoot() {
+  return ScriptFolder().empty() ? "" : RootOf(ScriptFolderPath()).string();
+}
+
 std::string ResolvePath(std::string_view name) {
-  std::string slashed(name);
-  for (char& c : slashed)
-    if (c == '\\') c = '/';
-  if (slashed.empty()) return slashed;
-  std::string found;
-  for (const std::string& candidate : Candidates(slashed, name.starts_with('/')))
-    if (Find(candidate, found)) return found;
-  return slashed;
+  return Resolve(name, !Rules().AllowOutside && !ScriptFolder().empty());
 }
 
 std::string ResolveScriptPath(std::string_view cp1250Name) {
   return ResolvePath(Cp1250ToUtf8(cp1250Name));
 }
 
+std::string ResolveGivenPath(std::string_view name) { return Resolve(name, false); }
+
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string SpecialFileKind(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "";
+  if (S_ISFIFO(st.st_mode)) return "FIFO";
+  if (S_ISCHR(st.st_mode)) return "character device";
+  if (S_ISBLK(st.st_mode)) return "block device";
+  if (S_ISSOCK(st.st_mode)) return "socket";
+  return "";
 }
 
 std::string FolderOf(const std::string& path) {
@@ -196,20 +341,12 @@ std::string InstalledDataFolder(const std::string& executable) {
 }
 
 std::string FindDataFile(std::string_view name, const std::string& executable) {
-  // An installed program keeps to installed data; a built one may find the build's copy,
-  // but only when it runs inside that build, so a package never looks into a build folder.
-  std::vector<std::string> folders;
-  if (std::string installed = InstalledDataFolder(executable); !installed.empty())
-    folders.push_back(std::move(installed));
-  else if (!executable.empty())
-    folders.push_back(FolderOf(executable));
-  folders.push_back(VEKE_DATA_DIR);
-  if (IsWithin(executable, VEKE_BUILD_DIR)) folders.push_back(VEKE_BUILD_DIR);
+  const std::vector<std::string> folders = DataFolders(executable);
   std::string relative(name);
   for (char& c : relative)
     if (c == '\\') c = '/';
   for (const std::string& folder : folders) {
-    const std::string candidate = ResolvePath(folder + "/" + relative);
+    const std::string candidate = ResolveGivenPath(folder + "/" + relative);
     if (IsRegularFile(candidate)) return candidate;
   }
   return "";

@@ -14,22 +14,47 @@ const std::string& ScriptFolder();
 bool MapDrive(char letter, const std::string& folder);
 void ClearDriveMap();
 
-// Finds an existing file or folder for a UTF-8 name: backslashes become slashes, and each
-// component that does not exist as written is matched without regard to letter case.
+// The presentation's tree: the folder its names may reach. Set by --root; "" for none.
+void SetRootOption(const std::string& folder);
+// --allow-outside: names may leave the tree.
+void SetAllowOutside(bool allow);
+// The root of the presentation that plays from the script folder: the --root folder, else
+// the mapped drive folder that holds the script, else the nearest folder at or above the
+// script that holds an AUTORUN.INF (any letter case), else the folder just above the script's
+// own. "" while no script folder is set.
+std::string PresentationRoot();
+// Where refusals are told; the default writes them to stderr. `report` gets the whole text.
+using TRefusalReport = void (*)(const std::string& message);
+void SetRefusalReport(TRefusalReport report);
+
+// Finds an existing file or folder for a UTF-8 name of the presentation: backslashes become
+// slashes, and each component that does not exist as written is matched without regard to
+// letter case.
 // - A relative name is looked for beside the script first, then in the current folder.
 // - A name with a drive letter looks in the folder mapped to that letter; without a mapping,
-//   and for a name that starts with a slash or backslash, in the presentation's root: the
-//   script's folder, then each of its parents in turn, up to the first that holds the name.
-//   A script inside a mapped folder has that folder as its root. A name that exists as written
-//   on this machine (an absolute path) is taken as it is.
+//   and for a name that starts with a slash or backslash, in the script's folder, then each of
+//   its parents in turn up to the presentation's root. A name that exists as written on this
+//   machine (an absolute path) is taken as it is.
+// While a script folder is set, what is found must lie in the presentation's root, in a
+// mapped drive folder or among the player's own data files (FindDataFile), links followed;
+// anything else is refused unless outside names are allowed: the refusal is reported (naming
+// the root and how to widen it) and "" returned. The current folder, a fallback of the
+// player's own when it is not the script's, is passed over without a word ("" too).
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
 
 // The same for a name in code page 1250, as scripts hold them.
 std::string ResolveScriptPath(std::string_view cp1250Name);
 
+// The same for a name the user gave (the script on the command line, the program's own data
+// files): never refused.
+std::string ResolveGivenPath(std::string_view name);
+
 // True for an existing regular file (not a folder).
 bool IsRegularFile(const std::string& path);
+// What an existing file that is neither a regular file nor a folder is: "FIFO", "character
+// device", "block device" or "socket"; "" for anything else (missing ones too).
+std::string SpecialFileKind(const std::string& path);
 
 // Folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);

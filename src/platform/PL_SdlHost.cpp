@@ -19,7 +19,8 @@ class TSdlHost : public THost {
   }
 
   void ShowMessage(const std::string& caption, const std::string& text) override {
-    WriteMessageToStderr(caption, text);
+    RecordMessage(caption, text);
+    if (!FirstOfPlay(caption, text)) return;
     // Without a display SDL refuses at once, so this never blocks a headless run.
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), Window);
   }
@@ -28,6 +29,12 @@ class TSdlHost : public THost {
     return SpawnDetached(arguments, &error);
   }
   bool OpenDocument(const std::string& target, std::string& error) override {
+    // No "--" before the target: xdg-open refuses it as an unexpected option. A target that
+    // begins with "-" is refused here instead, so it cannot be read as an option.
+    if (target.empty() || target.front() == '-') {
+      error = "not a document or address: " + target;
+      return false;
+    }
     // The reason is about the desktop's opener, not about the document.
     if (SpawnDetached({"xdg-open", target}, &error)) return true;
     error = "xdg-open: " + error;

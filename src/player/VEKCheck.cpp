@@ -329,7 +329,7 @@ int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& p
   }
   bool clean = true;
   for (const std::string& script : scripts) {
-    const std::string path = ResolvePath(script);
+    const std::string path = ResolveGivenPath(script);
     // The player's own words follow, as it would end with them.
     if (!IsRegularFile(path)) {
       std::printf("%s: script not found (%s script nem található.)\n", script.c_str(),

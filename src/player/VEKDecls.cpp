@@ -44,7 +44,8 @@ namespace {
 std::string ReadTextObjectFile(const std::string& name) {
   const std::string path = ResolveScriptPath(name);
   std::ifstream file(path, std::ios::binary);
-  if (!IsRegularFile(path) || !file) throw std::runtime_error("cannot read the text file " + path);
+  if (!IsRegularFile(path) || !file)
+    throw std::runtime_error("cannot read the text file " + Cp1250ToUtf8(name));
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::string text = DecodeTextFile(bytes);
   std::string joined;

@@ -31,8 +31,8 @@ bool SwitchGiven(std::string_view name) {
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
   TStartOptions options;
   for (size_t i = 0; i < arguments.size();) {
-    if (arguments[i] == "--trace") {
-      options.Trace = true;
+    if (arguments[i] == "--trace" || arguments[i] == "--allow-execute") {
+      (arguments[i] == "--trace" ? options.Trace : options.AllowExecute) = true;
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (arguments[i] == "--section") {
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
@@ -50,6 +50,7 @@ TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
 }
 
 TVEKE::TVEKE() {
+  Host().NewPlay();
   auto main = std::make_unique<TVKSection>();
   main->Name = kMainSectionName;
   CurrentSection = main.get();
@@ -74,8 +75,11 @@ void TVEKE::FreeAll() {
 }
 
 void TVEKE::Execute(const std::string& scriptFileName) {
-  std::string path = ResolvePath(scriptFileName);
+  std::string path = ResolveGivenPath(scriptFileName);
   if (!IsRegularFile(path)) {
+    // A pipe or device exists all right: saying it is missing would send the user looking.
+    if (const std::string kind = SpecialFileKind(path); !kind.empty())
+      FatalError(scriptFileName + " is a " + kind + ", not a script file.", 1);
     char message[4096];
     std::snprintf(message, sizeof message, "%s script nem található.", scriptFileName.c_str());
     FatalError(message, 1);

@@ -87,9 +87,11 @@ class TSE3D;
 struct TStartOptions {
   std::string Section;  // UTF-8 as given; empty: the main section
   bool Trace = false;   // a line per frame on stderr (TVEKE::TraceLine)
+  bool AllowExecute = false;  // EXECUTE starts programs (--allow-execute)
   std::string Error;    // a malformed option
 };
-// Takes `--section NAME` and `--trace` out of the command line, wherever they stand.
+// Takes `--section NAME`, `--trace` and `--allow-execute` out of the command line, wherever
+// they stand.
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments);
 
 class TVEKE {
@@ -180,6 +182,9 @@ class TVEKE {
     }
   }
   void ExecuteCommand(TVKCommand& command);
+  // EXECUTE: starts the program when the user allowed it, else says what was not started.
+  void RunProgramCommand(const std::string& commandLine);
+  bool ExecuteRefusalShown = false;  // the first refused EXECUTE of the play had its box
   void AdvanceWait(TVKCommand& command);
   void StepEffect(TVKCommand& command);
   void StepLinearEffect(TVKCommand& command, TVKEffectObject& object,

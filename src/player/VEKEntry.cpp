@@ -8,6 +8,7 @@
 
 #include "base/SE_Log.h"
 #include "platform/PL_Host.h"
+#include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
@@ -42,7 +43,7 @@ void PrintHelp(const std::string& programName) {
       "logged in %s.\n"
       "The script language is described in docs/script-reference.md; presentations copied\n"
       "off a disc in docs/running-cd-presentations.md.\n",
-      programName.c_str(), kDriveOptionHelp, kScreenOptionsHelp, kMemoryOptionHelp,
+      programName.c_str(), kTreeOptionsHelp, kScreenOptionsHelp, kMemoryOptionHelp,
       LogFilePath().c_str());
 }
 
@@ -103,6 +104,8 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     return RunScriptCheck(scripts, programName);
   }
   SetHungarianFormats();
+  SetMessageLog(WriteLog);
+  SetRefusalReport(ShowWarning);
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);
   try {

@@ -7,10 +7,18 @@
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 
-const char* const kDriveOptionHelp =
+const char* const kTreeOptionsHelp =
     "  --drive L=FOLDER  names on drive L: (D:\\VIDEO\\INTRO.AVI) are looked up in FOLDER;\n"
     "                    repeatable. Unmapped drives and names rooted with \\ are looked up\n"
-    "                    in the script's folder, then in each folder above it\n";
+    "                    in the script's folder, then in each folder above it up to the\n"
+    "                    presentation's root\n"
+    "  --root FOLDER     the presentation's root: its names may reach only files inside\n"
+    "                    FOLDER (and mapped drives). By default the nearest folder at or\n"
+    "                    above the script that holds an AUTORUN.INF, else the folder just\n"
+    "                    above the script's\n"
+    "  --allow-outside   let the presentation's names reach any file\n"
+    "  --allow-execute   let EXECUTE start programs (without it the presentation only\n"
+    "                    says what it wanted to run)\n";
 const char* const kMemoryOptionHelp =
     "  --memory-limit SIZE\n"
     "                    the memory decoded pictures and video frames may take together, as\n"
@@ -67,6 +75,16 @@ bool ApplyScreenOption(const std::string& name, const std::string& value, TScree
   screen.Display = static_cast<int32_t>(number);
   return true;
 }
+
+bool SetRootFolderOption(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    error = "--root " + folder + ": not a folder";
+    return false;
+  }
+  SetRootOption(std::filesystem::absolute(folder, ec).string());
+  return true;
+}
 }  // namespace
 
 bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
@@ -75,10 +93,14 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
   std::vector<std::string> rest;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
+    if (word == "--allow-outside") {
+      SetAllowOutside(true);
+      continue;
+    }
     const size_t equals = word.find('=');
     const std::string name = word.substr(0, word.starts_with("--") ? equals : 0);
     if (name != "--drive" && name != "--display" && name != "--scale" &&
-        name != "--memory-limit") {
+        name != "--memory-limit" && name != "--root") {
       rest.push_back(word);
       continue;
     }
@@ -88,8 +110,11 @@ bool TakeHostOptions(std::vector<std::string>& arguments, std::string& error) {
     }
     const std::string value =
         equals == std::string::npos ? arguments[++i] : word.substr(equals + 1);
-    if (name == "--drive" || name == "--memory-limit") {
-      if (!(name == "--drive" ? MapDriveOption(value, error) : MemoryLimitOption(value, error)))
+    if (name == "--drive" || name == "--root" || name == "--memory-limit") {
+      const bool taken = name == "--drive"  ? MapDriveOption(value, error)
+                         : name == "--root" ? SetRootFolderOption(value, error)
+                                            : MemoryLimitOption(value, error);
+      if (!taken)
         return false;
       continue;
     }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "base/SE_Log.h"
@@ -47,9 +48,14 @@ void StartScriptProgram(const std::string& commandLine) {
   std::vector<std::string> words = SplitCommandLine(Cp1250ToUtf8(commandLine));
   if (words.empty()) return ReportStartFailure("EXECUTE: no program given");
   std::string resolved = ResolvePath(words[0]);
-  // A file of the current folder must not be taken for a name to look up on PATH.
-  if (IsRegularFile(resolved) && resolved.find('/') == std::string::npos)
+  if (resolved.empty()) {
+    // Not to be had from the presentation's tree: a bare name may still be a command on PATH.
+    if (words[0].find_first_of("/\\") != std::string::npos) return;
+    resolved = words[0];
+  } else if (IsRegularFile(resolved) && resolved.find('/') == std::string::npos) {
+    // A file of the current folder must not be taken for a name to look up on PATH.
     resolved = "./" + resolved;
+  }
   const std::string program = FindProgram(resolved);
   if (program.empty())
     return ReportStartFailure("EXECUTE: cannot start " + words[0] +
@@ -60,13 +66,27 @@ void StartScriptProgram(const std::string& commandLine) {
     ReportStartFailure("EXECUTE: cannot start " + program + ": " + error);
 }
 
-// WINOPEN: a file of the presentation by its resolved name, anything else (an address) as it
-// was written.
+bool IsWebAddress(const std::string& name) {
+  const std::string upper = UpperAscii(name);
+  return upper.starts_with("HTTP://") || upper.starts_with("HTTPS://");
+}
+
+// WINOPEN: an http(s) address as it was written, or a file of the presentation by its
+// absolute name, which the desktop's opener cannot take for an option of its own.
 void OpenScriptDocument(const std::string& target) {
   const std::string name = Cp1250ToUtf8(target);
-  const std::string path = ResolvePath(name);
+  std::string opened = name;
+  if (!IsWebAddress(name)) {
+    const std::string path = ResolvePath(name);
+    if (path.empty()) return;  // outside the presentation's tree: the resolver said so
+    if (!IsRegularFile(path))
+      return ReportStartFailure("WINOPEN: cannot open " + name +
+                                ": neither a file of the presentation nor an http(s) address");
+    std::error_code ec;
+    opened = std::filesystem::absolute(path, ec).string();
+  }
   std::string error;
-  if (!Host().OpenDocument(IsRegularFile(path) ? path : name, error))
+  if (!Host().OpenDocument(opened, error))
     ReportStartFailure("WINOPEN: cannot open " + name + ": " + error);
 }
 
@@ -77,6 +97,18 @@ bool IsObjectCommand(const std::string& name) {
   return false;
 }
 }  // namespace
+
+void TVEKE::RunProgramCommand(const std::string& commandLine) {
+  if (Start.AllowExecute) return StartScriptProgram(commandLine);
+  // Presentations are data: running a program from one is the user's choice, told once in a
+  // box, and on stderr and in the log every time.
+  const std::string text = "EXECUTE: not starting " + Cp1250ToUtf8(commandLine) +
+                           ": programs start only when the player is started with "
+                           "--allow-execute";
+  if (ExecuteRefusalShown) return ReportStartFailure(text);
+  ExecuteRefusalShown = true;
+  ShowWarning(text);
+}
 
 void TVEKE::IdleStep(int32_t) {}
 
@@ -151,7 +183,7 @@ void TVEKE::ExecuteCommand(TVKCommand& command) {
   } else if (name == "RETURN") {
     ReturnFromSection();
   } else if (name == "EXECUTE") {
-    StartScriptProgram(FirstParamAsWritten(command.Params));
+    RunProgramCommand(FirstParamAsWritten(command.Params));
   } else if (name == "WINOPEN") {
     OpenScriptDocument(FirstParamAsWritten(command.Params));
   } else if (name == "LOADBACKGROUND") {

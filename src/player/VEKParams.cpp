@@ -91,7 +91,10 @@ int BoolKeyword(std::string_view word) {
   return -1;
 }
 
-bool TParamReader::Next(std::string& value) {
+bool TParamReader::Next(std::string& value, bool keepCase) {
+  const auto cased = [keepCase](std::string_view text) {
+    return keepCase ? std::string(text) : UpperAscii(text);
+  };
   if (!Rest.empty() && Rest.front() == '"') {
     size_t close = Rest.find('"', 1);
     if (close == std::string_view::npos) return false;
@@ -104,13 +107,13 @@ bool TParamReader::Next(std::string& value) {
   }
   size_t comma = Rest.find(',');
   if (comma != std::string_view::npos) {
-    value = UpperAscii(TrimBlanks(Rest.substr(0, comma)));
+    value = cased(TrimBlanks(Rest.substr(0, comma)));
     Rest = TrimBlanks(Rest.substr(comma + 1));
     return true;
   }
   size_t paren = Rest.find(')');
   if (paren != std::string_view::npos) {
-    value = UpperAscii(TrimBlanks(Rest.substr(0, paren)));
+    value = cased(TrimBlanks(Rest.substr(0, paren)));
     Rest.remove_prefix(paren + 1);
     return true;
   }

@@ -22,8 +22,9 @@ class TParamReader {
   explicit TParamReader(std::string_view text) : Rest(text) {}
 
   // The next parameter: a quoted value keeps its quotes and case; an unquoted one ends at
-  // the first "," (or else ")") and is trimmed and upper-cased. False when none is there.
-  bool Next(std::string& value);
+  // the first "," (or else ")") and is trimmed, and upper-cased unless `keepCase` (file names,
+  // which messages show as written). False when none is there.
+  bool Next(std::string& value, bool keepCase = false);
   // The rest of the text up to the first ")" (or all of it), trimmed and upper-cased.
   std::string RestUpToParen() const;
   // What is left to read.

@@ -23,13 +23,17 @@ class TDeclParams {
   TDeclParams(std::string_view text, const std::string& word, bool inParens)
       : Reader(text), Word(word), InParens(inParens) {}
 
-  std::string Str() {
+  std::string Str(bool keepCase = false) {
     std::string value;
     if (Error) return value;
     ++Index;
-    if (!Reader.Next(value)) Error = ParamError(Reader.Remaining(), Word, Index, InParens);
+    if (!Reader.Next(value, keepCase))
+      Error = ParamError(Reader.Remaining(), Word, Index, InParens);
     return value;
   }
+  // A file name (or the name of a resource entry, which may be a file), in its own letter
+  // case: both are looked for with case ignored anyway, and messages show them as written.
+  std::string File() { return Str(true); }
   int32_t Int() {
     const std::string value = Str();
     if (Error) return 0;
@@ -93,46 +97,46 @@ bool ReadDeclaration(TScriptLine& line, std::string_view params, bool inParens) 
   const std::string& word = line.Word;
   if (word == "CREATEENGINE") {
     TEngineDecl d;
-    d.Width = p.Int(), d.Height = p.Int(), d.Caption = p.Str(), d.FontFile = p.Str();
+    d.Width = p.Int(), d.Height = p.Int(), d.Caption = p.Str(), d.FontFile = p.File();
     line.Declaration = d;
   } else if (word == "CREATEBACKGROUND") {
     TBackgroundDecl d;
-    d.ResFile = p.Str(), d.Picture = p.Str();
+    d.ResFile = p.File(), d.Picture = p.File();
     line.Declaration = d;
   } else if (word == "CREATEIMAGE") {
     std::string name = p.Str();
     TImageDecl d;
-    d.ResFile = p.Str(), d.Picture = p.Str(), d.X = p.Int(), d.Y = p.Int();
+    d.ResFile = p.File(), d.Picture = p.File(), d.X = p.Int(), d.Y = p.Int();
     d.Transparent = p.Bool(), d.Visible = p.Bool();
     SetObject(line, kKindImage, name, d);
   } else if (word == "CREATEBUTTON") {
     std::string name = p.Str();
     TButtonDecl d;
-    d.ResFile = p.Str(), d.Normal = p.Str(), d.Hover = p.Str(), d.Pressed = p.Str();
+    d.ResFile = p.File(), d.Normal = p.File(), d.Hover = p.File(), d.Pressed = p.File();
     d.X = p.Int(), d.Y = p.Int(), d.Alpha = p.Int();
     d.Visible = p.Bool(), d.Enabled = p.Bool(), d.TargetSection = p.Str();
     SetObject(line, kKindButton, name, d);
   } else if (word == "CREATETEXT") {
     std::string name = p.Str();
     TTextDecl d;
-    d.Text = p.Str(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
+    d.Text = p.File(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
     d.FontName = p.Str();
     SetObject(line, kKindText, name, d);
   } else if (word == "CREATEANIM") {
     std::string name = p.Str();
     TAnimDecl d;
-    d.File = p.Str(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
+    d.File = p.File(), d.X = p.Int(), d.Y = p.Int(), d.Width = p.Int(), d.Height = p.Int();
     d.FreeWhenDone = p.Bool(), d.Looped = p.Bool();
     SetObject(line, kKindAnim, name, d);
   } else if (word == "CREATESOUND") {
     std::string name = p.Str();
     TSoundDecl d;
-    d.File = p.Str(), d.FreeOnStop = p.Bool(), d.Looped = p.Bool();
+    d.File = p.File(), d.FreeOnStop = p.Bool(), d.Looped = p.Bool();
     SetObject(line, kKindSound, name, d);
   } else if (word == "CREATE3DOBJ") {
     std::string name = p.Str();
     T3DObjDecl d;
-    d.ResFile = p.Str(), d.ObjectName = p.Str(), d.Texture1 = p.Str(), d.Texture2 = p.Str();
+    d.ResFile = p.File(), d.ObjectName = p.File(), d.Texture1 = p.File(), d.Texture2 = p.File();
     d.RenderMode = RenderModeCode(p.Str()), d.Mapping = MappingCode(p.Str());
     d.X = p.Int(), d.Y = p.Int(), d.Scale = p.Real();
     d.ShowInvisibleFaces = p.Bool(), d.Visible = p.Bool();

@@ -35,7 +35,7 @@ const char* const kUsage =
     "  --help, --version\n";
 
 void PrintUsage(FILE* to) {
-  std::fprintf(to, "%s%s%s", kUsage, kDriveOptionHelp, kMemoryOptionHelp);
+  std::fprintf(to, "%s%s%s", kUsage, kTreeOptionsHelp, kMemoryOptionHelp);
 }
 
 struct TRenderOptions {
@@ -124,10 +124,11 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       options.AudioFile = value(i);
     } else if (arg == "--video") {
       options.VideoFile = value(i);
-    } else if (arg == "--trace" || arg == "--section") {
+    } else if (arg == "--trace" || arg == "--section" || arg == "--root" ||
+               arg == "--allow-outside" || arg == "--allow-execute") {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
-      if (arg == "--section") options.PlayerArguments.push_back(value(i));
+      if (arg == "--section" || arg == "--root") options.PlayerArguments.push_back(value(i));
     } else if (arg == "--drive" || arg == "--memory-limit") {
       std::string error;
       if (!(arg == "--drive" ? MapDriveOption(value(i), error)

@@ -151,7 +151,10 @@ bool TGEResource::IsOpen() const { return Stream != nullptr; }
 bool TGEResource::Open(const std::string& fileName) {
   if (Stream) return true;
   FileName = fileName;
-  Stream = std::make_unique<TFileSource>(ResolveScriptPath(fileName));
+  const std::string path = ResolveScriptPath(fileName);
+  // A name refused for leaving the presentation's tree comes back empty: name it as written.
+  if (path.empty()) Fail("Cannot open resource file " + Cp1250ToUtf8(fileName), "Open/Load");
+  Stream = std::make_unique<TFileSource>(path);
   return CheckMagic();
 }
 

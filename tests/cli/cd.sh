@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Presentations copied off a disc, played by veke-render from another folder: names with
 # drive letters and leading backslashes found from a script in the disc's root or in a
-# subfolder, whatever the letter case on disk; --drive ties a letter to a folder.
+# subfolder, whatever the letter case on disk; --drive ties a letter to a folder; names stay
+# inside the presentation's root unless --root or --allow-outside widen it.
 source "$(dirname "$0")/common.bash"
 expect() {  # expect FILE X Y COLOUR WHY
   local got
@@ -47,4 +48,25 @@ grep -q "SMALL.BMP" err || say "a picture missing on the mapped drive was not re
 expect root.png 20 20 "$red" "drive mapped to the disc itself"
 "$render" ../disc/ROOT.VEK --drive D=/no/such/folder 2>err && say "a missing --drive folder was taken"
 grep -q "/no/such/folder is not a folder" err || say "no word about the missing folder: $(cat err)"
+# Two folders down, the disc's top is above the default root (the folder above the script's):
+# --root or an AUTORUN.INF on the disc makes it the root.
+mkdir -p ../disc/Show/Deep
+printf 'LOADBACKGROUND(, \\PICS\\BACK.BMP)\nWAIT(100)\n' > ../disc/Show/Deep/Deep.vek
+"$render" ../disc/Show/Deep/Deep.vek --ms 100 --out deep.png 2>err
+grep -qF 'Load error! File: \PICS\BACK.BMP' err || say "a name above the root was found: $(cat err)"
+"$render" ../disc/Show/Deep/Deep.vek --root ../disc --ms 100 --out deep.png 2>err
+expect deep.png 300 300 "$blue" "--root: rooted background"
+touch ../disc/autorun.inf
+"$render" ../disc/Show/Deep/Deep.vek --ms 100 --out deep.png 2>err
+expect deep.png 300 300 "$blue" "AUTORUN.INF: rooted background"
+rm ../disc/autorun.inf
+# A name that climbs out of the tree is refused, naming the root, unless outside is allowed.
+echo "outside" > "$work/secret.txt"
+printf 'CREATETEXT(t, ..\\..\\..\\secret.txt, 0, 0, 200, 40, ARIAL24)\nWAIT(100)\n' \
+  > ../disc/Show/Deep/Out.vek
+"$render" ../disc/Show/Deep/Out.vek --ms 100 --out out.png 2>err && say "the text outside was read"
+grep -qF "outside the presentation's folder $work/disc/Show (to let it reach further, start with --root FOLDER or --allow-outside)" err \
+  || say "no refusal naming the root: $(cat err)"
+"$render" ../disc/Show/Deep/Out.vek --allow-outside --ms 100 --out out.png 2>err \
+  || say "--allow-outside: $(cat err)"
 exit $fail

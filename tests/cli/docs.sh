@@ -7,7 +7,8 @@ source "$(dirname "$0")/common.bash"
 docs=$2/docs
 
 # The examples name the files of the demo and of the tutorial, as an author would find them
-# beside the script; EXECUTE examples start a program `viewer` of the presentation.
+# beside the script; EXECUTE examples start a program `viewer` of the presentation, as the
+# user allows with --allow-execute.
 play=$work/play
 mkdir -p "$play"
 cp -r "$2/examples/demo/." "$docs/tutorial/." "$play/"
@@ -27,7 +28,7 @@ for page in "$docs"/*.md; do
   for script in $(extract "$page"); do
     blocks=$((blocks + 1))
     # Long enough for effects and sounds to start; a section waiting for a click just waits.
-    "$render" "$script" --ms 1500 --out "$work/last.png" 2>"$work/err"
+    "$render" "$script" --allow-execute --ms 1500 --out "$work/last.png" 2>"$work/err"
     code=$?
     [ $code = 0 ] || say "$(basename "$script") exits with $code: $(head -3 "$work/err")"
     [ -s "$work/err" ] && say "$(basename "$script") prints: $(head -3 "$work/err")"

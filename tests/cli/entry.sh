@@ -22,6 +22,9 @@ check version 0 "veke " -- "$veke" --version
 check missing 1 "Üzenet: $work/nope.vek script nem található." -- "$veke" "$work/nope.vek"
 mkdir "$work/dir.vek"
 check directory 1 "dir.vek script nem található." -- "$veke" "$work/dir.vek"
+mkfifo "$work/pipe.vek"
+check fifo 1 "Üzenet: $work/pipe.vek is a FIFO, not a script file." -- "$veke" "$work/pipe.vek"
+check device 1 "Üzenet: /dev/null is a character device, not a script file." -- "$veke" /dev/null
 
 printf 'QUIT\n\n// note\n[broken\n' > "$work/header.vek"
 check header 1 "Üzenet: Hibás szekciófej. Sor:4" -- "$veke" "$work/header.vek"

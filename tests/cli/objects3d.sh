@@ -126,5 +126,5 @@ differ=$(compare -metric AE "$work/dense.png" "$work/coarse.png" null: 2>&1)
 
 printf 'CREATE3DOBJ(C,,missing.vko,,,WIRED,SPHERE,0,0,1,FALSE,TRUE)\n' > "$work/missing.vek"
 "$render" "$work/missing.vek" 2>"$work/err"; [ $? = 1 ] || say "missing object file accepted"
-grep -q "MISSING.VKO" "$work/err" || say "missing object message: $(cat "$work/err")"
+grep -q "3D object missing.vko: file not found" "$work/err" || say "missing object message: $(cat "$work/err")"
 exit $fail
