@@ -203,7 +203,7 @@ TEST_F(Script3D, ADamagedTextureWarnsAndTheObjectIsDrawnWithoutIt) {
     Play("WAIT(100000)\n");
     Frames(3);
     EXPECT_EQ(Headless->Messages,
-              std::vector<std::string>{": [SE3D] Texture load error! File: GREEN.BMP"});
+              std::vector<std::string>{": [SE3D] Texture load error! File: green.bmp"});
     EXPECT_TRUE(Model().Texture.empty());
     EXPECT_EQ(Model().FaceCount, 12);   // the model itself is there
     EXPECT_EQ(Pixel(320, 240), kBlue);  // textured faces need their texture
