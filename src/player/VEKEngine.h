@@ -72,6 +72,9 @@ struct TVKSection {
   std::string BackgroundImage;
   int32_t BackgroundColour = 0;
   int32_t LineNumber = 0;  // of its header; 0 for the main section
+  // It holds a RESETSECTION, so CALL, JUMP and buttons enter it at its first line (a section
+  // without one goes on where it was left: after its JUMP, or at the wait a click left).
+  bool StartsAfresh = false;
 };
 
 inline const std::string kMainSectionName = "<Main Section>";

@@ -232,6 +232,7 @@ void TVEKE::EnterSection(const std::string& name) {
   if (!section) FatalError(kNoSuchSection + Cp1250ToUtf8(name), 1);
   CallStack.push_back(CurrentSection);
   CurrentSection = section;
+  if (section->StartsAfresh) section->CommandIndex = -1;
 }
 
 void TVEKE::EnterStartSection() {

@@ -86,6 +86,7 @@ void TVEKE::AddCommand(const TScriptLine& line) {
       ShowWarning(kNoSuchObject + Cp1250ToUtf8(line.ObjectName) +
                   " Sor:" + std::to_string(line.Number));
   }
+  if (line.Word == "RESETSECTION") CurrentSection->StartsAfresh = true;
   CurrentSection->Commands.push_back(std::move(command));
 }
 

@@ -137,9 +137,9 @@ void TVEKE::TellHangingWait(TVKCommand& command) {
       return;
   command.HangTold = true;
   const std::string text = "warning: " + command.Name + "(" + Cp1250ToUtf8(command.ObjectName) +
-                           ") will never end by itself: " + reason + "; and section " +
+                           ") will never end by itself (" + reason + "), and section " +
                            Cp1250ToUtf8(CurrentSection->Name) +
-                           " has no visible button to click, so play stays on this line";
+                           " has no visible button to click: play stays on this line";
   WriteLog(MessageOriginPrefix() + text);
   DebugOutput(text);
 }
