@@ -271,3 +271,43 @@ TEST_F(ScriptSound, PagesWithResetSectionPlayTheirSoundOnEveryVisit) {
     }
   }
 }
+
+// RESETSECTION starts a sound of its page that still plays over from its beginning, and leaves
+// the sound of the section that called the page playing on.
+TEST_F(ScriptSound, ResetSectionStartsItsOwnSoundOverAndLeavesTheMenusMusicPlaying) {
+  Temp.Write("music.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100 * 3)));
+  Temp.Write("long.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100)));
+  Headless->PlayMs = 1'000'000;
+  Play("CREATESOUND(Music, music.wav, FALSE, FALSE)\n"
+       "PLAYSOUND(Music)\n"
+       "CALL(PAGE)\n"
+       "CALL(PAGE)\n"
+       "WAIT(100000)\n"
+       "[PAGE]\n"
+       "CREATESOUND(Long, long.wav, FALSE, FALSE)\n"
+       "RESETSECTION\n"
+       "PLAYSOUND(Long)\n"
+       "WAIT(300)\n"
+       "RETURN\n");
+  TVKSection& page = *Veke->FindSection("PAGE");
+  auto& music = static_cast<TVKSound&>(*Section(0).Objects[0]->Obj);
+  auto& sound = static_cast<TVKSound&>(*page.Objects[0]->Obj);
+  int64_t musicBefore = 0, longest = 0;
+  int visits = 0;
+  for (int i = 0; i < 60; ++i) {
+    const bool was = Veke->CurrentSection == &page;
+    Frame();
+    if (!was && Veke->CurrentSection == &page) ++visits;
+    EXPECT_GE(music.Position(), musicBefore) << "frame " << i;
+    musicBefore = music.Position();
+    // In the frame of the second visit's wait, the sound has only just begun again.
+    if (visits == 2 && page.CommandIndex == 2) {
+      EXPECT_LT(sound.Position(), longest / 3);
+      EXPECT_TRUE(sound.Busy());
+      EXPECT_TRUE(music.Busy());
+      return;
+    }
+    if (visits == 1) longest = std::max(longest, sound.Position());
+  }
+  ADD_FAILURE() << "the second visit never reached its wait";
+}
