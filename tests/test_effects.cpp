@@ -195,14 +195,12 @@ TEST_F(Effects, OnASecondVisitEffectsStartAfreshOnlyWithResetSection) {
     const uint32_t entered = Frame();
     while (page.CommandIndex < (reset ? 3 : 2)) Frame();
     for (uint32_t at = Frame(); at < entered + 240;) at = Frame();
-    const int32_t x = Sprite("MOVER").X;
-    if (reset)
-      EXPECT_NEAR(x, 100, 12);
-    else
-      EXPECT_EQ(x, 200);
+    EXPECT_NEAR(Sprite("MOVER").X, reset ? 100 : 200, reset ? 12 : 0);
     // Made again in its place among the section's objects, as declared.
     ASSERT_EQ(page.Objects.size(), reset ? 2u : 1u);
-    if (reset) EXPECT_EQ(page.Objects[1]->Name, "GONE");
+    if (reset) {
+      EXPECT_EQ(page.Objects[1]->Name, "GONE");
+    }
   }
 }
 

@@ -170,7 +170,9 @@ TEST_F(Interpreter, AWaitThatCanOnlyHangSaysSoOnce) {
     Frames(20);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors, c.Told.empty() ? "" : "t.vek:" + c.Told);
-    if (!c.Told.empty()) EXPECT_EQ(Section(0).CommandIndex, line);  // still waiting
+    if (!c.Told.empty()) {
+      EXPECT_EQ(Section(0).CommandIndex, line);  // still waiting
+    }
   }
 }
 

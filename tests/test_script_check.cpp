@@ -333,7 +333,8 @@ TEST_F(ScriptCheck, PagesThatCanHangOrFallSilentAreWarnedAbout) {
   const auto noButton = [](const std::string& wait, const std::string& object,
                            const std::string& section) {
     return ": warning: " + wait + " on \"" + object + "\" can only end by a click, but section \"" +
-           section + "\" has no button to click: play stays on this line until the "
+           section +
+           "\" has no button to click: play stays on this line until the "
            "presentation is closed. Declare a button in the section, or wait for an object of "
            "the section";
   };
@@ -343,8 +344,7 @@ TEST_F(ScriptCheck, PagesThatCanHangOrFallSilentAreWarnedAbout) {
     TLines Findings;
   } cases[] = {
       {"called once", "CALL(PAGE)\n" + page + "RETURN\n", {}},
-      {"called twice", "CALL(PAGE)\nCALL(PAGE)\n" + page + "RETURN\n",
-       {"6" + silent, "7" + still}},
+      {"called twice", "CALL(PAGE)\nCALL(PAGE)\n" + page + "RETURN\n", {"6" + silent, "7" + still}},
       {"called twice, with RESETSECTION",
        "CALL(PAGE)\nCALL(PAGE)\n" + page.substr(0, page.find("PLAY")) + "RESETSECTION\n" +
            page.substr(page.find("PLAY")) + "RETURN\n",
@@ -352,7 +352,8 @@ TEST_F(ScriptCheck, PagesThatCanHangOrFallSilentAreWarnedAbout) {
       {"called by a section called twice",
        "CALL(MENU)\nCALL(MENU)\n[MENU]\nCALL(PAGE)\nRETURN\n" + page + "RETURN\n",
        {"9" + silent, "10" + still}},
-      {"a loop of jumps", "JUMP(PAGE)\n" + page + "JUMP(HUB)\n[HUB]\nJUMP(PAGE)\n",
+      {"a loop of jumps",
+       "JUMP(PAGE)\n" + page + "JUMP(HUB)\n[HUB]\nJUMP(PAGE)\n",
        {"5" + silent, "6" + still, "7" + freed}},
       {"a button whose page returns",
        "CREATEBUTTON(Go, , sun.spr, , , 0, 0, 255, VISIBLE, ENABLED, PAGE)\nWAITFOR(Go)\n" + page +

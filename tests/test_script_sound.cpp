@@ -278,17 +278,18 @@ TEST_F(ScriptSound, ResetSectionStartsItsOwnSoundOverAndLeavesTheMenusMusicPlayi
   Temp.Write("music.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100 * 3)));
   Temp.Write("long.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100)));
   Headless->PlayMs = 1'000'000;
-  Play("CREATESOUND(Music, music.wav, FALSE, FALSE)\n"
-       "PLAYSOUND(Music)\n"
-       "CALL(PAGE)\n"
-       "CALL(PAGE)\n"
-       "WAIT(100000)\n"
-       "[PAGE]\n"
-       "CREATESOUND(Long, long.wav, FALSE, FALSE)\n"
-       "RESETSECTION\n"
-       "PLAYSOUND(Long)\n"
-       "WAIT(300)\n"
-       "RETURN\n");
+  Play(
+      "CREATESOUND(Music, music.wav, FALSE, FALSE)\n"
+      "PLAYSOUND(Music)\n"
+      "CALL(PAGE)\n"
+      "CALL(PAGE)\n"
+      "WAIT(100000)\n"
+      "[PAGE]\n"
+      "CREATESOUND(Long, long.wav, FALSE, FALSE)\n"
+      "RESETSECTION\n"
+      "PLAYSOUND(Long)\n"
+      "WAIT(300)\n"
+      "RETURN\n");
   TVKSection& page = *Veke->FindSection("PAGE");
   auto& music = static_cast<TVKSound&>(*Section(0).Objects[0]->Obj);
   auto& sound = static_cast<TVKSound&>(*page.Objects[0]->Obj);

@@ -75,8 +75,8 @@ constexpr TObjectCommand kObjectCommands[] = {{"SETIMAGEPOS", kKindImage},
 // The lines that start something only the first time they run: a sound, a clip, an effect
 // (run again, an effect lands at once on its old target).
 constexpr std::string_view kOnceOnlyWords[] = {
-    "PLAYSOUND", "PLAYANIM",   "IMAGEALPHA",   "MOVEIMAGE",    "MOVEIMAGEALPHA",
-    "MOVEBUTTON", "BUTTONALPHA", "MOVETEXT",   "MOVEANIM",     "MOVE3DOBJ",
+    "PLAYSOUND",    "PLAYANIM",     "IMAGEALPHA",    "MOVEIMAGE", "MOVEIMAGEALPHA",
+    "MOVEBUTTON",   "BUTTONALPHA",  "MOVETEXT",      "MOVEANIM",  "MOVE3DOBJ",
     "ROT3DOBJALFA", "ROT3DOBJBETA", "ROT3DOBJGAMMA", "ZOOM3D"};
 
 std::string OnceOnlyOutcome(const std::string& word) {
@@ -367,14 +367,15 @@ void TScriptCheck::Wait(const TScriptLine& line, const TVKObjectEntry* entry) {
     Warn(line.Number, line.Word + " on " + name + ", an object of section " +
                           QuotedName(owner->Name) + " (line " + std::to_string(entry->LineNumber) +
                           "), waits for a click, not for the object: a section's waits see only "
-                          "its own objects. Declare " + name + " in section " +
-                          QuotedName(Script.CurrentSection->Name) + " to wait for it");
+                          "its own objects. Declare " +
+                          name + " in section " + QuotedName(Script.CurrentSection->Name) +
+                          " to wait for it");
   const uint8_t kind = entry ? entry->Kind : uint8_t{kKindNone};
   const bool positioned = kind == kKindAnim || kind == kKindSound;
   const bool clickOnly = !own || (line.Word == "WAITFORPOS" && !positioned) ||
                          (line.Word == "WAITFOR" && (kind == kKindButton || kind == kKind3DObj));
-  Facts().Waits.push_back({line.Number, line.Word, line.ObjectName, own && !Facts().Reset,
-                           clickOnly});
+  Facts().Waits.push_back(
+      {line.Number, line.Word, line.ObjectName, own && !Facts().Reset, clickOnly});
 }
 
 void TScriptCheck::UndeclaredObjects() {
@@ -479,10 +480,12 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
                             std::to_string(facts.JumpLine) + " frees the objects of section " +
                             name + ", so when the section is entered again " + object +
                             " is gone and the wait waits for a click instead. Put RESETSECTION "
-                            "before it to make " + object + " again on every visit");
+                            "before it to make " +
+                            object + " again on every visit");
       if (wait.ClickOnly && !facts.Button)
         Warn(wait.Line, wait.Word + " on " + object + " can only end by a click, but section " +
-                            name + " has no button to click: play stays on this line until "
+                            name +
+                            " has no button to click: play stays on this line until "
                             "the presentation is closed. Declare a button in the section, or "
                             "wait for an object of the section");
     }
@@ -529,8 +532,8 @@ int RunScriptCheck(std::vector<std::string> scripts, const std::string& programN
     }
     for (const TFinding& finding : findings) {
       if (finding.Warning && !warnings) continue;
-      std::printf("%s:%d: %s%s\n", script.c_str(), finding.Line,
-                  finding.Warning ? "warning: " : "", finding.Message.c_str());
+      std::printf("%s:%d: %s%s\n", script.c_str(), finding.Line, finding.Warning ? "warning: " : "",
+                  finding.Message.c_str());
       clean = clean && finding.Warning;
     }
   }

@@ -66,7 +66,7 @@ struct TVKSection {
   std::string Name;
   std::vector<std::unique_ptr<TVKCommand>> Commands;
   std::vector<std::unique_ptr<TVKObjectEntry>> Objects;  // in the order of their declarations
-  std::vector<TVKDeclaration> Declarations;             // every object declared, in order
+  std::vector<TVKDeclaration> Declarations;              // every object declared, in order
   int32_t CommandIndex = -1;
   std::string BackgroundResFile;
   std::string BackgroundImage;
@@ -151,8 +151,7 @@ class TVEKE {
   // The object a command names: the first of that name in the current section, else the
   // first in any section, sections and objects in order; only objects declared before the
   // line `before`, as a command finds its object when the script is read.
-  const TVKObjectEntry* FindObjectEntry(const std::string& name,
-                                        int32_t before = INT32_MAX) const;
+  const TVKObjectEntry* FindObjectEntry(const std::string& name, int32_t before = INT32_MAX) const;
   std::shared_ptr<TVKObject> FindObject(const std::string& name, int32_t before = INT32_MAX) const;
   // The kind of an object of the current section; 0 for any other.
   uint8_t KindOf(const TVKObject* object) const;

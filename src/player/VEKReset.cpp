@@ -7,8 +7,8 @@
 #include "audio/SE_MP3.h"
 #include "base/SE_Log.h"
 #include "platform/PL_Host.h"
-#include "player/VEKEngine.h"
 #include "platform/PL_Text.h"
+#include "player/VEKEngine.h"
 #include "render3d/SE_3DModel.h"
 #include "video/SE_AnimPlay.h"
 
