@@ -178,12 +178,14 @@ TEST_F(Effects, OnASecondVisitEffectsStartAfreshOnlyWithResetSection) {
     Play(std::string("CALL(PAGE)\nCALL(PAGE)\nWAIT(100000)\n") +
          "[PAGE]\n"
          "CREATEIMAGE(mover, , green.spr, 0, 0, TRUE, TRUE)\n"
-         "CREATEIMAGE(gone, , blue.spr, 0, 100, TRUE, TRUE)\n" +
+         "CREATEIMAGE(gone, , blue.spr, 0, 100, TRUE, TRUE)\n"
+         "CREATEBUTTON(knob, , blue.spr, , , 300, 300, 255, VISIBLE, ENABLED, RETURN)\n" +
          (reset ? "RESETSECTION\n" : "") +
          "SETIMAGEPOS(mover, 0, 0, TRUE)\n"
          "MOVEIMAGE(mover, 200, 0, 400)\n"
          "WAITFOR(mover)\n"
          "FREE(gone)\n"
+         "FREE(knob)\n"
          "RETURN\n");
     TVKSection& page = *Veke->FindSection("PAGE");
     // The first visit ends with the move done and "gone" freed.
@@ -196,11 +198,15 @@ TEST_F(Effects, OnASecondVisitEffectsStartAfreshOnlyWithResetSection) {
     while (page.CommandIndex < (reset ? 3 : 2)) Frame();
     for (uint32_t at = Frame(); at < entered + 240;) at = Frame();
     EXPECT_NEAR(Sprite("MOVER").X, reset ? 100 : 200, reset ? 12 : 0);
-    // Made again in its place among the section's objects, as declared.
-    ASSERT_EQ(page.Objects.size(), reset ? 2u : 1u);
+    // Made again in their places among the section's objects, as declared; the button takes
+    // back the engine button it left behind.
+    ASSERT_EQ(page.Objects.size(), reset ? 3u : 1u);
     if (reset) {
       EXPECT_EQ(page.Objects[1]->Name, "GONE");
+      EXPECT_EQ(&dynamic_cast<TVKButton&>(*page.Objects[2]->Obj).Button,
+                Veke->Buttons->Buttons[0].get());
     }
+    EXPECT_EQ(Veke->Buttons->Buttons.size(), 1u);
   }
 }
 
