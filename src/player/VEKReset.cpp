@@ -16,9 +16,10 @@ void TVEKE::ResetSection() {
   TVKSection& section = *CurrentSection;
   RemakeFreedObjects(section);
   // The sounds and clips of this section that later lines play start from their beginning
-  // again; those of other sections (the menu's music) play on.
-  std::unordered_map<const TVKObject*, TVKObjectEntry*> own;
-  for (const auto& entry : section.Objects) own.emplace(entry->Obj.get(), entry.get());
+  // again; those of other sections (the menu's music) play on. Every declared object is there
+  // now, each at the place of its declaration.
+  std::unordered_map<const TVKObject*, size_t> own;
+  for (size_t k = 0; k < section.Objects.size(); ++k) own.emplace(section.Objects[k]->Obj.get(), k);
   std::unordered_set<const TVKObject*> rewound;
   const auto count = static_cast<int32_t>(section.Commands.size());
   for (int32_t i = section.CommandIndex + 1; i < count; ++i) {
@@ -30,11 +31,9 @@ void TVEKE::ResetSection() {
     // An effect cut short when the page was left still holds its object; a new one would wait
     // for it for ever.
     if (target && !plays && command.Started && command.Active) target->EffectRunning = false;
-    if (target && plays && own.contains(target.get()) && rewound.insert(target.get()).second) {
-      TVKObjectEntry& entry = *own.at(target.get());
-      for (const TVKDeclaration& declaration : section.Declarations)
-        if (declaration.LineNumber == entry.LineNumber) RewindObject(entry, declaration);
-    }
+    const auto found = target ? own.find(target.get()) : own.end();
+    if (plays && found != own.end() && rewound.insert(target.get()).second)
+      RewindObject(*section.Objects[found->second], section.Declarations[found->second]);
     command.Started = command.Active = command.Waiting = command.HangTold = false;
     command.LastTime = command.Remaining = 0;
     command.ZoomState.reset();
