@@ -169,6 +169,47 @@ TEST_F(Effects, SecondMoveOnOneImageWaitsAndStartsWhereTheFirstEnded) {
   EXPECT_EQ(Section(0).CommandIndex, 3);
 }
 
+// A page whose move runs again on its second visit: with RESETSECTION it starts from where
+// the image is now toward its target and takes its time; without, it lands at once; and an
+// image that FREE has freed is made again from its declaration.
+TEST_F(Effects, OnASecondVisitEffectsStartAfreshOnlyWithResetSection) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "with RESETSECTION" : "without");
+    Play(std::string("CALL(PAGE)\nCALL(PAGE)\nWAIT(100000)\n") +
+         "[PAGE]\n"
+         "CREATEIMAGE(mover, , green.spr, 0, 0, TRUE, TRUE)\n"
+         "CREATEIMAGE(gone, , blue.spr, 0, 100, TRUE, TRUE)\n"
+         "CREATEBUTTON(knob, , blue.spr, , , 300, 300, 255, VISIBLE, ENABLED, RETURN)\n" +
+         (reset ? "RESETSECTION\n" : "") +
+         "SETIMAGEPOS(mover, 0, 0, TRUE)\n"
+         "MOVEIMAGE(mover, 200, 0, 400)\n"
+         "WAITFOR(mover)\n"
+         "FREE(gone)\n"
+         "FREE(knob)\n"
+         "RETURN\n");
+    TVKSection& page = *Veke->FindSection("PAGE");
+    // The first visit ends with the move done and "gone" freed.
+    while (Veke->CurrentSection != &page) Frame();
+    while (Veke->CurrentSection == &page) Frame();
+    EXPECT_EQ(page.Objects.size(), 1u);
+    // Second visit: the frame 200 ms after the move began.
+    while (Veke->CurrentSection != &page) Frame();
+    const uint32_t entered = Frame();
+    while (page.CommandIndex < (reset ? 3 : 2)) Frame();
+    for (uint32_t at = Frame(); at < entered + 240;) at = Frame();
+    EXPECT_NEAR(Sprite("MOVER").X, reset ? 100 : 200, reset ? 12 : 0);
+    // Made again in their places among the section's objects, as declared; the button takes
+    // back the engine button it left behind.
+    ASSERT_EQ(page.Objects.size(), reset ? 3u : 1u);
+    if (reset) {
+      EXPECT_EQ(page.Objects[1]->Name, "GONE");
+      EXPECT_EQ(&dynamic_cast<TVKButton&>(*page.Objects[2]->Obj).Button,
+                Veke->Buttons->Buttons[0].get());
+    }
+    EXPECT_EQ(Veke->Buttons->Buttons.size(), 1u);
+  }
+}
+
 TEST_F(Effects, EffectsOnTwoImagesRunSideBySide) {
   Play(
       "CREATEIMAGE(a, , green.spr, 0, 0, FALSE, TRUE)\n"

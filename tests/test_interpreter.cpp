@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ObjectSamples.h"
+#include "SoundSamples.h"
 #include "TestSupport.h"
 
 namespace {
@@ -125,6 +126,54 @@ TEST_F(Interpreter, FreeDropsTheObjectAndDisarmsItsCommands) {
   EXPECT_TRUE(Section(0).Objects.empty());
   EXPECT_TRUE(Section(0).Commands[0]->Target.expired());
   EXPECT_FALSE(Section(0).Commands[0]->Active);
+}
+
+// A WAITFOR or WAITFORPOS that cannot end by itself, in a section with nothing to click, says
+// so once on stderr with its line; one that can end, or that a visible button can leave, says
+// nothing. The wait goes on all the same.
+TEST_F(Interpreter, AWaitThatCanOnlyHangSaysSoOnce) {
+  TTempFolder temp;
+  samples::TScriptFolderScope folder(temp.Path.string());
+  temp.Write("tone.wav", soundsamples::WaveFile(soundsamples::Format(1, 22050, 16),
+                                                soundsamples::Noise(22050)));
+  temp.Write("b.spr", samples::SolidSpr(20, 20, samples::kRed));
+  const std::string tone = "CREATESOUND(tone, tone.wav, FALSE, FALSE)\n";
+  const std::string button = "CREATEBUTTON(b, , b.spr, , , 0, 0, 255, VISIBLE, ENABLED, RETURN)\n";
+  const struct {
+    const char* Name;
+    std::string Script;
+    std::string Told;  // after "t.vek:"; empty: nothing
+  } cases[] = {
+      {"freed", tone + "FREE(tone)\nWAITFOR(tone)\n",
+       "3: warning: WAITFOR(TONE) will never end by itself (no object of that name is there "
+       "(never declared before the line, or freed by FREE, FREESECTIONCONTROLS or JUMP)), and "
+       "section <Main Section> has no visible button to click: play stays on this line\n"},
+      {"of another section", tone + "CALL(PAGE)\n[PAGE]\nWAITFOR(tone)\n",
+       "4: warning: WAITFOR(TONE) will never end by itself (the object belongs to another "
+       "section), and section PAGE has no visible button to click: play stays on this line\n"},
+      {"a sound that is not playing", tone + "WAITFORPOS(tone, 1000)\n",
+       "2: warning: WAITFORPOS(TONE) will never end by itself (the sound is not playing), and "
+       "section <Main Section> has no visible button to click: play stays on this line\n"},
+      {"a sound that plays", tone + "PLAYSOUND(tone)\nWAITFORPOS(tone, 1000)\nWAIT(100000)\n", ""},
+      {"a button to click", button + tone + "WAITFORPOS(tone, 1000)\n", ""},
+      {"a hidden button", button + tone + "SETBUTTON(b, ENABLED, INVISIBLE, FALSE)\nWAITFOR(b)\n",
+       "4: warning: WAITFOR(B) will never end by itself (a WAITFOR on a button or 3D object waits "
+       "for a click), and section <Main Section> has no visible button to click: play stays on "
+       "this line\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing::internal::CaptureStderr();
+    Load(c.Script);
+    Frames(20);
+    const int32_t line = Section(0).CommandIndex;
+    Frames(20);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, c.Told.empty() ? "" : "t.vek:" + c.Told);
+    if (!c.Told.empty()) {
+      EXPECT_EQ(Section(0).CommandIndex, line);  // still waiting
+    }
+  }
 }
 
 TEST_F(Interpreter, ClearFillsPixelPairs) {

@@ -255,3 +255,107 @@ TEST_F(ScriptSound, OnlyPlayingSoundsTakeChannelsAndTheFirstStartedGivesWay) {
 }
 
 }  // namespace
+
+// A page entered again by CALL, JUMP or a button plays its sound on every visit when it has
+// RESETSECTION, and on the first only when it has not; the sound a JUMP freed is made again.
+TEST_F(ScriptSound, PagesWithResetSectionPlayTheirSoundOnEveryVisit) {
+  Temp.Write("ding.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 2205)));  // 50 ms
+  Temp.Write("go.spr", samples::SolidSpr(20, 20, samples::kRed));
+  const std::string page =
+      "[PAGE]\n"
+      "CREATESOUND(Ding, ding.wav, FALSE, FALSE)\n"
+      "%RESET%"
+      "PLAYSOUND(Ding)\n"
+      "WAITFOR(Ding)\n"
+      "%LEAVE%\n";
+  const std::string hub = "[HUB]\n%RESET%WAIT(400)\nJUMP(PAGE)\n";
+  const std::string button =
+      "CREATEBUTTON(Go, , go.spr, , , 0, 0, 255, VISIBLE, ENABLED, PAGE)\nWAITFOR(Go)\n";
+  struct TCase {
+    const char* Name;
+    std::string Main, Leave, After;
+    bool Clicks;
+    // Without RESETSECTION a page left by its JUMP goes on after that JUMP when it is entered
+    // again: at the end of the section, where it stays.
+    int VisitsWithout;
+  } cases[] = {{"CALL", "CALL(PAGE)\nCALL(PAGE)\nCALL(PAGE)\nWAIT(5000)\n", "RETURN", "", false, 3},
+               {"JUMP", "JUMP(PAGE)\n", "JUMP(HUB)", hub, false, 2},
+               {"button", button, "RETURN", "", true, 3}};
+  Headless->PlayMs = 1'000'000;  // the runs follow each other on one clock
+  for (const TCase& c : cases) {
+    for (const bool reset : {false, true}) {
+      SCOPED_TRACE(std::string(c.Name) + (reset ? " with RESETSECTION" : " without"));
+      std::string script = c.Main + page + c.After;
+      for (const auto& [mark, text] : {std::pair<std::string, std::string>{"%LEAVE%", c.Leave},
+                                       {"%RESET%", reset ? "RESETSECTION\n" : ""}})
+        for (size_t at; (at = script.find(mark)) != std::string::npos;)
+          script.replace(at, mark.size(), text);
+      Play(script);
+      const uint32_t begin = Headless->PlayedMs();
+      if (c.Clicks)
+        for (const uint32_t at : {100u, 400u, 700u}) {
+          Headless->Schedule(begin + at, THostEventType::MouseDown, 10, 10, true);
+          Headless->Schedule(begin + at + 20, THostEventType::MouseUp, 10, 10, false);
+        }
+      int visits = 0;
+      const TVKSection* page = Veke->FindSection("PAGE");
+      // Up to the third visit, and long enough after it for its sound to be heard.
+      for (int i = 0, after = 0; i < 150 && after < 10; ++i) {
+        const TVKSection* before = Veke->CurrentSection;
+        Frame();
+        if (Veke->CurrentSection == page && before != page) ++visits;
+        if (visits == 3) ++after;
+      }
+      // Bursts of sound: the sound, then at least 10 ms of silence.
+      int bursts = 0;
+      for (size_t i = 0, quiet = 441; i < Mix.size() / 2; ++i) {
+        const bool silent = Mix[2 * i] == 0 && Mix[2 * i + 1] == 0;
+        if (!silent && quiet >= 441) ++bursts;
+        quiet = silent ? quiet + 1 : 0;
+      }
+      EXPECT_EQ(visits, reset ? 3 : c.VisitsWithout);
+      EXPECT_EQ(bursts, reset ? visits : 1);
+    }
+  }
+}
+
+// RESETSECTION starts a sound of its page that still plays over from its beginning, and leaves
+// the sound of the section that called the page playing on.
+TEST_F(ScriptSound, ResetSectionStartsItsOwnSoundOverAndLeavesTheMenusMusicPlaying) {
+  Temp.Write("music.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100 * 3)));
+  Temp.Write("long.wav", WaveFile(Format(2, 44100, 16), Noise(4 * 44100)));
+  Headless->PlayMs = 1'000'000;
+  Play(
+      "CREATESOUND(Music, music.wav, FALSE, FALSE)\n"
+      "PLAYSOUND(Music)\n"
+      "CALL(PAGE)\n"
+      "CALL(PAGE)\n"
+      "WAIT(100000)\n"
+      "[PAGE]\n"
+      "CREATESOUND(Long, long.wav, FALSE, FALSE)\n"
+      "RESETSECTION\n"
+      "PLAYSOUND(Long)\n"
+      "WAIT(300)\n"
+      "RETURN\n");
+  TVKSection& page = *Veke->FindSection("PAGE");
+  auto& music = static_cast<TVKSound&>(*Section(0).Objects[0]->Obj);
+  auto& sound = static_cast<TVKSound&>(*page.Objects[0]->Obj);
+  int64_t musicBefore = 0, longest = 0;
+  int visits = 0;
+  for (int i = 0; i < 60; ++i) {
+    const bool was = Veke->CurrentSection == &page;
+    Frame();
+    if (!was && Veke->CurrentSection == &page) ++visits;
+    EXPECT_GE(music.Position(), musicBefore) << "frame " << i;
+    musicBefore = music.Position();
+    // In the frame of the second visit's wait, the sound has only just begun again.
+    if (visits == 2 && page.CommandIndex == 2) {
+      EXPECT_LT(sound.Position(), longest / 3);
+      EXPECT_TRUE(sound.Busy());
+      EXPECT_TRUE(music.Busy());
+      return;
+    }
+    if (visits == 1) longest = std::max(longest, sound.Position());
+  }
+  ADD_FAILURE() << "the second visit never reached its wait";
+}

@@ -112,6 +112,43 @@ TEST_F(ScriptVideo, ClipsEndOrLoopAndTheirWaitsFollowThem) {
   EXPECT_FALSE(dynamic_cast<TVKAnim&>(*Veke->FindObject("LOOP")).Player->Playing);
 }
 
+// A page that plays a clip and waits for it, called three times: with RESETSECTION the clip
+// plays from its start and the wait lasts the clip on every visit; without, only the first
+// time (the wait of a later visit ends at once).
+TEST_F(ScriptVideo, APageWithResetSectionPlaysItsClipOnEveryVisit) {
+  Clip("clip.avi", "mpeg4");
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "with RESETSECTION" : "without");
+    Play(std::string("CALL(PAGE)\nCALL(PAGE)\nCALL(PAGE)\nWAIT(100000)\n") +
+         "[PAGE]\n"
+         "CREATEANIM(clip, clip.avi, 0, 0, 0, 0, FALSE, FALSE)\n" +
+         (reset ? "RESETSECTION\n" : "") +
+         "PLAYANIM(clip)\n"
+         "WAITFOR(clip)\n"
+         "RETURN\n");
+    const TVKSection* page = Veke->FindSection("PAGE");
+    std::vector<uint32_t> stays;  // milliseconds of each visit
+    std::vector<int> midwayReds;  // the clip's look a second into each visit
+    uint32_t entered = 0;
+    for (int i = 0; i < 500 && stays.size() < 3; ++i) {
+      const bool was = Veke->CurrentSection == page;
+      const uint32_t at = Frame();
+      if (!was && Veke->CurrentSection == page) entered = at;
+      if (was && Veke->CurrentSection != page) stays.push_back(at - entered);
+      if (was && Veke->CurrentSection == page && midwayReds.size() == stays.size() &&
+          at - entered >= 1000)
+        midwayReds.push_back(Red(10, 10));
+    }
+    ASSERT_EQ(stays.size(), 3u);
+    EXPECT_NEAR(stays[0], 2060, 80);
+    for (size_t visit = 1; visit < 3; ++visit)
+      EXPECT_NEAR(stays[visit], reset ? 2060 : 60, 80) << "visit " << visit + 1;
+    ASSERT_EQ(midwayReds.size(), reset ? 3u : 1u);
+    EXPECT_NEAR(midwayReds[0], 12 * 9, 12);
+    for (const int red : midwayReds) EXPECT_EQ(red, midwayReds[0]);
+  }
+}
+
 TEST_F(ScriptVideo, AClipsSoundIsMixedWhileItPlays) {
   Clip("clip.avi", "mpeg4", "pcm_s16le");
   Play("CREATEANIM(v, clip.avi, 0, 0, 0, 0, FALSE, FALSE)\n"

@@ -72,6 +72,74 @@ constexpr TObjectCommand kObjectCommands[] = {{"SETIMAGEPOS", kKindImage},
                                               {"ROT3DOBJBETA", kKind3DObj},
                                               {"ROT3DOBJGAMMA", kKind3DObj}};
 
+// The lines that start something only the first time they run: a sound, a clip, an effect
+// (run again, an effect lands at once on its old target).
+constexpr std::string_view kOnceOnlyWords[] = {
+    "PLAYSOUND",    "PLAYANIM",     "IMAGEALPHA",    "MOVEIMAGE", "MOVEIMAGEALPHA",
+    "MOVEBUTTON",   "BUTTONALPHA",  "MOVETEXT",      "MOVEANIM",  "MOVE3DOBJ",
+    "ROT3DOBJALFA", "ROT3DOBJBETA", "ROT3DOBJGAMMA", "ZOOM3D"};
+
+std::string OnceOnlyOutcome(const std::string& word) {
+  if (word == "PLAYSOUND") return "plays its sound only the first time this line runs";
+  if (word == "PLAYANIM") return "starts its clip only the first time this line runs";
+  return "starts its effect only the first time this line runs (run again, it lands at once on "
+         "its old target)";
+}
+
+using TSectionGraph = std::unordered_map<const TVKSection*, std::vector<const TVKSection*>>;
+
+// The sections of `graph` that lie on a loop of sections, of those reached from `start`:
+// strongly connected components (Tarjan), found in one walk.
+std::unordered_set<const TVKSection*> SectionsOnLoops(const TSectionGraph& graph,
+                                                      const TVKSection* start) {
+  static const std::vector<const TVKSection*> kNone;
+  const auto targets = [&](const TVKSection* section) -> const std::vector<const TVKSection*>& {
+    const auto found = graph.find(section);
+    return found == graph.end() ? kNone : found->second;
+  };
+  std::unordered_set<const TVKSection*> onLoops;
+  std::unordered_map<const TVKSection*, std::pair<int, int>> order;  // (index, lowest reached)
+  std::vector<const TVKSection*> stack;
+  std::unordered_set<const TVKSection*> stacked;
+  std::vector<std::pair<const TVKSection*, size_t>> walk;
+  const auto visit = [&](const TVKSection* section) {
+    const int index = static_cast<int>(order.size());
+    order[section] = {index, index};
+    stack.push_back(section);
+    stacked.insert(section);
+    walk.emplace_back(section, 0);
+  };
+  visit(start);
+  while (!walk.empty()) {
+    const TVKSection* section = walk.back().first;
+    const auto& next = targets(section);
+    if (walk.back().second < next.size()) {
+      const TVKSection* target = next[walk.back().second++];
+      if (target == section) onLoops.insert(section);
+      if (!order.contains(target))
+        visit(target);
+      else if (stacked.contains(target))
+        order[section].second = std::min(order[section].second, order[target].first);
+      continue;
+    }
+    walk.pop_back();
+    const auto [index, lowest] = order[section];
+    if (!walk.empty()) {
+      int& parentLowest = order[walk.back().first].second;
+      parentLowest = std::min(parentLowest, lowest);
+    }
+    if (lowest != index) continue;
+    std::vector<const TVKSection*> component;
+    do {
+      component.push_back(stack.back());
+      stacked.erase(stack.back());
+      stack.pop_back();
+    } while (component.back() != section);
+    if (component.size() > 1) onLoops.insert(component.begin(), component.end());
+  }
+  return onLoops;
+}
+
 // Sections, objects and the places that enter sections, recorded as the player records them
 // while it reads, in the player's own records, but with nothing made.
 class TScriptCheck {
@@ -85,6 +153,23 @@ class TScriptCheck {
     int32_t Line;
     std::string What;
     std::string Target;
+    bool Button = false;
+  };
+  // A WAITFOR or WAITFORPOS: whether its object is one of its own section's, declared before
+  // any RESETSECTION, and whether only a click can end it.
+  struct TWait {
+    int32_t Line;
+    std::string Word, Object;
+    bool OwnBeforeReset, ClickOnly;
+  };
+  // What the warnings need to know of a section, gathered as its lines are read.
+  struct TSectionFacts {
+    bool Reset = false;    // a RESETSECTION has been read
+    int32_t JumpLine = 0;  // its first JUMP
+    bool Returns = false;  // a RETURN, or a button that returns
+    bool Button = false;
+    std::vector<std::pair<int32_t, std::string>> OnceOnly;  // before any RESETSECTION
+    std::vector<TWait> Waits;
   };
 
   void Line(const TScriptLine& line);
@@ -92,11 +177,19 @@ class TScriptCheck {
   void Declaration(const TScriptLine& line);
   void ObjectFiles(const TScriptLine& line);
   void Command(const TScriptLine& line);
-  void CommandObject(const TScriptLine& line);
+  const TVKObjectEntry* CommandObject(const TScriptLine& line);
+  void Wait(const TScriptLine& line, const TVKObjectEntry* entry);
   void Targets();
   void Reachability();
+  // Warnings for pages entered more than once, and for waits that only a click can end.
+  void ComeBackWarnings(const TSectionGraph& leadsTo,
+                        const std::unordered_set<const TVKSection*>& reached);
   void UndeclaredObjects();
   void Add(int32_t line, std::string message) { Findings.push_back({line, std::move(message)}); }
+  void Warn(int32_t line, std::string message) {
+    Findings.push_back({line, std::move(message), true});
+  }
+  TSectionFacts& Facts() { return SectionFacts[Script.CurrentSection]; }
 
   std::vector<TFinding> Findings;
   TFileCheck Files{Findings};
@@ -110,6 +203,8 @@ class TScriptCheck {
   std::vector<std::pair<int32_t, std::string>> Undeclared;
   bool ObjectsDeclared = false;
   TFontChoice Font;
+  std::unordered_map<const TVKSection*, TSectionFacts> SectionFacts;
+  std::unordered_map<const TVKObjectEntry*, const TVKSection*> Owners;
 };
 
 std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
@@ -194,6 +289,8 @@ void TScriptCheck::Declaration(const TScriptLine& line) {
     }
   Script.AddObject(line.ObjectKind, line.ObjectName, std::make_shared<TVKObject>(line.ObjectKind),
                    line.Number);
+  Owners.emplace(Script.CurrentSection->Objects.back().get(), Script.CurrentSection);
+  if (line.ObjectKind == kKindButton) Facts().Button = true;
   ObjectsDeclared = true;
   if (!line.Error) ObjectFiles(line);
 }
@@ -207,7 +304,9 @@ void TScriptCheck::ObjectFiles(const TScriptLine& line) {
     if (!d->Pressed.empty()) Files.Picture(line, d->ResFile, d->Pressed);
     if (UpperAscii(TrimBlanks(d->TargetSection)) != "RETURN")
       Entries.push_back({Script.CurrentSection, line.Number,
-                         "button " + QuotedName(line.ObjectName), d->TargetSection});
+                         "button " + QuotedName(line.ObjectName), d->TargetSection, true});
+    else
+      Facts().Returns = true;
   }
   if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) Files.Text(line, *d, Font);
   if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) Files.Video(line, d->File);
@@ -221,8 +320,16 @@ void TScriptCheck::ObjectFiles(const TScriptLine& line) {
 
 void TScriptCheck::Command(const TScriptLine& line) {
   if (line.Error) return;
+  const TVKObjectEntry* entry = nullptr;
   if (line.CommandPosition >= kFirstObjectCommand && !IgnoresObjectName(line.Word))
-    CommandObject(line);
+    entry = CommandObject(line);
+  TSectionFacts& facts = Facts();
+  if (line.Word == "WAITFOR" || line.Word == "WAITFORPOS") Wait(line, entry);
+  if (line.Word == "RESETSECTION") facts.Reset = true;
+  if (line.Word == "RETURN") facts.Returns = true;
+  if (line.Word == "JUMP" && facts.JumpLine == 0) facts.JumpLine = line.Number;
+  if (!facts.Reset && std::ranges::find(kOnceOnlyWords, line.Word) != std::end(kOnceOnlyWords))
+    facts.OnceOnly.emplace_back(line.Number, line.Word);
   // The run-time reader takes these parameters apart, as it will when the line runs.
   std::string params = line.Params;
   if (line.Word == "CALL" || line.Word == "JUMP")
@@ -233,12 +340,12 @@ void TScriptCheck::Command(const TScriptLine& line) {
   }
 }
 
-void TScriptCheck::CommandObject(const TScriptLine& line) {
+const TVKObjectEntry* TScriptCheck::CommandObject(const TScriptLine& line) {
   const std::string name = QuotedName(line.ObjectName);
   const TVKObjectEntry* entry = Script.FindObjectEntry(line.ObjectName);
   if (!entry) {
     Undeclared.emplace_back(line.Number, line.ObjectName);
-    return;
+    return nullptr;
   }
   for (const TObjectCommand& command : kObjectCommands) {
     if (command.Word != line.Word || entry->Kind == command.Kind || entry->Kind == command.OrKind)
@@ -249,6 +356,26 @@ void TScriptCheck::CommandObject(const TScriptLine& line) {
                          KindName(entry->Kind) + " (line " + std::to_string(entry->LineNumber) +
                          ")");
   }
+  return entry;
+}
+
+void TScriptCheck::Wait(const TScriptLine& line, const TVKObjectEntry* entry) {
+  const TVKSection* owner = entry ? Owners.at(entry) : nullptr;
+  const bool own = owner == Script.CurrentSection;
+  const std::string name = QuotedName(line.ObjectName);
+  if (entry && !own)
+    Warn(line.Number, line.Word + " on " + name + ", an object of section " +
+                          QuotedName(owner->Name) + " (line " + std::to_string(entry->LineNumber) +
+                          "), waits for a click, not for the object: a section's waits see only "
+                          "its own objects. Declare " +
+                          name + " in section " + QuotedName(Script.CurrentSection->Name) +
+                          " to wait for it");
+  const uint8_t kind = entry ? entry->Kind : uint8_t{kKindNone};
+  const bool positioned = kind == kKindAnim || kind == kKindSound;
+  const bool clickOnly = !own || (line.Word == "WAITFORPOS" && !positioned) ||
+                         (line.Word == "WAITFOR" && (kind == kKindButton || kind == kKind3DObj));
+  Facts().Waits.push_back(
+      {line.Number, line.Word, line.ObjectName, own && !Facts().Reset, clickOnly});
 }
 
 void TScriptCheck::UndeclaredObjects() {
@@ -290,7 +417,7 @@ void TScriptCheck::Reachability() {
   // A section plays when the main section, or a section that plays, calls or jumps to it, or
   // when a button of a section that plays is clicked: a click is heard only in its own section.
   // One walk of the graph of sections, each entered once.
-  std::unordered_map<const TVKSection*, std::vector<const TVKSection*>> leadsTo;
+  TSectionGraph leadsTo;
   for (const TEntry& entry : Entries)
     if (const TVKSection* target = Script.FindSection(entry.Target))
       leadsTo[entry.From].push_back(target);
@@ -307,6 +434,62 @@ void TScriptCheck::Reachability() {
       Add(section->LineNumber, "section " + QuotedName(section->Name) +
                                    " cannot be reached: no CALL, JUMP or button of a section "
                                    "that plays enters it");
+  ComeBackWarnings(leadsTo, reached);
+}
+
+void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
+                                    const std::unordered_set<const TVKSection*>& reached) {
+  // Entered more than once: from two places, from a loop of sections, or by a button of a
+  // section that the button's target returns to, where it can be clicked again; and anything
+  // such a section enters.
+  std::unordered_map<const TVKSection*, int> places;
+  std::vector<const TVKSection*> toWalk;
+  std::unordered_set<const TVKSection*> again;
+  const auto enteredAgain = [&](const TVKSection* section) {
+    if (again.insert(section).second) toWalk.push_back(section);
+  };
+  for (const TEntry& entry : Entries) {
+    const TVKSection* target = Script.FindSection(entry.Target);
+    if (!target || !reached.contains(entry.From)) continue;
+    if (++places[target] == 2 || (entry.Button && SectionFacts[target].Returns))
+      enteredAgain(target);
+  }
+  for (const TVKSection* section : SectionsOnLoops(leadsTo, Script.Sections.front().get()))
+    enteredAgain(section);
+  while (!toWalk.empty()) {
+    const TVKSection* section = toWalk.back();
+    toWalk.pop_back();
+    if (const auto next = leadsTo.find(section); next != leadsTo.end())
+      for (const TVKSection* target : next->second) enteredAgain(target);
+  }
+  for (const auto& section : Script.Sections) {
+    const auto found = SectionFacts.find(section.get());
+    if (found == SectionFacts.end()) continue;
+    const TSectionFacts& facts = found->second;
+    const std::string name = QuotedName(section->Name);
+    const bool comesBack = again.contains(section.get());
+    for (const auto& [line, word] : facts.OnceOnly)
+      if (comesBack)
+        Warn(line, word + " " + OnceOnlyOutcome(word) + ", but section " + name +
+                       " can be entered more than once, so later visits do without it. Put "
+                       "RESETSECTION before it to run it on every visit");
+    for (const TWait& wait : facts.Waits) {
+      const std::string object = QuotedName(wait.Object);
+      if (comesBack && wait.OwnBeforeReset && facts.JumpLine > 0)
+        Warn(wait.Line, wait.Word + " on " + object + ": the JUMP on line " +
+                            std::to_string(facts.JumpLine) + " frees the objects of section " +
+                            name + ", so when the section is entered again " + object +
+                            " is gone and the wait waits for a click instead. Put RESETSECTION "
+                            "before it to make " +
+                            object + " again on every visit");
+      if (wait.ClickOnly && !facts.Button)
+        Warn(wait.Line, wait.Word + " on " + object + " can only end by a click, but section " +
+                            name +
+                            " has no button to click: play stays on this line until "
+                            "the presentation is closed. Declare a button in the section, or "
+                            "wait for an object of the section");
+    }
+  }
 }
 }  // namespace
 
@@ -321,7 +504,8 @@ std::vector<TFinding> CheckScript(const std::string& path) {
   return CheckScriptText(bytes.str());
 }
 
-int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& programName) {
+int RunScriptCheck(std::vector<std::string> scripts, const std::string& programName) {
+  const bool warnings = std::erase(scripts, "--no-warnings") == 0;
   if (scripts.empty()) {
     std::fprintf(stderr, "%s: --check needs a script: %s --check SCRIPT...\n", programName.c_str(),
                  programName.c_str());
@@ -346,9 +530,12 @@ int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& p
       clean = false;
       continue;
     }
-    for (const TFinding& finding : findings)
-      std::printf("%s:%d: %s\n", script.c_str(), finding.Line, finding.Message.c_str());
-    clean = clean && findings.empty();
+    for (const TFinding& finding : findings) {
+      if (finding.Warning && !warnings) continue;
+      std::printf("%s:%d: %s%s\n", script.c_str(), finding.Line, finding.Warning ? "warning: " : "",
+                  finding.Message.c_str());
+      clean = clean && finding.Warning;
+    }
   }
   std::fflush(stdout);
   return clean ? 0 : 1;

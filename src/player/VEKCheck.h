@@ -16,6 +16,8 @@ std::vector<TFinding> CheckScript(const std::string& path);
 // The same for script bytes, with the script folder already set.
 std::vector<TFinding> CheckScriptText(std::string_view bytes);
 
-// `--check SCRIPT...`: prints "SCRIPT:LINE: MESSAGE" on stdout for every finding. Returns 0
-// when every script is clean, 1 when one is not (or cannot be read), 2 without a script.
-int RunScriptCheck(const std::vector<std::string>& scripts, const std::string& programName);
+// `--check SCRIPT...`: prints "SCRIPT:LINE: MESSAGE" on stdout for every finding, and
+// "SCRIPT:LINE: warning: MESSAGE" for a warning unless `--no-warnings` is among the scripts.
+// Returns 0 when every script has nothing but warnings, 1 when one has more (or cannot be
+// read), 2 without a script.
+int RunScriptCheck(std::vector<std::string> scripts, const std::string& programName);

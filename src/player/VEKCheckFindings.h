@@ -11,6 +11,9 @@ struct TFinding {
   // One line of English (UTF-8); where the player has a text of its own for the mistake, it
   // follows in parentheses.
   std::string Message;
+  // Not a mistake the player stops at or passes over, but a place where a page can hang or
+  // fall silent when it plays; "warning: " goes before it, and it alone fails no check.
+  bool Warning = false;
 };
 
 // ` (did you mean "CANDIDATE"?)` for the candidate closest to `word` (letter case, blanks and

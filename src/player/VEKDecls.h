@@ -3,6 +3,7 @@
 // them: the player makes objects from them, the checker looks at the files they name.
 #include <cstdint>
 #include <string>
+#include <variant>
 
 // Kinds of script objects as declarations and object entries record them.
 enum : uint8_t {
@@ -53,6 +54,19 @@ struct T3DObjDecl {
   long double Scale = 1;
   bool ShowInvisibleFaces = false, Visible = false;
 };
+
+struct TEngineDecl {
+  int32_t Width = 0, Height = 0;
+  std::string Caption, FontFile;
+};
+
+struct TBackgroundDecl {
+  std::string ResFile, Picture;
+};
+
+// What a declaration line declares: the engine, the background, or one kind of object.
+using TDeclaration = std::variant<std::monostate, TEngineDecl, TBackgroundDecl, TImageDecl,
+                                  TButtonDecl, TTextDecl, TAnimDecl, TSoundDecl, T3DObjDecl>;
 
 // The text parameter of CREATETEXT names a text file unless it is quoted.
 bool NamesTextFile(const std::string& text);

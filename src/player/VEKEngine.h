@@ -1,5 +1,6 @@
 #pragma once
 // The script interpreter: the parsed script (sections, objects, commands) and its player.
+#include <climits>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "player/VEKObjects.h"
 
 struct TScriptLine;
+struct T3DObject;
 
 // The entry is the object's only owner. Commands in any section, and the effects they run,
 // name it through weak references, so that FREE, FREESECTIONCONTROLS and JUMP end every
@@ -36,6 +38,7 @@ struct TZoomState {
 struct TVKCommand {
   std::string Name;
   std::weak_ptr<TVKObject> Target;  // expired: never found, or freed since
+  std::string ObjectName;           // as the line names it, to find its object again
   std::string Params;
   uint32_t LastTime = 0;
   uint32_t Remaining = 0;
@@ -44,28 +47,46 @@ struct TVKCommand {
   bool Started = false;
   int32_t LineNumber = 0;
   std::unique_ptr<TZoomState> ZoomState;  // made when a ZOOM3D starts, kept after it ends
+  bool HangTold = false;  // a wait that cannot end by itself has said so in this run
+};
+
+// An object declaration of a section, kept so that RESETSECTION can make a freed object
+// again as it was first made. A freed button stays in the engine's list and a freed model in
+// the scene; made again, the object takes them back instead of adding another each visit.
+struct TVKDeclaration {
+  uint8_t Kind = kKindNone;
+  std::string Name;
+  TDeclaration Decl;
+  int32_t LineNumber = 0;
+  int32_t EngineButton = -1;  // its place in the engine's button list
+  std::weak_ptr<T3DObject> Model;
 };
 
 struct TVKSection {
   std::string Name;
   std::vector<std::unique_ptr<TVKCommand>> Commands;
-  std::vector<std::unique_ptr<TVKObjectEntry>> Objects;
+  std::vector<std::unique_ptr<TVKObjectEntry>> Objects;  // in the order of their declarations
+  std::vector<TVKDeclaration> Declarations;              // every object declared, in order
   int32_t CommandIndex = -1;
   std::string BackgroundResFile;
   std::string BackgroundImage;
   int32_t BackgroundColour = 0;
   int32_t LineNumber = 0;  // of its header; 0 for the main section
+  // It holds a RESETSECTION, so CALL, JUMP and buttons enter it at its first line (a section
+  // without one goes on where it was left: after its JUMP, or at the wait a click left).
+  bool StartsAfresh = false;
 };
 
 inline const std::string kMainSectionName = "<Main Section>";
 inline const std::string kDefaultFontFile = "Res\\Fonts16bit.ger";
 
-// The 43 section command words; the position decides what the parser reads from a line.
+// The 44 section command words; the position decides what the parser reads from a line.
+// RESETSECTION is ours; like the words before it, it takes no parameters.
 // clang-format off
 inline constexpr std::string_view kCommandWords[] = {
     "NOTHING",       "FREESECTIONCONTROLS", "RETURN",        "QUIT",          "CURSORON",
     "CURSOROFF",     "SHOWFPS",             "HIDEFPS",       "WAITRETRACEON", "WAITRETRACEOFF",
-    "CLEAR",         "WAIT",                "CALL",          "JUMP",          "EXECUTE",
+    "RESETSECTION",  "CLEAR",         "WAIT",                "CALL",          "JUMP",          "EXECUTE",
     "WINOPEN",       "LOADBACKGROUND",      "SETIMAGEPOS",   "SHOWIMAGE",     "IMAGEALPHA",
     "MOVEIMAGE",     "MOVEIMAGEALPHA",      "MOVEBUTTON",    "BUTTONALPHA",   "SETBUTTON",
     "SHOWTEXT",      "MOVETEXT",            "WAITFOR",       "WAITFORPOS",    "PLAYANIM",
@@ -73,8 +94,8 @@ inline constexpr std::string_view kCommandWords[] = {
     "MOVE3DOBJ",     "ROT3DOBJALFA",        "ROT3DOBJBETA",  "ROT3DOBJGAMMA", "SET3DZOOM",
     "ZOOM3D",        "FREE",                "SHOWPOS"};
 // clang-format on
-inline constexpr int kFirstParamCommand = 9;    // from here on the rest of the line is read
-inline constexpr int kFirstObjectCommand = 17;  // from here on an object name comes first
+inline constexpr int kFirstParamCommand = 10;   // from here on the rest of the line is read
+inline constexpr int kFirstObjectCommand = 18;  // from here on an object name comes first
 
 // The command-line words of the program, set by its entry.
 void SetProgramArguments(std::vector<std::string> arguments);
@@ -130,9 +151,10 @@ class TVEKE {
                  int32_t line);
   TVKSection* FindSection(const std::string& name) const;
   // The object a command names: the first of that name in the current section, else the
-  // first in any section, sections and objects in order.
-  const TVKObjectEntry* FindObjectEntry(const std::string& name) const;
-  std::shared_ptr<TVKObject> FindObject(const std::string& name) const;
+  // first in any section, sections and objects in order; only objects declared before the
+  // line `before`, as a command finds its object when the script is read.
+  const TVKObjectEntry* FindObjectEntry(const std::string& name, int32_t before = INT32_MAX) const;
+  std::shared_ptr<TVKObject> FindObject(const std::string& name, int32_t before = INT32_MAX) const;
   // The kind of an object of the current section; 0 for any other.
   uint8_t KindOf(const TVKObject* object) const;
   // The declared name of an object of any section; "" when it is gone.
@@ -198,6 +220,18 @@ class TVEKE {
   void Erase3DObject(TVK3DObj& object);
   // Renders the whole scene for the first visible model of a pass only.
   void Draw3DObject(TVK3DObj& object, bool& sceneRendered);
+  // RESETSECTION: the current section starts afresh from the line after the current one.
+  void ResetSection();
+  void RemakeFreedObjects(TVKSection& section);
+  // Makes the object a declaration declares, and notes its button or model.
+  std::unique_ptr<TVKObject> MakeObject(TVKDeclaration& declaration);
+  // The same for an object made again: a button or model left behind is taken back.
+  std::unique_ptr<TVKObject> RemakeObject(TVKDeclaration& declaration);
+  // A sound or clip that a later line plays is started again from its beginning.
+  void RewindObject(TVKObjectEntry& entry, const TVKDeclaration& declaration);
+  // WAITFOR and WAITFORPOS: a wait that will not end by itself in a section with nothing to
+  // click says so once, on stderr and in the log.
+  void TellHangingWait(TVKCommand& command);
   void EnterSection(const std::string& name);
   void ReturnFromSection();
   void FreeSectionObjects();
@@ -212,6 +246,8 @@ class TVEKE {
 
   std::unique_ptr<TVKObject> NewImage(const TImageDecl& decl);
   std::unique_ptr<TVKObject> NewButton(const TButtonDecl& decl);
+  // Gives an engine button the place and state its declaration gives.
+  void SetUpButton(TGEButton& button, const TButtonDecl& decl);
   std::unique_ptr<TVKObject> NewText(const TTextDecl& decl);
   std::unique_ptr<TVKObject> NewAnim(const TAnimDecl& decl);
   std::unique_ptr<TVKObject> NewSound(const TSoundDecl& decl);

@@ -126,7 +126,10 @@ void TVEKE::Step(int32_t) {
                             ? section->Commands[section->CommandIndex].get()
                             : nullptr;
   if (current && IsWaitCommand(current->Name)) {
-    AtLine(current->LineNumber, [&] { AdvanceWait(*current); });
+    AtLine(current->LineNumber, [&] {
+      AdvanceWait(*current);
+      TellHangingWait(*current);
+    });
   }
   if (!current || !current->Waiting) {
     if (section->CommandIndex != count) ++section->CommandIndex;
@@ -191,6 +194,9 @@ void TVEKE::ExecuteCommand(TVKCommand& command) {
     LoadBackground(resFile, NextParam(params));
   } else if (name == "WAITFOR" || name == "WAITFORPOS") {
     command.Waiting = true;
+    command.HangTold = false;
+  } else if (name == "RESETSECTION") {
+    ResetSection();
   } else if (name == "FREE") {
     FreeObject(command.Target.lock().get());
   } else if (name == "CLEAR") {
@@ -258,6 +264,7 @@ void TVEKE::EnterSection(const std::string& name) {
   if (!section) FatalError(kNoSuchSection + Cp1250ToUtf8(name), 1);
   CallStack.push_back(CurrentSection);
   CurrentSection = section;
+  if (section->StartsAfresh) section->CommandIndex = -1;
 }
 
 void TVEKE::EnterStartSection() {

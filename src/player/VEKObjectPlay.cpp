@@ -44,14 +44,18 @@ std::unique_ptr<TVKObject> TVEKE::NewButton(const TButtonDecl& d) {
           ? Buttons->AddButton(0, 0, d.Normal, d.Hover, d.Pressed, nullptr, clicked, "")
           : Buttons->AddResourceButton(0, 0, d.ResFile, d.Normal, d.Hover, d.Pressed, nullptr,
                                        clicked, "");
+  SetUpButton(engineButton, d);
   auto button = std::make_unique<TVKButton>(engineButton);
-  engineButton.SetX(d.X);
-  engineButton.SetY(d.Y);
   button->TargetSection = d.TargetSection;
-  engineButton.Enabled = d.Enabled;
-  engineButton.Visible = d.Visible;
-  engineButton.SetAlpha(d.Alpha);
   return button;
+}
+
+void TVEKE::SetUpButton(TGEButton& button, const TButtonDecl& d) {
+  button.SetX(d.X);
+  button.SetY(d.Y);
+  button.Enabled = d.Enabled;
+  button.Visible = d.Visible;
+  button.SetAlpha(d.Alpha);
 }
 
 std::unique_ptr<TVKObject> TVEKE::NewText(const TTextDecl& d) {

@@ -48,14 +48,29 @@ void TVEKE::ApplyDeclaration(const TScriptLine& line) {
     LoadBackground(background->ResFile, background->Picture);
     return;
   }
-  std::unique_ptr<TVKObject> object;
-  if (const auto* d = std::get_if<TImageDecl>(&line.Declaration)) object = NewImage(*d);
-  if (const auto* d = std::get_if<TButtonDecl>(&line.Declaration)) object = NewButton(*d);
-  if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) object = NewText(*d);
-  if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) object = NewAnim(*d);
-  if (const auto* d = std::get_if<TSoundDecl>(&line.Declaration)) object = NewSound(*d);
-  if (const auto* d = std::get_if<T3DObjDecl>(&line.Declaration)) object = New3DObj(*d, line.Number);
+  auto& declarations = CurrentSection->Declarations;
+  declarations.push_back({line.ObjectKind, line.ObjectName, line.Declaration, line.Number, -1, {}});
+  std::unique_ptr<TVKObject> object = MakeObject(declarations.back());
   AddObject(line.ObjectKind, line.ObjectName, std::move(object), line.Number);
+}
+
+std::unique_ptr<TVKObject> TVEKE::MakeObject(TVKDeclaration& declaration) {
+  const TDeclaration& decl = declaration.Decl;
+  if (const auto* d = std::get_if<TImageDecl>(&decl)) return NewImage(*d);
+  if (const auto* d = std::get_if<TButtonDecl>(&decl)) {
+    auto button = NewButton(*d);
+    declaration.EngineButton = static_cast<TVKButton&>(*button).Button.Index;
+    return button;
+  }
+  if (const auto* d = std::get_if<TTextDecl>(&decl)) return NewText(*d);
+  if (const auto* d = std::get_if<TAnimDecl>(&decl)) return NewAnim(*d);
+  if (const auto* d = std::get_if<TSoundDecl>(&decl)) return NewSound(*d);
+  if (const auto* d = std::get_if<T3DObjDecl>(&decl)) {
+    auto object = New3DObj(*d, declaration.LineNumber);
+    declaration.Model = static_cast<TVK3DObj&>(*object).Model;
+    return object;
+  }
+  return nullptr;
 }
 
 void TVEKE::AddCommand(const TScriptLine& line) {
@@ -64,12 +79,14 @@ void TVEKE::AddCommand(const TScriptLine& line) {
   command->LineNumber = line.Number;
   command->Params = line.Params;
   if (line.CommandPosition >= kFirstObjectCommand && !IgnoresObjectName(line.Word)) {
+    command->ObjectName = line.ObjectName;
     command->Target = FindObject(line.ObjectName);
     // The command will do nothing; say so now rather than fail silently when it runs.
     if (command->Target.expired())
       ShowWarning(kNoSuchObject + Cp1250ToUtf8(line.ObjectName) +
                   " Sor:" + std::to_string(line.Number));
   }
+  if (line.Word == "RESETSECTION") CurrentSection->StartsAfresh = true;
   CurrentSection->Commands.push_back(std::move(command));
 }
 
@@ -92,17 +109,17 @@ void TVEKE::AddObject(uint8_t kind, const std::string& name, std::shared_ptr<TVK
   CurrentSection->Objects.push_back(std::move(entry));
 }
 
-const TVKObjectEntry* TVEKE::FindObjectEntry(const std::string& name) const {
+const TVKObjectEntry* TVEKE::FindObjectEntry(const std::string& name, int32_t before) const {
   for (const auto& entry : CurrentSection->Objects)
-    if (entry->Name == name) return entry.get();
+    if (entry->Name == name && entry->LineNumber < before) return entry.get();
   for (const auto& section : Sections)
     for (const auto& entry : section->Objects)
-      if (entry->Name == name) return entry.get();
+      if (entry->Name == name && entry->LineNumber < before) return entry.get();
   return nullptr;
 }
 
-std::shared_ptr<TVKObject> TVEKE::FindObject(const std::string& name) const {
-  const TVKObjectEntry* entry = FindObjectEntry(name);
+std::shared_ptr<TVKObject> TVEKE::FindObject(const std::string& name, int32_t before) const {
+  const TVKObjectEntry* entry = FindObjectEntry(name, before);
   return entry ? entry->Obj : nullptr;
 }
 

@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "player/VEKDecls.h"
 
@@ -19,18 +18,6 @@ struct TLineError {
   std::string Text;
   std::string English;
 };
-
-struct TEngineDecl {
-  int32_t Width = 0, Height = 0;
-  std::string Caption, FontFile;
-};
-
-struct TBackgroundDecl {
-  std::string ResFile, Picture;
-};
-
-using TDeclaration = std::variant<std::monostate, TEngineDecl, TBackgroundDecl, TImageDecl,
-                                  TButtonDecl, TTextDecl, TAnimDecl, TSoundDecl, T3DObjDecl>;
 
 enum class TLineKind {
   Skipped,      // blank, or a comment

@@ -31,7 +31,9 @@ const char* const kUsage =
     "  --video FILE      a video with sound (.mp4, .webm, .mkv) at 1000/step frames a second\n"
     "  --trace           a line per frame on stderr: time, section, command, running effects\n"
     "  --section NAME    play starts at the section NAME, as if the main section called it\n"
-    "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any)\n"
+    "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any),\n"
+    "                    and warnings where a page can hang or fall silent (they fail nothing)\n"
+    "  --no-warnings     with --check: mistakes only\n"
     "  --help, --version\n";
 
 void PrintUsage(FILE* to) {
@@ -137,7 +139,8 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
     } else if (arg == "--help" || arg == "-h") {
       PrintUsage(stdout);
       std::exit(0);
-    } else if (arg.starts_with("--") && arg != "--version" && arg != "--check" && i > 1) {
+    } else if (arg.starts_with("--") && arg != "--version" && arg != "--check" &&
+               arg != "--no-warnings" && i > 1) {
       BadOption("unknown option " + arg);
     } else {
       options.PlayerArguments.push_back(arg);

@@ -100,6 +100,33 @@ if play "$work/heavy.vek" WINDOWED; then
   [ "$took" -lt 500 ] || say "Escape took $took ms in a heavy 3D frame"
   kill $pid 2>/dev/null; wait $pid
 fi
+# Back and forth by real clicks: a page with RESETSECTION moves its sun in afresh on every
+# visit, where without it the move would land at once on its old target.
+cp "$src/docs/tutorial/"{start.bmp,back.bmp,daysun.bmp} "$work/"
+printf '%s\n' 'CREATEENGINE(640,480,VEKE,)' 'CLEAR($001F001F)' \
+  'CREATEBUTTON(Go,,start.bmp,,,100,400,255,VISIBLE,ENABLED,PAGE)' 'WAITFOR(Go)' '[PAGE]' \
+  'CREATEBUTTON(Back,,back.bmp,,,400,400,255,VISIBLE,ENABLED,RETURN)' \
+  'CREATEIMAGE(Sun,,daysun.bmp,0,100,TRUE,TRUE)' 'RESETSECTION' 'CLEAR($001F001F)' \
+  'SETIMAGEPOS(Sun,0,100,TRUE)' 'MOVEIMAGE(Sun,400,100,3000)' 'WAITFOR(Back)' >"$work/pages.vek"
+if play "$work/pages.vek" WINDOWED; then
+  sun_landed() {
+    import -window "$w" "$work/pages.png"
+    [ "$(convert "$work/pages.png" -format "%[fx:int(255*p{448,148}.r)]" info:)" -gt 200 ]
+  }
+  sleep 0.5
+  for visit in 1 2; do
+    xdotool mousemove --window "$w" 180 420 sleep 0.3 click 1
+    sleep 1
+    sun_landed && say "visit $visit: the sun is at its target after a second of a 3 s move"
+    sleep 3
+    sun_landed || say "visit $visit: the sun did not arrive"
+    xdotool mousemove --window "$w" 480 420 sleep 0.3 click 1
+    sleep 0.5
+  done
+  escape_and_wait "$w" $pid
+else
+  say "no window for the back-and-forth page"
+fi
 # A display that goes away ends the player instead of leaving it spinning.
 if play "$src/examples/demo/demo.vek"; then
   sleep 2
