@@ -1,12 +1,13 @@
 #include "BenchPlayer.h"
 
+#include <fstream>
 #include <memory>
 #include <vector>
 
 #include "platform/PL_Host.h"
 #include "player/VEKEntry.h"
 
-void BenchPlayer(benchmark::State& state, const std::string& script, bool hardware,
+uint64_t BenchPlayer(benchmark::State& state, const std::string& script, bool hardware,
                  uint32_t frames) {
   constexpr uint32_t kStepMs = 20;
   uint64_t played = 0;
@@ -24,4 +25,19 @@ void BenchPlayer(benchmark::State& state, const std::string& script, bool hardwa
   }
   state.counters["frames/s"] =
       benchmark::Counter(static_cast<double>(played), benchmark::Counter::kIsRate);
+  return played;
+}
+
+void WriteDiscSpr(const std::filesystem::path& path, int side, uint16_t colour) {
+  std::vector<uint16_t> pixels(static_cast<size_t>(side) * side, 0);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int dx = 2 * x - side + 1, dy = 2 * y - side + 1;
+      if (dx * dx + dy * dy < side * side) pixels[static_cast<size_t>(y) * side + x] = colour;
+    }
+  std::ofstream file(path, std::ios::binary);
+  const uint16_t size[2] = {static_cast<uint16_t>(side), static_cast<uint16_t>(side)};
+  file.write(reinterpret_cast<const char*>(size), sizeof size);
+  file.write(reinterpret_cast<const char*>(pixels.data()),
+             static_cast<std::streamsize>(pixels.size() * 2));
 }

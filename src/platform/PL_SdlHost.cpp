@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/PL_Host.h"
@@ -39,7 +40,7 @@ class TSdlHost : public THost {
   void ChooseScreen(const TScreenChoice& choice) override { Choice = choice; }
   bool DisplayIs555() override { return Texture555; }
   bool PollEvent(THostEvent& event) override;
-  void Present(TPlatformSurface& frame, bool waitRetrace) override;
+  void Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) override;
   void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
   // Nothing to draw: let the processor rest instead of spinning until the window is back.
   void FrameSkipped() override { SDL_Delay(10); }
@@ -58,6 +59,8 @@ class TSdlHost : public THost {
   bool OpenWindow(const TDisplayRequest& request, std::string& error);
   // Where the frame goes in the window as it is now: the user may resize it at any time.
   TScreenFit CurrentFit();
+  // Uploads the changed parts that differ from what the screen shows; false when none does.
+  bool SendChanges(TPlatformSurface& frame, const TFrameChanges& changes);
 
   SDL_Window* Window = nullptr;
   SDL_Renderer* Renderer = nullptr;
@@ -70,8 +73,8 @@ class TSdlHost : public THost {
   int Vsync = -1;
   SDL_AudioDeviceID AudioDevice = 0;
   TThreadTimers Timers;
-  // Pacing: one frame per refresh of the screen the window is on; a frame equal to the one
-  // on the screen is not sent again unless the window lost its picture.
+  // Pacing: one frame per refresh of the screen the window is on; a part equal to the one on
+  // the screen is not sent again unless the window lost its picture.
   using TClock = std::chrono::steady_clock;
   TClock::duration FrameInterval = std::chrono::microseconds(16'667);
   TClock::time_point NextFrameAt;
@@ -79,6 +82,38 @@ class TSdlHost : public THost {
   TClock::time_point ShownAt, OpenedAt;
   bool ShownStale = true;
 };
+
+// OpenGL drawn by the processor (Mesa's llvmpipe or softpipe, as on virtual machines and
+// Xvfb) costs several times what SDL's own software renderer does for the same frames, so
+// without a graphics processor that one draws. A renderer asked for by name is kept.
+bool DrawnByProcessor(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+  if (!(info.flags & SDL_RENDERER_ACCELERATED)) return true;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using TGetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<TGetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* name = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+  if (!name) return false;
+  const std::string glName(reinterpret_cast<const char*>(name));
+  for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (glName.find(software) != std::string::npos) return true;
+  return false;
+}
+
+SDL_Renderer* CreateCheapestRenderer(SDL_Window* window) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+  const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (renderer && !(asked && *asked) && DrawnByProcessor(renderer)) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) == 0 && std::strcmp(info.name, "software") == 0)
+      return renderer;
+    SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+  }
+  if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  return renderer;
+}
 
 // Posted by timers' threads: a resting engine thread wakes up and runs their tasks.
 Uint32 WakeEventType() {
@@ -175,8 +210,7 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  Renderer = SDL_CreateRenderer(Window, -1, 0);
-  if (!Renderer) Renderer = SDL_CreateRenderer(Window, -1, SDL_RENDERER_SOFTWARE);
+  Renderer = CreateCheapestRenderer(Window);
   if (!Renderer) {
     error = SDL_GetError();
     return false;
@@ -306,31 +340,55 @@ bool TSdlHost::PollEvent(THostEvent& event) {
   return false;
 }
 
-void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
+void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) {
   if (!Texture) return;
   if (Vsync != static_cast<int>(waitRetrace)) {
     Vsync = waitRetrace;
     SDL_RenderSetVSync(Renderer, waitRetrace);
   }
-  // A still presentation sends nothing: most of a frame's cost is in getting it on the screen.
-  const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
   // A desktop that has not yet placed the window when the first frames come, or that loses
-  // its picture without telling, gets it again: often at first, then now and then.
+  // its picture without telling, gets it again whole: often at first, then now and then.
+  const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
   const TClock::time_point now = TClock::now();
   const auto heal = now - OpenedAt < std::chrono::seconds(2) ? std::chrono::milliseconds(250)
                                                              : std::chrono::milliseconds(2000);
-  if (!ShownStale && now - ShownAt < heal && Shown.size() == bytes &&
-      std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
+  if (ShownStale || now - ShownAt >= heal || changes.Whole() || Shown.size() != bytes) {
+    Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
+    SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
+  } else if (!SendChanges(frame, changes)) {
+    // A still presentation sends nothing: most of a frame's cost is in getting it on the
+    // screen. Parts drawn again as they were (a clip between its frames) count as still.
     return;
-  Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
+  }
   ShownStale = false;
   ShownAt = now;
-  SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
   SDL_RenderClear(Renderer);
   const TScreenFit fit = CurrentFit();
   const SDL_Rect target{fit.X, fit.Y, fit.Width, fit.Height};
   SDL_RenderCopy(Renderer, Texture, nullptr, &target);
   SDL_RenderPresent(Renderer);
+}
+
+bool TSdlHost::SendChanges(TPlatformSurface& frame, const TFrameChanges& changes) {
+  const int64_t pitch = frame.Pitch();
+  const int32_t pixelBytes = BytesPerPixelOf(frame.Format());
+  bool sent = false;
+  for (const TRect& rect : changes.List()) {
+    const int64_t first = rect.Top * pitch + int64_t{rect.Left} * pixelBytes;
+    const size_t rowBytes = static_cast<size_t>(rect.Width()) * pixelBytes;
+    bool same = true;
+    for (int64_t y = 0; y < rect.Height(); ++y) {
+      const int64_t at = first + y * pitch;
+      if (std::memcmp(Shown.data() + at, frame.Pixels() + at, rowBytes) == 0) continue;
+      std::memcpy(Shown.data() + at, frame.Pixels() + at, rowBytes);
+      same = false;
+    }
+    if (same) continue;
+    const SDL_Rect area{rect.Left, rect.Top, rect.Width(), rect.Height()};
+    SDL_UpdateTexture(Texture, &area, frame.Pixels() + first, frame.Pitch());
+    sent = true;
+  }
+  return sent;
 }
 }  // namespace
 
