@@ -7,21 +7,26 @@
 #include "platform/PL_Host.h"
 #include "player/VEKEntry.h"
 
+uint64_t PlayFrames(const std::string& script, bool hardware, uint32_t frames) {
+  auto host = std::make_unique<THeadlessHost>();
+  host->StepMs = kBenchStepMs;
+  host->PlayMs = frames * kBenchStepMs;
+  host->Quiet = true;
+  THeadlessHost& headless = *host;
+  InstallHost(std::move(host));
+  std::vector<std::string> arguments{script};
+  if (hardware) arguments.push_back("HARDWARE");
+  if (PlayerMain(arguments, "veke-bench") != 0) return 0;
+  return static_cast<uint64_t>(headless.FramesPresented);
+}
+
 uint64_t BenchPlayer(benchmark::State& state, const std::string& script, bool hardware,
-                 uint32_t frames) {
-  constexpr uint32_t kStepMs = 20;
+                     uint32_t frames) {
   uint64_t played = 0;
   for (auto _ : state) {
-    auto host = std::make_unique<THeadlessHost>();
-    host->StepMs = kStepMs;
-    host->PlayMs = frames * kStepMs;
-    host->Quiet = true;
-    THeadlessHost& headless = *host;
-    InstallHost(std::move(host));
-    std::vector<std::string> arguments{script};
-    if (hardware) arguments.push_back("HARDWARE");
-    if (PlayerMain(arguments, "veke-bench") != 0) state.SkipWithError("the player failed");
-    played += headless.FramesPresented;
+    const uint64_t shown = PlayFrames(script, hardware, frames);
+    if (shown == 0) state.SkipWithError("the player failed");
+    played += shown;
   }
   state.counters["frames/s"] =
       benchmark::Counter(static_cast<double>(played), benchmark::Counter::kIsRate);
