@@ -111,7 +111,13 @@ SDL_Renderer* CreateCheapestRenderer(SDL_Window* window) {
     SDL_DestroyRenderer(renderer);
     renderer = nullptr;
   }
-  if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer) {
+    // SDL's software renderer draws into the window's surface, which SDL would otherwise
+    // make of a texture of that same processor-drawn OpenGL; the desktop's shared memory
+    // costs a fraction of it.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  }
   return renderer;
 }
 
