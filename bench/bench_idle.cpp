@@ -104,7 +104,7 @@ const bool kRegistered = [] {
   Rates();  // made before the handler is registered, so that it is still there when it runs
   std::atexit([] {
     if (Rates().size() < 2) return;  // filtered out
-    std::printf("\nframes as the display grows, in frames per second (1.00x: as cheap as 640x480):");
+    std::printf("\nframes as the display grows, per second of CPU (1.00x: as cheap as 640x480):");
     PrintTimeRatios(Rates());
   });
   return true;

@@ -222,7 +222,8 @@ void TGEDisplay::BlitOrFail(bool ok, const char* operation) {
 // An unscaled blit covers the source's size at the destination's corner.
 void TGEDisplay::NoteBlit(const TRect& sourceRect, const TRect& destRect) {
   NoteDrawn(DescribeSurface(TargetSurface()), destRect.Left, destRect.Top,
-            int64_t{destRect.Left} + sourceRect.Width(), int64_t{destRect.Top} + sourceRect.Height());
+            int64_t{destRect.Left} + sourceRect.Width(),
+            int64_t{destRect.Top} + sourceRect.Height());
 }
 
 void TGEDisplay::DrawSurface(TPlatformSurface& source, const TRect& sourceRect,

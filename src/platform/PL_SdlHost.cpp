@@ -114,7 +114,8 @@ std::vector<uint32_t> WidenTable(uint32_t format) {
   for (uint32_t p = 0; p < table.size(); ++p) {
     const uint32_t r = is555 ? (p >> 10) & 31 : (p >> 11) & 31, b = p & 31;
     const uint32_t g = is555 ? ((p >> 5) & 31) << 1 | ((p >> 9) & 1) : (p >> 5) & 63;
-    table[p] = 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+    table[p] = 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) |
+               (b << 3 | b >> 2);
   }
   return table;
 }
@@ -430,9 +431,11 @@ std::vector<TRect> TSdlHost::PartsToSend(TPlatformSurface& frame, const TFrameCh
 }
 
 namespace {
-// The window pixels whose nearest frame pixel lies in [from, to) of a frame `frameSize` wide
-// shown `fitted` wide: the same pixels a scaling of the whole frame gives them.
-int64_t FirstWindowPixel(int64_t frame, int32_t frameSize, int32_t fitted) {
+// The first window pixel (from the fit's edge) whose nearest pixel in a frame `frameSize`
+// wide shown `fitted` wide is `frame` or beyond; a part [from, to) of the frame covers the
+// window pixels from the one of `from` up to the one of `to`, as a scaling of the whole
+// frame gives them.
+int64_t WindowPixel(int64_t frame, int32_t frameSize, int32_t fitted) {
   return (frame * fitted + frameSize - 1) / frameSize;
 }
 }  // namespace
@@ -445,16 +448,22 @@ void TSdlHost::ShowOnWindowSurface(TPlatformSurface& frame, const std::vector<TR
   if (whole) std::memset(screen->pixels, 0, static_cast<size_t>(screen->pitch) * screen->h);
   std::vector<SDL_Rect> areas;
   for (const TRect& rect : parts) {
-    const int64_t left = std::max<int64_t>(fit.X + FirstWindowPixel(rect.Left, FrameWidth, fit.Width), 0);
-    const int64_t right = std::min<int64_t>(fit.X + FirstWindowPixel(rect.Right, FrameWidth, fit.Width), screen->w);
-    const int64_t top = std::max<int64_t>(fit.Y + FirstWindowPixel(rect.Top, FrameHeight, fit.Height), 0);
-    const int64_t bottom = std::min<int64_t>(fit.Y + FirstWindowPixel(rect.Bottom, FrameHeight, fit.Height), screen->h);
+    const int64_t left =
+        std::max<int64_t>(fit.X + WindowPixel(rect.Left, FrameWidth, fit.Width), 0);
+    const int64_t right =
+        std::min<int64_t>(fit.X + WindowPixel(rect.Right, FrameWidth, fit.Width), screen->w);
+    const int64_t top =
+        std::max<int64_t>(fit.Y + WindowPixel(rect.Top, FrameHeight, fit.Height), 0);
+    const int64_t bottom =
+        std::min<int64_t>(fit.Y + WindowPixel(rect.Bottom, FrameHeight, fit.Height), screen->h);
     if (left >= right || top >= bottom) continue;
     for (int64_t y = top; y < bottom; ++y) {
       const int64_t sourceY = (y - fit.Y) * FrameHeight / fit.Height;
       auto* from = reinterpret_cast<const uint16_t*>(frame.Pixels() + sourceY * frame.Pitch());
-      auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(screen->pixels) + y * screen->pitch);
-      for (int64_t x = left; x < right; ++x) to[x] = Widen[from[(x - fit.X) * FrameWidth / fit.Width]];
+      auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(screen->pixels) +
+                                             y * screen->pitch);
+      for (int64_t x = left; x < right; ++x)
+        to[x] = Widen[from[(x - fit.X) * FrameWidth / fit.Width]];
     }
     areas.push_back(SDL_Rect{static_cast<int>(left), static_cast<int>(top),
                              static_cast<int>(right - left), static_cast<int>(bottom - top)});
