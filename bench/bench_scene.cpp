@@ -15,26 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A 64 x 64 picture: a disc of colour on a transparent (black) square.
-void WriteDiscSpr(const fs::path& path, uint16_t colour) {
-  constexpr int kSide = 64;
-  std::vector<uint16_t> pixels(kSide * kSide, 0);
-  for (int y = 0; y < kSide; ++y)
-    for (int x = 0; x < kSide; ++x) {
-      const int dx = 2 * x - kSide + 1, dy = 2 * y - kSide + 1;
-      if (dx * dx + dy * dy < kSide * kSide) pixels[y * kSide + x] = colour;
-    }
-  std::ofstream file(path, std::ios::binary);
-  const uint16_t size[2] = {kSide, kSide};
-  file.write(reinterpret_cast<const char*>(size), sizeof size);
-  file.write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 2);
-}
-
 std::string SceneScript() {
   const fs::path folder = fs::temp_directory_path() / "veke-bench-scene";
   fs::create_directories(folder);
-  WriteDiscSpr(folder / "disc.spr", 0xFBE0);
-  WriteDiscSpr(folder / "button.spr", 0x07FF);
+  WriteDiscSpr(folder / "disc.spr", 64, 0xFBE0);
+  WriteDiscSpr(folder / "button.spr", 64, 0x07FF);
   std::mt19937 rng(7);
   // The font file of this build, named so that the path resolver finds it from anywhere.
   std::string script = "CREATEENGINE(640,480,BENCH," VEKE_BINARY_DIR "/Res/Fonts16bit.ger)\n"

@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "TestSupport.h"
+#include "platform/PL_Paths.h"
 
 namespace {
 class Engine : public ::testing::Test, public TScriptRun {};
@@ -80,7 +84,6 @@ TEST_F(Engine, AbsurdDisplaySizesStopWithTheDisplayMessage) {
         << errors;
   }
 }
-}  // namespace
 
 // A failure that ends play names the first failed part, in the engine's order of parts.
 TEST(RunError, NamesTheFirstFailedPart) {
@@ -123,3 +126,55 @@ TEST(FrameRateLine, ShowsOnlyTheNewFigure) {
   EXPECT_NE(std::count(fresh.begin(), fresh.end(), 0u), static_cast<long>(fresh.size()));
   EXPECT_EQ(shown, fresh);
 }
+
+// Only the parts of a frame that something drew on are copied and sent to the screen, so
+// every drawing operation must say where it drew. Every frame of the demo (pictures that
+// move, fade and animate, texts, buttons and their hints, the frame-rate line, 3D models,
+// a clip, backgrounds, section changes) is checked in both display modes: the frame built
+// from the changes alone must be the frame composed.
+class FrameChanges : public ::testing::TestWithParam<bool>, public TScriptRun {};
+
+TEST_P(FrameChanges, SayEverythingThatChangedInEveryFrameOfTheDemo) {
+  const bool hardware = GetParam();
+  const std::string folder = std::string(VEKE_SOURCE_DIR) + "/examples/demo";
+  std::ifstream file(folder + "/demo.vek", std::ios::binary);
+  const std::string script((std::istreambuf_iterator<char>(file)), {});
+  SetScriptFolder(folder);
+  Headless->StepMs = 40;
+  Headless->PlayMs = 60000;
+  Headless->CheckChanges = true;
+  Load(script, hardware);
+  Veke->Engine->ShowFPS = true;
+  Veke->EnterStartSection();
+  // Into every chapter and back, as a viewer would.
+  const std::pair<int32_t, int32_t> clicks[] = {{100, 340}, {500, 440}, {280, 340}, {500, 440},
+                                                {460, 340}, {500, 440}, {190, 394}, {500, 440},
+                                                {370, 394}};
+  const uint32_t at[] = {3000, 9000, 12000, 20000, 23000, 32000, 35000, 42000, 45000};
+  for (size_t i = 0; i < std::size(at); ++i) {
+    Headless->Schedule(at[i], THostEventType::MouseDown, clicks[i].first, clicks[i].second, true);
+    Headless->Schedule(at[i] + 40, THostEventType::MouseUp, clicks[i].first, clicks[i].second);
+  }
+  const TGEDDraw& display = *Veke->Engine->Display;
+  int32_t stale = 0;
+  while (Headless->PlayedMs() < 50000 && !Veke->Engine->Terminated) {
+    Frame();
+    if (hardware) continue;
+    // Memory mode: the back surface holds the copied parts of every frame so far.
+    TPlatformSurface& shown = *display.BackSurface;
+    for (int32_t y = 0; y < display.Height; ++y)
+      if (std::memcmp(shown.Pixels() + int64_t{y} * shown.Pitch(),
+                      display.WorkBuffer.data() + int64_t{y} * display.LineBytes,
+                      display.LineBytes) != 0) {
+        ++stale;
+        break;
+      }
+  }
+  EXPECT_GT(Headless->FramesPresented, 1000);
+  EXPECT_EQ(stale, 0);
+  EXPECT_EQ(Headless->FramesChangedUnseen, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, FrameChanges, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Surface" : "Memory"; });
+}  // namespace

@@ -66,7 +66,7 @@ TEST(HeadlessAudio, EveryStepOfTheClockMixesItsShareWithoutDrift) {
   for (int step = 0; step < 10; ++step) {
     // Shown and skipped frames alike: time passes in both.
     if (step % 3)
-      host.Present(*frame, false);
+      host.Present(*frame, false, TFrameChanges{});
     else
       host.FrameSkipped();
   }
@@ -98,7 +98,7 @@ TEST(HeadlessAudio, AWavPlayedOnceIsCapturedByteForByteThenSilence) {
   const std::vector<uint8_t> wave = Noise(100000, 5);
   Playing(mixer, wave, false);
   auto frame = TPlatformSurface::Create(4, 4, PixelFormatForDepth(16, false));
-  for (int i = 0; i < 40; ++i) host.Present(*frame, false);
+  for (int i = 0; i < 40; ++i) host.Present(*frame, false, TFrameChanges{});
 
   ASSERT_EQ(capture.Bytes.size(), 40u * 882 * 4);
   EXPECT_TRUE(std::equal(wave.begin(), wave.end(), capture.Bytes.begin()));

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -10,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "base/SE_Log.h"
+#include "platform/PL_FrameChanges.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
@@ -180,4 +182,56 @@ TEST(HeadlessMessages, OriginScopesNestAndEnd) {
   }
   EXPECT_EQ(MessageOriginPrefix(), "");
 }
+// The changed parts of a frame: cut to the frame, neighbours joined into one piece, pieces far
+// apart kept apart, and never more than a bounded list however much is drawn.
+TEST(FrameChangeList, CutsJoinsAndStaysShort) {
+  struct TCase {
+    const char* What;
+    std::vector<TRect> Drawn;
+    std::vector<TRect> Expected;
+  };
+  const TCase cases[] = {
+      {"nothing", {}, {}},
+      {"beside the frame", {{-50, 10, -1, 20}, {640, 0, 900, 480}}, {}},
+      {"over an edge", {{-10, -10, 10, 10}}, {{0, 0, 10, 10}}},
+      {"beyond int32 corners", {{INT32_MIN, 470, INT32_MAX, INT32_MAX}}, {{0, 470, 640, 480}}},
+      {"glyphs of a line", {{10, 10, 16, 20}, {17, 10, 23, 20}, {24, 10, 30, 20}},
+       {{10, 10, 30, 20}}},
+      {"a picture's old and new place", {{100, 100, 196, 196}, {102, 101, 198, 197}},
+       {{100, 100, 198, 197}}},
+      {"far apart", {{0, 0, 10, 10}, {600, 400, 610, 410}},
+       {{0, 0, 10, 10}, {600, 400, 610, 410}}},
+  };
+  for (const TCase& c : cases) {
+    TFrameChanges changes;
+    changes.Resize(640, 480);
+    EXPECT_TRUE(changes.Whole()) << c.What;  // a new frame changes whole
+    changes.Reset();
+    for (const TRect& r : c.Drawn) changes.Add(r.Left, r.Top, r.Right, r.Bottom);
+    ASSERT_EQ(changes.List().size(), c.Expected.size()) << c.What;
+    for (size_t i = 0; i < c.Expected.size(); ++i) {
+      const TRect& got = changes.List()[i];
+      const TRect& want = c.Expected[i];
+      EXPECT_TRUE(got.Left == want.Left && got.Top == want.Top && got.Right == want.Right &&
+                  got.Bottom == want.Bottom)
+          << c.What << ": " << got.Left << "," << got.Top << "," << got.Right << "," << got.Bottom;
+    }
+  }
+  // A grid of small dots, none worth joining: the list stays bounded and still covers them.
+  TFrameChanges dots;
+  dots.Resize(640, 480);
+  dots.Reset();
+  for (int32_t y = 0; y < 480; y += 40)
+    for (int32_t x = 0; x < 640; x += 40) dots.Add(x, y, x + 2, y + 2);
+  EXPECT_LE(dots.List().size(), 32u);
+  for (int32_t y = 0; y < 480; y += 40)
+    for (int32_t x = 0; x < 640; x += 40)
+      EXPECT_TRUE(std::any_of(dots.List().begin(), dots.List().end(), [&](const TRect& r) {
+        return r.Left <= x && x + 2 <= r.Right && r.Top <= y && y + 2 <= r.Bottom;
+      })) << x << "," << y;
+  dots.AddAll();
+  ASSERT_EQ(dots.List().size(), 1u);
+  EXPECT_EQ(dots.List()[0].Width(), 640);
+}
+
 }  // namespace

@@ -40,20 +40,29 @@ void TGEDDraw::SetWaitRetrace(bool on) {
   FlipFlags = on ? 1 : 9;
 }
 
+// Only what was drawn since the last frame is copied: the back surface holds the rest.
 void TGEDDraw::CopyWorkBuffer() {
   BeginDraw(false);
   if (!SurfaceMode && !WorkBuffer.empty()) {
-    for (int32_t y = 0; y < Height; ++y)
-      std::memcpy(SurfaceDesc.Pixels + static_cast<int64_t>(y) * SurfaceDesc.Pitch,
-                  WorkBuffer.data() + static_cast<int64_t>(y) * LineBytes, LineBytes);
+    for (const TRect& rect : Changes.List()) {
+      const size_t bytes = static_cast<size_t>(rect.Width()) * BytesPerPixel;
+      for (int64_t y = rect.Top; y < rect.Bottom; ++y)
+        std::memcpy(SurfaceDesc.Pixels + y * SurfaceDesc.Pitch + int64_t{rect.Left} * BytesPerPixel,
+                    WorkBuffer.data() + y * LineBytes + int64_t{rect.Left} * BytesPerPixel, bytes);
+    }
   }
   EndDraw();
 }
 
-void TGEDDraw::FlipSurface() { Host().Present(*BackSurface, FlipFlags == 1); }
+void TGEDDraw::FlipSurface() { PresentChanges(FlipFlags == 1); }
 
 // A window is never synchronised with the retrace, as a blit to it never was.
-void TGEDDraw::BlitToWindow() { Host().Present(*BackSurface, false); }
+void TGEDDraw::BlitToWindow() { PresentChanges(false); }
+
+void TGEDDraw::PresentChanges(bool waitRetrace) {
+  Host().Present(*BackSurface, waitRetrace, Changes);
+  Changes.Reset();
+}
 
 void TGEDDraw::TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color) {
   if (!TextFont) return;

@@ -18,7 +18,8 @@ class TGEDDraw : public TGEDisplay {
   bool SetMode(int32_t width, int32_t height, int32_t bitDepth, bool flip, bool rgb555);
   void SetWaitRetrace(bool on);
 
-  // The present steps: the work buffer into the render target, then onto the screen.
+  // The present steps: what changed of the work buffer into the render target, then onto
+  // the screen.
   void CopyWorkBuffer();
   void FlipSurface();
   void BlitToWindow();
@@ -33,4 +34,8 @@ class TGEDDraw : public TGEDisplay {
   bool WaitRetrace = false;
   uint32_t FlipFlags = 9;  // wait for the flip; 8 adds "no vertical-sync wait"
   bool CanBlit = true, CanColorKey = true, CanStretch = true;
+
+ private:
+  // Hands the frame and what changed in it to the host; the next frame starts unchanged.
+  void PresentChanges(bool waitRetrace);
 };

@@ -166,6 +166,7 @@ void TGEFont::SolidTextOut(int32_t x, int32_t y, const std::string& text, uint32
         std::memcpy(target.Pixels + ty * target.Pitch + tx * bpp, &pixel, bpp);
       }
     }
+    Display.NoteDrawn(target, x, y, int64_t{x} + cell.Width(), int64_t{y} + cell.Height());
     x += kFixedCellWidth + 1;
   }
 }

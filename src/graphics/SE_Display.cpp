@@ -105,6 +105,7 @@ bool TGEDisplay::AllocateBuffers(int32_t width, int32_t height, int32_t depth,
   }
   SurfaceDesc = DescribeSurface(*BackSurface);
   DrawTarget = SurfaceDesc;
+  Changes.Resize(width, height);
   WorkDesc = BackgroundDesc = TSurfaceDesc{};
   if (SurfaceMode) {
     BackgroundSurface = TPlatformSurface::Create(width, height, format);
@@ -163,10 +164,24 @@ std::unique_ptr<TPlatformSurface> TGEDisplay::CreateOffscreenSurface(int32_t wid
   return surface;
 }
 
-void TGEDisplay::Clear(uint32_t color) { FillTarget(DrawTarget, color); }
+void TGEDisplay::Clear(uint32_t color) {
+  FillTarget(DrawTarget, color);
+  NoteDrawn(DrawTarget, 0, 0, DrawTarget.Width, DrawTarget.Height);
+}
 
 void TGEDisplay::FillSurface(TPlatformSurface& surface, uint32_t color) {
-  FillTarget(DescribeSurface(surface), color);
+  const TSurfaceDesc target = DescribeSurface(surface);
+  FillTarget(target, color);
+  NoteDrawn(target, 0, 0, target.Width, target.Height);
+}
+
+void TGEDisplay::NoteDrawn(const TSurfaceDesc& target, int64_t left, int64_t top, int64_t right,
+                           int64_t bottom) {
+  if (!target.Pixels) return;
+  if (target.Pixels == (SurfaceMode ? SurfaceDesc.Pixels : WorkDesc.Pixels))
+    Changes.Add(left, top, right, bottom);
+  else if (target.Pixels == SurfaceDesc.Pixels)
+    Changes.AddAll();
 }
 
 void TGEDisplay::RestoreRect(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -177,6 +192,7 @@ void TGEDisplay::RestoreRect(int32_t x, int32_t y, int32_t width, int32_t height
   const int32_t right = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x} + width, 0, Width));
   const int32_t bottom = static_cast<int32_t>(std::clamp<int64_t>(int64_t{y} + height, 0, Height));
   if (left >= right || top >= bottom) return;
+  Changes.Add(left, top, right, bottom);
   if (SurfaceMode) {
     BackSurface->Blit(*BackgroundSurface, TRect{left, top, right, bottom}, left, top, false);
     return;
@@ -203,14 +219,23 @@ void TGEDisplay::BlitOrFail(bool ok, const char* operation) {
   if (!ok) DisplayFatal(operation, DDResult::kGeneric);
 }
 
+// An unscaled blit covers the source's size at the destination's corner.
+void TGEDisplay::NoteBlit(const TRect& sourceRect, const TRect& destRect) {
+  NoteDrawn(DescribeSurface(TargetSurface()), destRect.Left, destRect.Top,
+            int64_t{destRect.Left} + sourceRect.Width(),
+            int64_t{destRect.Top} + sourceRect.Height());
+}
+
 void TGEDisplay::DrawSurface(TPlatformSurface& source, const TRect& sourceRect,
                              const TRect& destRect) {
+  NoteBlit(sourceRect, destRect);
   BlitOrFail(TargetSurface().Blit(source, sourceRect, destRect.Left, destRect.Top, true),
              "DrawSurface: ");
 }
 
 void TGEDisplay::PutSurface(TPlatformSurface& source, const TRect& sourceRect,
                             const TRect& destRect) {
+  NoteBlit(sourceRect, destRect);
   BlitOrFail(TargetSurface().Blit(source, sourceRect, destRect.Left, destRect.Top, false),
              "PutSurface: ");
 }
@@ -218,12 +243,15 @@ void TGEDisplay::PutSurface(TPlatformSurface& source, const TRect& sourceRect,
 void TGEDisplay::StretchSurface(TPlatformSurface& source, const TRect& sourceRect,
                                 const TRect& destRect) {
   if (SurfaceMode) {
+    NoteDrawn(DescribeSurface(TargetSurface()), destRect.Left, destRect.Top, destRect.Right,
+              destRect.Bottom);
     BlitOrFail(TargetSurface().BlitScaled(source, sourceRect, destRect), "StretchSurface: ");
     return;
   }
   TSurfaceDesc sourceDesc;
   LockSurface(source, sourceDesc);
   DrawTarget = WorkDesc;
+  NoteDrawn(WorkDesc, destRect.Left, destRect.Top, destRect.Right, destRect.Bottom);
   StretchPixels(sourceDesc, sourceRect, destRect, WorkDesc);
 }
 

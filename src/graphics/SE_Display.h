@@ -10,6 +10,7 @@
 #include "base/SE_Object.h"
 #include "graphics/SE_Globals.h"
 #include "image/SE_Bitmap24.h"
+#include "platform/PL_FrameChanges.h"
 #include "platform/PL_Surface.h"
 
 class TGEDisplay : public TGEObject {
@@ -57,6 +58,14 @@ class TGEDisplay : public TGEObject {
   // Converts a picture into a packed block in the display's pixel format.
   void ConvertImageToPixels(const TBitmap24& image, uint8_t* buffer) const;
 
+  // Every drawing operation says where it drew: on the frame being composed, that part must
+  // reach the screen. Drawing on the back surface in memory mode, where the copy of the work
+  // buffer covers it, changes the whole frame; drawing anywhere else changes nothing shown.
+  void NoteDrawn(const TSurfaceDesc& target, int64_t left, int64_t top, int64_t right,
+                 int64_t bottom);
+  // What changed since the frame was last presented.
+  TFrameChanges Changes;
+
   // Ends the process with a display failure: the operation prefix and the description of the
   // result code, in a message box.
   [[noreturn]] void DisplayFatal(const std::string& operation, uint32_t result);
@@ -89,6 +98,7 @@ class TGEDisplay : public TGEObject {
   // The surface that DrawTarget describes in surface mode.
   TPlatformSurface& TargetSurface();
   void BlitOrFail(bool ok, const char* operation);
+  void NoteBlit(const TRect& sourceRect, const TRect& destRect);
 };
 
 // The description of a surface's pixels.

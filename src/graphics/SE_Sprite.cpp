@@ -348,6 +348,7 @@ void TGESprite::Draw() {
     SurfaceBlit(SourceRect, false);
   } else if (Current) {
     DrawMemory(BlitSprite(), DrawTarget, BlitDisplay());
+    NoteDrawnMemory(Width, Height);
   }
 }
 
@@ -357,6 +358,7 @@ void TGESprite::DrawTransparent() {
     SurfaceBlit(SourceRect, true);
   } else if (Current) {
     DrawTransparentMemory(BlitSprite(), DrawTarget, BlitDisplay());
+    NoteDrawnMemory(Width, Height);
   }
 }
 
@@ -366,6 +368,7 @@ void TGESprite::DrawRect(const TRect& rect) {
     SurfaceBlit(rect, true);
   } else if (Current) {
     DrawRectMemory(BlitSprite(), rect, DrawTarget, BlitDisplay());
+    NoteDrawnMemory(rect.Width(), rect.Height());
   }
 }
 
@@ -383,7 +386,13 @@ void TGESprite::DrawFrame() {
     return;
   }
   SelectFrame();
-  if (Current) DrawTransparentMemory(BlitSprite(), DrawTarget, BlitDisplay());
+  if (!Current) return;
+  DrawTransparentMemory(BlitSprite(), DrawTarget, BlitDisplay());
+  NoteDrawnMemory(Width, Height);
+}
+
+void TGESprite::NoteDrawnMemory(int32_t width, int32_t height) {
+  Display.NoteDrawn(DrawTarget, X, Y, int64_t{X} + width, int64_t{Y} + height);
 }
 
 bool TGESprite::ClipRects(TRect& source, TRect& dest) const {

@@ -102,6 +102,8 @@ class TGESprite : public TCustomGESurface {
   // A memory-backed sprite drawn in surface mode gets a surface made from its pixels.
   bool EnsureSurface();
   void SurfaceBlit(const TRect& source, bool keyed);
+  // Tells the display where a memory-mode draw of `width` x `height` at the corner went.
+  void NoteDrawnMemory(int32_t width, int32_t height);
   // Points the memory-mode drawing at frame AnimRow x FramesPerRow + AnimFrame.
   void SelectFrame();
   // Reports why the sheet cannot be cut and shows it whole.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "platform/PL_Timers.h"
@@ -154,8 +155,29 @@ bool THeadlessHost::PollEvent(THostEvent& event) {
   return false;
 }
 
-void THeadlessHost::Present(TPlatformSurface& frame, bool) {
+void THeadlessHost::Present(TPlatformSurface& frame, bool, const TFrameChanges& changes) {
   ++FramesPresented;
+  if (CheckChanges) {
+    const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
+    if (FromChanges.size() != bytes) FromChanges.assign(bytes, 0);
+    const int32_t pixelBytes = BytesPerPixelOf(frame.Format());
+    for (const TRect& rect : changes.List())
+      for (int64_t y = rect.Top; y < rect.Bottom; ++y) {
+        const int64_t at = y * frame.Pitch() + int64_t{rect.Left} * pixelBytes;
+        std::memcpy(FromChanges.data() + at, frame.Pixels() + at,
+                    static_cast<size_t>(rect.Width()) * pixelBytes);
+      }
+    const size_t rowBytes = static_cast<size_t>(frame.Width()) * pixelBytes;
+    bool same = true;
+    for (int64_t y = 0; y < frame.Height() && same; ++y)
+      same = std::memcmp(FromChanges.data() + y * frame.Pitch(), frame.Pixels() + y * frame.Pitch(),
+                         rowBytes) == 0;
+    if (!same) {
+      // Counted once: the next frame is checked against what this one really showed.
+      ++FramesChangedUnseen;
+      FromChanges.assign(frame.Pixels(), frame.Pixels() + bytes);
+    }
+  }
   if (OnFrame) OnFrame(frame, PlayedMs());
   PassStep();
 }

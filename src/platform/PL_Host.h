@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/PL_AudioSource.h"
+#include "platform/PL_FrameChanges.h"
 #include "platform/PL_ScreenFit.h"
 #include "platform/PL_Surface.h"
 #include "platform/PL_Timers.h"
@@ -68,8 +69,10 @@ class THost {
   virtual bool DisplayIs555() = 0;
   // Takes the next waiting event; false when none waits.
   virtual bool PollEvent(THostEvent& event) = 0;
-  // Shows a finished frame; with `waitRetrace` it waits for the vertical retrace.
-  virtual void Present(TPlatformSurface& frame, bool waitRetrace) = 0;
+  // Shows a finished frame; with `waitRetrace` it waits for the vertical retrace. Only the
+  // `changes` differ from the frame presented before (the first frame changes whole).
+  virtual void Present(TPlatformSurface& frame, bool waitRetrace,
+                       const TFrameChanges& changes) = 0;
   virtual void ShowCursor(bool visible) = 0;
   // A turn of the loop in which no frame ran (the program is minimised or in the background).
   virtual void FrameSkipped() = 0;
@@ -170,7 +173,9 @@ class THeadlessHost : public THost {
   void ChooseScreen(const TScreenChoice& choice) override { Screen = choice; }
   bool DisplayIs555() override { return Rgb555; }
   bool PollEvent(THostEvent& event) override;
-  void Present(TPlatformSurface& frame, bool waitRetrace) override;
+  // Hands the whole frame on; its consumers need it. With CheckChanges it also keeps a copy
+  // made only from the changed parts and counts the frames in which the two differ.
+  void Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) override;
   void ShowCursor(bool visible) override { CursorVisible = visible; }
   // Time passes while no frame is shown, as it does on a real clock, and sound plays.
   void FrameSkipped() override { PassStep(); }
@@ -204,6 +209,8 @@ class THeadlessHost : public THost {
   uint32_t StartTime = 0;
   bool CursorVisible = true;
   int32_t FramesPresented = 0;
+  bool CheckChanges = false;
+  int32_t FramesChangedUnseen = 0;  // frames whose changes did not say all that changed
   TDisplayRequest Display;
   TScreenChoice Screen;  // as the command line chose it
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
@@ -224,6 +231,7 @@ class THeadlessHost : public THost {
   uint32_t MixRemainder = 0;  // thousandths of a stereo frame owed from earlier steps
   std::vector<int16_t> MixBuffer;
   std::unique_ptr<TVirtualTimers> Timers;
+  std::vector<uint8_t> FromChanges;  // the frame as the changes alone built it
 };
 
 // The SDL host: real message boxes, SDL_GetTicks, real processes.

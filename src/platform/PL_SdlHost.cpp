@@ -1,7 +1,9 @@
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/PL_Host.h"
@@ -46,7 +48,7 @@ class TSdlHost : public THost {
   void ChooseScreen(const TScreenChoice& choice) override { Choice = choice; }
   bool DisplayIs555() override { return Texture555; }
   bool PollEvent(THostEvent& event) override;
-  void Present(TPlatformSurface& frame, bool waitRetrace) override;
+  void Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) override;
   void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
   // Nothing to draw: let the processor rest instead of spinning until the window is back.
   void FrameSkipped() override { SDL_Delay(10); }
@@ -65,10 +67,17 @@ class TSdlHost : public THost {
   bool OpenWindow(const TDisplayRequest& request, std::string& error);
   // Where the frame goes in the window as it is now: the user may resize it at any time.
   TScreenFit CurrentFit();
+  bool CreateTexture(const TDisplayRequest& request, uint32_t format, std::string& error);
+  // The changed parts that differ from what the screen shows, now noted as shown.
+  std::vector<TRect> PartsToSend(TPlatformSurface& frame, const TFrameChanges& changes);
+  // Without a graphics processor: the parts scaled straight into the window's shared memory.
+  void ShowOnWindowSurface(TPlatformSurface& frame, const std::vector<TRect>& parts, bool whole);
 
   SDL_Window* Window = nullptr;
   SDL_Renderer* Renderer = nullptr;
   SDL_Texture* Texture = nullptr;
+  bool Direct = false;          // frames go to the window surface, not through a renderer
+  std::vector<uint32_t> Widen;  // the window surface's pixel for every 16-bit frame pixel
   uint32_t ButtonState = 0;  // mouse buttons as the events so far left them
   bool Texture555 = false;
   bool FullScreen = false;
@@ -77,8 +86,8 @@ class TSdlHost : public THost {
   int Vsync = -1;
   SDL_AudioDeviceID AudioDevice = 0;
   TThreadTimers Timers;
-  // Pacing: one frame per refresh of the screen the window is on; a frame equal to the one
-  // on the screen is not sent again unless the window lost its picture.
+  // Pacing: one frame per refresh of the screen the window is on; a part equal to the one on
+  // the screen is not sent again unless the window lost its picture.
   using TClock = std::chrono::steady_clock;
   TClock::duration FrameInterval = std::chrono::microseconds(16'667);
   TClock::time_point NextFrameAt;
@@ -86,6 +95,37 @@ class TSdlHost : public THost {
   TClock::time_point ShownAt, OpenedAt;
   bool ShownStale = true;
 };
+
+// OpenGL drawn by the processor (Mesa's llvmpipe or softpipe, as on virtual machines and
+// Xvfb) costs several times what SDL's own software renderer does for the same frames, so
+// without a graphics processor that one draws. A renderer asked for by name is kept.
+bool DrawnByProcessor(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+  if (!(info.flags & SDL_RENDERER_ACCELERATED)) return true;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using TGetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<TGetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* name = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+  if (!name) return false;
+  const std::string glName(reinterpret_cast<const char*>(name));
+  for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (glName.find(software) != std::string::npos) return true;
+  return false;
+}
+
+// The 32-bit value of every 16-bit pixel of `format` in the window surface's XRGB layout.
+std::vector<uint32_t> WidenTable(uint32_t format) {
+  std::vector<uint32_t> table(65536);
+  const bool is555 = format == SDL_PIXELFORMAT_RGB555;
+  for (uint32_t p = 0; p < table.size(); ++p) {
+    const uint32_t r = is555 ? (p >> 10) & 31 : (p >> 11) & 31, b = p & 31;
+    const uint32_t g = is555 ? ((p >> 5) & 31) << 1 | ((p >> 9) & 1) : (p >> 5) & 63;
+    table[p] = 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) |
+               (b << 3 | b >> 2);
+  }
+  return table;
+}
 
 // Posted by timers' threads: a resting engine thread wakes up and runs their tasks.
 Uint32 WakeEventType() {
@@ -182,23 +222,30 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  Renderer = SDL_CreateRenderer(Window, -1, 0);
-  if (!Renderer) Renderer = SDL_CreateRenderer(Window, -1, SDL_RENDERER_SOFTWARE);
-  if (!Renderer) {
-    error = SDL_GetError();
-    return false;
-  }
   uint32_t format = SdlPixelFormatOf(request.Format);
-  Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, request.Width,
-                              request.Height);
-  if (!Texture) {
+  Renderer = SDL_CreateRenderer(Window, -1, 0);
+  const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (!(asked && *asked) && (!Renderer || DrawnByProcessor(Renderer)) &&
+      Choice.Scaling != TScaling::Smooth &&
+      (format == SDL_PIXELFORMAT_RGB565 || format == SDL_PIXELFORMAT_RGB555)) {
+    // The processor draws whatever path is taken: the changed parts go straight into the
+    // desktop's shared memory, scaled here; only smooth scaling needs a renderer.
+    if (Renderer) SDL_DestroyRenderer(Renderer);
+    Renderer = nullptr;
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    const SDL_Surface* screen = SDL_GetWindowSurface(Window);
+    Direct = screen && (screen->format->format == SDL_PIXELFORMAT_RGB888 ||
+                        screen->format->format == SDL_PIXELFORMAT_ARGB8888);
+    if (Direct) Widen = WidenTable(format);
+    if (!Direct) Renderer = SDL_CreateRenderer(Window, -1, 0);
+  }
+  if (!Direct && !Renderer) Renderer = SDL_CreateRenderer(Window, -1, SDL_RENDERER_SOFTWARE);
+  if (!Direct && !Renderer) {
     error = SDL_GetError();
     return false;
   }
-  SDL_SetTextureScaleMode(
-      Texture, Choice.Scaling == TScaling::Smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   Texture555 = format == SDL_PIXELFORMAT_RGB555;
-  SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
+  if (!Direct && !CreateTexture(request, format, error)) return false;
   SDL_DisplayMode mode;
   const int shownOn = SDL_GetWindowDisplayIndex(Window);
   if (shownOn >= 0 && SDL_GetCurrentDisplayMode(shownOn, &mode) == 0 && mode.refresh_rate > 0)
@@ -211,6 +258,19 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
     wake.type = WakeEventType();
     SDL_PushEvent(&wake);
   });
+  return true;
+}
+
+bool TSdlHost::CreateTexture(const TDisplayRequest& request, uint32_t format, std::string& error) {
+  Texture = SDL_CreateTexture(Renderer, format, SDL_TEXTUREACCESS_STREAMING, request.Width,
+                              request.Height);
+  if (!Texture) {
+    error = SDL_GetError();
+    return false;
+  }
+  SDL_SetTextureScaleMode(
+      Texture, Choice.Scaling == TScaling::Smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  SDL_SetRenderDrawColor(Renderer, 0, 0, 0, 255);
   return true;
 }
 
@@ -243,10 +303,11 @@ void TSdlHost::CloseDisplay() {
   if (Renderer) SDL_DestroyRenderer(Renderer);
   if (Window) SDL_DestroyWindow(Window);
   Texture = nullptr, Renderer = nullptr, Window = nullptr;
+  Direct = false;
 }
 
 void TSdlHost::FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons) {
-  if (Renderer) WindowToFrame(CurrentFit(), x, y, event.X, event.Y);
+  if (Renderer || Direct) WindowToFrame(CurrentFit(), x, y, event.X, event.Y);
   event.Left = buttons & SDL_BUTTON_LMASK;
   event.Right = buttons & SDL_BUTTON_RMASK;
   event.Middle = buttons & SDL_BUTTON_MMASK;
@@ -313,31 +374,112 @@ bool TSdlHost::PollEvent(THostEvent& event) {
   return false;
 }
 
-void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace) {
-  if (!Texture) return;
-  if (Vsync != static_cast<int>(waitRetrace)) {
+void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) {
+  if (!Texture && !Direct) return;
+  if (!Direct && Vsync != static_cast<int>(waitRetrace)) {
     Vsync = waitRetrace;
     SDL_RenderSetVSync(Renderer, waitRetrace);
   }
-  // A still presentation sends nothing: most of a frame's cost is in getting it on the screen.
-  const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
   // A desktop that has not yet placed the window when the first frames come, or that loses
-  // its picture without telling, gets it again: often at first, then now and then.
+  // its picture without telling, gets it again whole: often at first, then now and then.
+  const size_t bytes = static_cast<size_t>(frame.Pitch()) * frame.Height();
   const TClock::time_point now = TClock::now();
   const auto heal = now - OpenedAt < std::chrono::seconds(2) ? std::chrono::milliseconds(250)
                                                              : std::chrono::milliseconds(2000);
-  if (!ShownStale && now - ShownAt < heal && Shown.size() == bytes &&
-      std::memcmp(Shown.data(), frame.Pixels(), bytes) == 0)
-    return;
-  Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
+  const bool whole =
+      ShownStale || now - ShownAt >= heal || changes.Whole() || Shown.size() != bytes;
+  std::vector<TRect> parts;
+  if (whole) {
+    Shown.assign(frame.Pixels(), frame.Pixels() + bytes);
+    parts = {TRect{0, 0, frame.Width(), frame.Height()}};
+  } else {
+    parts = PartsToSend(frame, changes);
+    // A still presentation sends nothing: most of a frame's cost is in getting it on the
+    // screen. Parts drawn again as they were (a clip between its frames) count as still.
+    if (parts.empty()) return;
+  }
   ShownStale = false;
   ShownAt = now;
-  SDL_UpdateTexture(Texture, nullptr, frame.Pixels(), frame.Pitch());
+  if (Direct) {
+    ShowOnWindowSurface(frame, parts, whole);
+    return;
+  }
+  for (const TRect& rect : parts) {
+    const SDL_Rect area{rect.Left, rect.Top, rect.Width(), rect.Height()};
+    SDL_UpdateTexture(Texture, &area,
+                      frame.Pixels() + int64_t{rect.Top} * frame.Pitch() +
+                          int64_t{rect.Left} * BytesPerPixelOf(frame.Format()),
+                      frame.Pitch());
+  }
   SDL_RenderClear(Renderer);
   const TScreenFit fit = CurrentFit();
   const SDL_Rect target{fit.X, fit.Y, fit.Width, fit.Height};
   SDL_RenderCopy(Renderer, Texture, nullptr, &target);
   SDL_RenderPresent(Renderer);
+}
+
+std::vector<TRect> TSdlHost::PartsToSend(TPlatformSurface& frame, const TFrameChanges& changes) {
+  const int64_t pitch = frame.Pitch();
+  const int32_t pixelBytes = BytesPerPixelOf(frame.Format());
+  std::vector<TRect> parts;
+  for (const TRect& rect : changes.List()) {
+    const int64_t first = rect.Top * pitch + int64_t{rect.Left} * pixelBytes;
+    const size_t rowBytes = static_cast<size_t>(rect.Width()) * pixelBytes;
+    bool same = true;
+    for (int64_t y = 0; y < rect.Height(); ++y) {
+      const int64_t at = first + y * pitch;
+      if (std::memcmp(Shown.data() + at, frame.Pixels() + at, rowBytes) == 0) continue;
+      std::memcpy(Shown.data() + at, frame.Pixels() + at, rowBytes);
+      same = false;
+    }
+    if (!same) parts.push_back(rect);
+  }
+  return parts;
+}
+
+namespace {
+// The first window pixel (from the fit's edge) whose nearest pixel in a frame `frameSize`
+// wide shown `fitted` wide is `frame` or beyond; a part [from, to) of the frame covers the
+// window pixels from the one of `from` up to the one of `to`, as a scaling of the whole
+// frame gives them.
+int64_t WindowPixel(int64_t frame, int32_t frameSize, int32_t fitted) {
+  return (frame * fitted + frameSize - 1) / frameSize;
+}
+}  // namespace
+
+void TSdlHost::ShowOnWindowSurface(TPlatformSurface& frame, const std::vector<TRect>& parts,
+                                   bool whole) {
+  SDL_Surface* screen = SDL_GetWindowSurface(Window);
+  if (!screen || SDL_LockSurface(screen) != 0) return;
+  const TScreenFit fit = CurrentFit();
+  if (whole) std::memset(screen->pixels, 0, static_cast<size_t>(screen->pitch) * screen->h);
+  std::vector<SDL_Rect> areas;
+  for (const TRect& rect : parts) {
+    const int64_t left =
+        std::max<int64_t>(fit.X + WindowPixel(rect.Left, FrameWidth, fit.Width), 0);
+    const int64_t right =
+        std::min<int64_t>(fit.X + WindowPixel(rect.Right, FrameWidth, fit.Width), screen->w);
+    const int64_t top =
+        std::max<int64_t>(fit.Y + WindowPixel(rect.Top, FrameHeight, fit.Height), 0);
+    const int64_t bottom =
+        std::min<int64_t>(fit.Y + WindowPixel(rect.Bottom, FrameHeight, fit.Height), screen->h);
+    if (left >= right || top >= bottom) continue;
+    for (int64_t y = top; y < bottom; ++y) {
+      const int64_t sourceY = (y - fit.Y) * FrameHeight / fit.Height;
+      auto* from = reinterpret_cast<const uint16_t*>(frame.Pixels() + sourceY * frame.Pitch());
+      auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(screen->pixels) +
+                                             y * screen->pitch);
+      for (int64_t x = left; x < right; ++x)
+        to[x] = Widen[from[(x - fit.X) * FrameWidth / fit.Width]];
+    }
+    areas.push_back(SDL_Rect{static_cast<int>(left), static_cast<int>(top),
+                             static_cast<int>(right - left), static_cast<int>(bottom - top)});
+  }
+  SDL_UnlockSurface(screen);
+  if (whole)
+    SDL_UpdateWindowSurface(Window);
+  else if (!areas.empty())
+    SDL_UpdateWindowSurfaceRects(Window, areas.data(), static_cast<int>(areas.size()));
 }
 }  // namespace
 

@@ -123,4 +123,11 @@ void TVEKE::Draw3DObject(TVK3DObj& object, bool& sceneRendered) {
       frame.Height < Scene->Height)
     return;
   Scene->RenderAll(reinterpret_cast<uint16_t*>(frame.Pixels), frame.Pitch / 2);
+  // The fillers stay within each model's projected corners; a pixel more on every side
+  // covers their rounding.
+  for (const auto& model : Scene->Objects)
+    if (model->Visible)
+      Engine->Display->NoteDrawn(frame, int64_t{model->BoundsLeft} - 1,
+                                 int64_t{model->BoundsTop} - 1, int64_t{model->BoundsRight} + 2,
+                                 int64_t{model->BoundsBottom} + 2);
 }
