@@ -16,8 +16,8 @@ const TRowKernels BlitRows::ReferenceRows = {
 
 namespace {
 
-// Copies of the short runs of outlines and rows of small sprites, inline: a call of the library
-// copy costs as much as such a run takes. Sixteen bytes at a time, the last block overlapping
+// Copies of the short runs of outlines, inline: a call of the library copy costs as much as
+// such a run takes (whole rows of bordered pictures are long enough for the library's). Sixteen bytes at a time, the last block overlapping
 // the one before, as source and destination never overlap each other.
 inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t bytes) {
   const auto block = [&](size_t size, size_t at) { std::memcpy(dst + at, src + at, size); };
@@ -144,7 +144,7 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
     if (first >= end) continue;
     const std::ptrdiff_t skip = std::ptrdiff_t{first} * bytesPerPixel;
     if (CopySolid && span->Solid) {
-      CopyRun(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
+      std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
     } else if (CopySolid && span->RunBegin != span->RunEnd) {
       for (uint32_t r = span->RunBegin; r < span->RunEnd; ++r) {
         const int32_t from = std::max(first, spans->Runs[r].First - sourceX);
