@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "platform/PL_FolderIndex.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 
@@ -156,6 +157,35 @@ TEST_F(DiscPaths, NamesReachOnlyThePresentationsTreeUnlessTheUserWidensIt) {
   SetRefusalReport(nullptr);
   // Names the user gives are never refused.
   EXPECT_EQ(ResolveGivenPath(Under("secret.txt")), Under("secret.txt"));
+}
+
+// A folder is read once for any number of names written in another case, and read again only
+// when it changed: a file added later is found, also one added in the same moment.
+TEST(FileNameCase, FoldersAreReadOnceUntilTheyChange) {
+  TTempFolder temp;
+  for (int i = 0; i < 200; ++i) temp.Write("pic" + std::to_string(i) + ".bmp", "");
+  // Long settled, as a presentation's folders are; the current folder too, which names are
+  // also looked for in.
+  fs::last_write_time(temp.Path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  const fs::path savedFolder = fs::current_path();
+  fs::current_path(temp.Path);
+  SetScriptFolder(temp.Path.string());
+  // The first look-ups read the folders tried (beside the script, then the others); no more.
+  EXPECT_EQ(ResolveScriptPath("NONE.BMP"), "NONE.BMP");
+  EXPECT_EQ(ResolveScriptPath("PIC0.BMP"), (temp.Path / "pic0.bmp").string());
+  const uint64_t before = FolderIndexReads();
+  for (int i = 0; i < 200; ++i)
+    EXPECT_EQ(ResolveScriptPath("PIC" + std::to_string(i) + ".BMP"),
+              (temp.Path / ("pic" + std::to_string(i) + ".bmp")).string());
+  EXPECT_EQ(ResolveScriptPath("NONE.BMP"), "NONE.BMP");
+  EXPECT_EQ(FolderIndexReads() - before, 0u);
+  // Two files made one right after the other, each looked for at once.
+  for (const char* name : {"late.bmp", "later.bmp"}) {
+    temp.Write(name, "");
+    EXPECT_EQ(ResolveScriptPath(UpperAscii(name)), (temp.Path / name).string());
+  }
+  SetScriptFolder("");
+  fs::current_path(savedFolder);
 }
 
 TEST(FileNameCase, EveryLetterPairOfCodePage1250MatchesEitherWay) {

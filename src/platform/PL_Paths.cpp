@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/PL_FolderIndex.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Process.h"
 #include "platform/PL_Text.h"
@@ -76,18 +77,10 @@ bool MatchIgnoringCase(const std::string& path, std::string& found) {
       current = exact;
       continue;
     }
-    std::u32string want = Fold(name);
-    std::error_code ec;
-    fs::directory_iterator it(current.empty() ? fs::path(".") : current, ec), end;
-    bool matched = false;
-    for (; !ec && it != end; it.increment(ec)) {
-      if (Fold(it->path().filename().string()) == want) {
-        current /= it->path().filename();
-        matched = true;
-        break;
-      }
-    }
-    if (!matched) return false;
+    std::string entry;
+    if (!FindInFolderIndex(current.empty() ? "." : current.string(), name, Fold, entry))
+      return false;
+    current /= entry;
   }
   found = current.string();
   return true;
