@@ -146,10 +146,20 @@ fs::path MappedTopOf(const fs::path& script) {
 
 // A disc marks its top with AUTORUN.INF, and a copy of it keeps the mark. Without a mark, the
 // script is taken to sit one folder down on its disc, as most do.
+// The folders above a script are looked at once, so they are scanned here rather than kept in
+// the index of the presentation's own folders.
+bool HoldsMark(const fs::path& folder) {
+  if (Exists(folder / "AUTORUN.INF")) return true;
+  const std::u32string mark = Fold("AUTORUN.INF");
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (Fold(it->path().filename().string()) == mark) return true;
+  return false;
+}
+
 fs::path MarkedTopOf(const fs::path& script) {
-  std::string found;
   for (fs::path folder = script;; folder = folder.parent_path()) {
-    if (MatchIgnoringCase((folder / "AUTORUN.INF").string(), found)) return folder;
+    if (HoldsMark(folder)) return folder;
     if (folder == folder.parent_path()) break;
   }
   return script.has_relative_path() ? script.parent_path() : script;
