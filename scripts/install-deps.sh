@@ -10,6 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev zlib1g-dev libpng-dev libfreetype-dev
   libmeshoptimizer-dev
+  libcdio-dev libiso9660-dev libzip-dev xorriso
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth xdotool imagemagick sox

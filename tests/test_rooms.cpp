@@ -109,6 +109,8 @@ TEST(Rooms, OutsideLibrariesStayInTheirRoom) {
       {"libpng", std::regex(R"(^png\.h$)"), {"image/"}},
       {"libjpeg", std::regex(R"(^(jpeglib|jerror|jconfig|jmorecfg)\.h$)"), {"image/"}},
       {"zlib", std::regex(R"(^zlib\.h$)"), {"resource/"}},
+      {"libcdio", std::regex(R"(^cdio/)"), {"platform/PL_DiscImage.cpp"}},
+      {"libzip", std::regex(R"(^zip\.h$)"), {"platform/PL_ZipArchive.cpp"}},
       {"FreeType", std::regex(R"(^(ft2build\.h|freetype/))"), {}},
   };
   for (const TInclude& include : AllIncludes()) {
