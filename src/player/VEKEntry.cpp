@@ -34,7 +34,7 @@ void PrintHelp(const std::string& programName) {
       "Plays a presentation script (.vek), or the presentation in a folder, a disc's mount\n"
       "point, a disc image (.iso, .cue/.bin) or a zip archive, found by its AUTORUN.INF or as\n"
       "the only script in its root or in a folder just below it.\n\n"
-      "  HARDWARE  draw pictures with the display's own blitter\n"
+      "  HARDWARE  draw pictures with the display's own blitter, without alpha (no fades)\n"
       "  WINDOWED  play in a window instead of full screen\n"
       "  FLIP      full screen with a flipping chain\n"
       "  --section NAME  start at the section NAME, as if the main section called it\n"

@@ -16,6 +16,7 @@ check_tree() {
     [ -x "$prefix/bin/$program" ] || say "$name: bin/$program missing"
     [ -s "$prefix/share/man/man1/$program.1.gz" ] || say "$name: no manual page for $program"
   done
+  [ -x "$prefix/bin/fontgen" ] || say "$name: bin/fontgen missing"
   for file in "$font" "$demo/demo.vek" "$demo/3d/cube.vko" "$prefix/share/applications/veke.desktop" \
     "$prefix/share/mime/packages/veke.xml" "$prefix/share/icons/hicolor/scalable/apps/veke.svg"; do
     [ -f "$file" ] || say "$name: ${file#"$prefix"/} missing"
