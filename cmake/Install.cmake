@@ -68,5 +68,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # EXECUTE and WINOPEN open documents with xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# veke-render --map runs Graphviz's dot; nothing else needs it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS graphviz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
