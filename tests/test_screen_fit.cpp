@@ -175,8 +175,11 @@ TEST(HostOptions, ALeadingTildeIsTheHomeFolder) {
   setenv("HOME", temp.Path.c_str(), 1);
   const std::string home = temp.Path.string();
   const std::pair<std::string, std::string> cases[] = {
-      {"~", home},         {"~/cd", home + "/cd"},  {"cd/~", "cd/~"},
-      {"/x/~/y", "/x/~/y"}, {"~no-such-user-here/x", "~no-such-user-here/x"},
+      {"~", home},
+      {"~/cd", home + "/cd"},
+      {"cd/~", "cd/~"},
+      {"/x/~/y", "/x/~/y"},
+      {"~no-such-user-here/x", "~no-such-user-here/x"},
       {"~root/x", "/root/x"}};
   for (const auto& [given, expanded] : cases) EXPECT_EQ(ExpandHome(given), expanded) << given;
   std::vector<std::string> words = {"--drive", "d=~/cd", "--root=~", "show.vek"};

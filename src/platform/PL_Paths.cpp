@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 

@@ -503,8 +503,8 @@ TScriptOutline TScriptCheck::Outline() const {
   std::unordered_map<const TVKSection*, size_t> places;
   for (const auto& section : Script.Sections) {
     places.emplace(section.get(), outline.Sections.size());
-    outline.Sections.push_back({Cp1250ToUtf8(section->Name), section->LineNumber,
-                                Reached.contains(section.get())});
+    outline.Sections.push_back(
+        {Cp1250ToUtf8(section->Name), section->LineNumber, Reached.contains(section.get())});
   }
   std::set<std::tuple<size_t, size_t, TLinkKind, std::string>> drawn;
   const auto link = [&](size_t from, size_t to, TLinkKind kind, const std::string& label) {
@@ -516,8 +516,10 @@ TScriptOutline TScriptCheck::Outline() const {
     if (!target) continue;
     const size_t from = places.at(entry.From), to = places.at(target);
     const bool button = !entry.Button.empty();
-    link(from, to, button ? TLinkKind::Button : entry.What == "CALL" ? TLinkKind::Call
-                                                                       : TLinkKind::Jump,
+    link(from, to,
+         button                 ? TLinkKind::Button
+         : entry.What == "CALL" ? TLinkKind::Call
+                                : TLinkKind::Jump,
          entry.Button);
     // A RETURN goes back to whoever called, and a button's target is called.
     const auto facts = SectionFacts.find(target);

@@ -47,26 +47,33 @@ std::string Html(const std::string& text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
     }
   }
   return out;
 }
 
 std::string Base64(const std::vector<uint8_t>& bytes) {
-  static const char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   for (size_t i = 0; i < bytes.size(); i += 3) {
     const size_t left = bytes.size() - i;
-    const uint32_t group = bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) |
-                           (left > 2 ? bytes[i + 2] : 0);
-    for (size_t k = 0; k < 4; ++k)
-      out += k <= left ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
+    const uint32_t group =
+        bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
+    for (size_t k = 0; k < 4; ++k) out += k <= left ? kDigits[(group >> (18 - 6 * k)) & 63] : '=';
   }
   return out;
 }
@@ -91,7 +98,8 @@ std::string Box(size_t index, const TSectionOutline& section, const std::string&
   if (!section.Reached)
     out << "<TR><TD><FONT COLOR=\"" << kUnreachedColour << "\">cannot be reached</FONT></TD></TR>";
   out << "</TABLE>>";
-  if (!section.Reached) out << ", color=\"" << kUnreachedColour << "\", style=\"dashed\", penwidth=2";
+  if (!section.Reached)
+    out << ", color=\"" << kUnreachedColour << "\", style=\"dashed\", penwidth=2";
   if (section.Line == 0) out << ", peripheries=2";
   out << "];\n";
   return out.str();
@@ -174,7 +182,8 @@ int DrawScriptMap(const TMapRequest& request) {
     return Fail("cannot write " + request.OutFile + ": " + std::strerror(errno));
   const std::string dot = FindProgram("dot");
   if (dot.empty())
-    return Fail("--map needs Graphviz's dot program, which is not on PATH (Debian package graphviz)");
+    return Fail(
+        "--map needs Graphviz's dot program, which is not on PATH (Debian package graphviz)");
   const std::string program = SelfExecutablePath();
   const TFoundPresentation found = FindPresentation(request.Given, request.Chosen);
   if (!found.Error.empty()) return Fail(found.Error);
@@ -193,27 +202,30 @@ int DrawScriptMap(const TMapRequest& request) {
     mistakes = mistakes || !finding.Warning;
   }
   TWorkFolder work;
-  if (work.Path.empty()) return Fail(std::string("cannot make a work folder: ") + std::strerror(errno));
+  if (work.Path.empty())
+    return Fail(std::string("cannot make a work folder: ") + std::strerror(errno));
 
   std::vector<std::string> pictures, failures;
   for (size_t i = 0; i < outline.Sections.size(); ++i) {
     const std::string picture = work.Path + "/section" + std::to_string(i) + ".png";
     const std::string section = i == 0 ? "" : outline.Sections[i].Name;
-    failures.push_back(DrawSectionPicture(program, request.Given, section, request.PlayOptions, picture));
+    failures.push_back(
+        DrawSectionPicture(program, request.Given, section, request.PlayOptions, picture));
     pictures.push_back(failures.back().empty() ? picture : "");
   }
 
   const std::string dotFile = work.Path + "/map.dot", drawn = work.Path + "/map" + kind;
   std::string error;
   if (!WriteOut(dotFile, DotText(outline, pictures, failures), error)) return Fail(error);
-  const TProgramRun run = RunProgram(
-      {dot, kind == ".SVG" ? "-Tsvg" : "-Tpng", dotFile, "-o", drawn}, work.Path + "/dot.log",
-      kDotLimitMs);
-  if (!run.Started || run.ExitCode != 0) {
+  const TProgramRun run =
+      RunProgram({dot, kind == ".SVG" ? "-Tsvg" : "-Tpng", dotFile, "-o", drawn},
+                 work.Path + "/dot.log", kDotLimitMs);
+  if (!run.Started) return Fail("Graphviz's dot does not start: " + run.Error);
+  if (run.TimedOut) return Fail("Graphviz's dot did not draw the map in time");
+  if (run.ExitCode != 0) {
     std::string said;
     ReadWholeFile(work.Path + "/dot.log", said, error, 1 << 16);
-    return Fail("Graphviz's dot could not draw the map" +
-                (run.Started ? run.TimedOut ? std::string(" in time") : ": " + said : ": " + run.Error));
+    return Fail("Graphviz's dot could not draw the map: " + said);
   }
   std::string bytes;
   if (!ReadWholeFile(drawn, bytes, error)) return Fail(error);

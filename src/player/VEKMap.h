@@ -6,8 +6,8 @@
 #include <vector>
 
 struct TMapRequest {
-  std::string Given;   // the script, folder, image or archive, as on the command line
-  std::string Chosen;  // --script's name, "" for none
+  std::string Given;    // the script, folder, image or archive, as on the command line
+  std::string Chosen;   // --script's name, "" for none
   std::string OutFile;  // .svg (standing alone, pictures inside) or .png
   // Words every section's play is given too: drive letters, the tree, --script, display
   // switches.

@@ -64,8 +64,7 @@ std::string DrawSectionPicture(const std::string& program, const std::string& sc
   words.insert(words.end(), {"--ms", std::to_string(kLookMs), "--out", frameFile});
   const TProgramRun run = RunProgram(words, logFile, kPlayLimitMs);
   if (!run.Started) return "cannot play: " + run.Error;
-  if (run.TimedOut)
-    return "took longer than " + std::to_string(kPlayLimitMs / 1000) + " s to play";
+  if (run.TimedOut) return "took longer than " + std::to_string(kPlayLimitMs / 1000) + " s to play";
   if (run.ExitCode != 0) {
     const std::string said = LastLine(logFile);
     return said.empty() ? "play ended with exit code " + std::to_string(run.ExitCode) : said;
