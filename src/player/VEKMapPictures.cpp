@@ -67,7 +67,9 @@ std::string DrawSectionPicture(const std::string& program, const std::string& sc
   if (run.TimedOut) return "took longer than " + std::to_string(kPlayLimitMs / 1000) + " s to play";
   if (run.ExitCode != 0) {
     const std::string said = LastLine(logFile);
-    return said.empty() ? "play ended with exit code " + std::to_string(run.ExitCode) : said;
+    if (!said.empty()) return said;
+    return run.ExitCode < 0 ? "the play crashed"
+                            : "play ended with exit code " + std::to_string(run.ExitCode);
   }
   std::vector<uint8_t> bytes;
   std::string error;
