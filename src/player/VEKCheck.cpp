@@ -209,7 +209,7 @@ class TScriptCheck {
   TFontChoice Font;
   std::unordered_map<const TVKSection*, TSectionFacts> SectionFacts;
   std::unordered_map<const TVKObjectEntry*, const TVKSection*> Owners;
-  std::unordered_set<const TVKSection*> Reached;
+  std::unordered_set<const TVKSection*> Reached;  // found by Reachability, kept for Outline
 };
 
 std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
@@ -427,21 +427,20 @@ void TScriptCheck::Reachability() {
   for (const TEntry& entry : Entries)
     if (const TVKSection* target = Script.FindSection(entry.Target))
       leadsTo[entry.From].push_back(target);
-  std::unordered_set<const TVKSection*>& reached = Reached;  // kept for the outline
-  reached.insert(Script.Sections.front().get());
+  Reached.insert(Script.Sections.front().get());
   std::vector<const TVKSection*> toWalk{Script.Sections.front().get()};
   while (!toWalk.empty()) {
     const TVKSection* section = toWalk.back();
     toWalk.pop_back();
     for (const TVKSection* target : leadsTo[section])
-      if (reached.insert(target).second) toWalk.push_back(target);
+      if (Reached.insert(target).second) toWalk.push_back(target);
   }
   for (const auto& section : Script.Sections)
-    if (!reached.contains(section.get()) && !SectionsTold.contains(section.get()))
+    if (!Reached.contains(section.get()) && !SectionsTold.contains(section.get()))
       Add(section->LineNumber, "section " + QuotedName(section->Name) +
                                    " cannot be reached: no CALL, JUMP or button of a section "
                                    "that plays enters it");
-  ComeBackWarnings(leadsTo, reached);
+  ComeBackWarnings(leadsTo, Reached);
 }
 
 void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
@@ -498,6 +497,7 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
     }
   }
 }
+
 TScriptOutline TScriptCheck::Outline() const {
   TScriptOutline outline;
   std::unordered_map<const TVKSection*, size_t> places;
