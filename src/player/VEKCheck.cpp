@@ -521,10 +521,9 @@ TScriptOutline TScriptCheck::Outline() const {
          : entry.What == "CALL" ? TLinkKind::Call
                                 : TLinkKind::Jump,
          entry.Button);
-    // A RETURN goes back to whoever called, and a button's target is called.
+    // Every way in, a JUMP too, keeps where it came from, and a RETURN goes back there.
     const auto facts = SectionFacts.find(target);
-    if (entry.What == "JUMP" || facts == SectionFacts.end() || facts->second.ReturnsBy.empty())
-      continue;
+    if (facts == SectionFacts.end() || facts->second.ReturnsBy.empty()) continue;
     std::set<std::string> ways(facts->second.ReturnsBy.begin(), facts->second.ReturnsBy.end());
     std::string label;
     for (const std::string& way : ways) label += (label.empty() ? "" : ", ") + way;
