@@ -282,13 +282,13 @@ bool TZipArchive::AddPath(const std::string& name, TEntry entry) {
   std::vector<std::string> parts;
   for (size_t start = 0;;) {
     const size_t end = path.find('/', start);
-    parts.push_back(path.substr(start, end - start));
+    const std::string part = path.substr(start, end - start);
+    if (part.empty() || part == "..") return false;
+    if (part != ".") parts.push_back(part);  // "./A.BMP" is A.BMP
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  if (std::any_of(parts.begin(), parts.end(),
-                  [](const std::string& p) { return p.empty() || p == "." || p == ".."; }))
-    return false;
+  if (parts.empty()) return false;
   std::string at;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     const std::string next = at.empty() ? parts[i] : at + "/" + parts[i];
@@ -375,8 +375,8 @@ std::shared_ptr<TContainer> OpenZipArchive(const std::string& path, std::string&
     }
     const bool folder = name.back() == '/' || name.back() == '\\';
     if (!folder && (st.size > kLargestEntry ||
-                    (st.comp_method == ZIP_CM_DEFLATE &&
-                     st.size > st.comp_size * kDeflateMostRatio + kRatioSlack))) {
+                    (st.comp_method == ZIP_CM_DEFLATE && st.size > kRatioSlack &&
+                     (st.size - kRatioSlack) / kDeflateMostRatio > st.comp_size))) {
       error = "\"" + name + "\" claims " + std::to_string(st.size) + " bytes from " +
               std::to_string(st.comp_size) + " compressed: a zip bomb";
       return nullptr;
