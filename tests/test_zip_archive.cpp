@@ -196,6 +196,8 @@ TEST(ZipArchive, HostileArchivesAreRefusedOrKeptInside) {
        {"B.TXT (encrypted)"}},
       {"bad CRC", plain, [](std::string& z) { PatchMember(z, "B.TXT", 14, 16, 0x12345678); }, "",
        {}, "B.TXT"},
+      {"bad CRC of a large stored entry", {{"A.TXT", small}, {"B.TXT", Pattern(9 << 20, 4), false}},
+       [](std::string& z) { PatchMember(z, "B.TXT", 14, 16, 0x12345678); }, "", {}, "B.TXT"},
       {"states more than it holds", plain,
        [](std::string& z) { PatchMember(z, "B.TXT", 22, 24, 40100); }, "", {}, "B.TXT"},
       {"states less than it holds", plain,

@@ -184,10 +184,14 @@ class TZipEntryFile : public TReadFile {
     if (got <= 0) return false;
     Behind.resize(start + static_cast<size_t>(got));
     Position += static_cast<uint64_t>(got);
-    // The stream was read from its start without a seek, so reading on at its stated end makes
-    // libzip compare the length and the CRC.
+    return Position < Length || EndsThere();
+  }
+
+  // Reading on at the stated end makes libzip check that the data ends there and, when the
+  // entry was read from its start in one pass, its CRC; under the archive's lock.
+  bool EndsThere() {
     uint8_t extra;
-    return Position < Length || zip_fread(Stream.get(), &extra, 1) == 0;
+    return zip_fread(Stream.get(), &extra, 1) == 0;
   }
 
   bool ReadWhole(uint64_t offset, void* buffer, size_t count) {
@@ -214,7 +218,7 @@ class TZipEntryFile : public TReadFile {
       if (got <= 0) return false;
       done += static_cast<size_t>(got);
     }
-    return true;
+    return offset + count < Length || EndsThere();
   }
 
   bool ReadStreamed(uint64_t offset, void* buffer, size_t count) {
