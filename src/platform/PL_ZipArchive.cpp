@@ -264,6 +264,11 @@ class TZipArchive : public TContainer {
       error = Reason(*zip_get_error(Archive->Zip));
       return nullptr;
     }
+    // libzip seeks a stored entry within what its header states, whatever the archive holds.
+    if (st.comp_method == ZIP_CM_STORE && st.comp_size != st.size) {
+      error = "damaged entry (its stored and stated sizes differ)";
+      return nullptr;
+    }
     return std::make_unique<TZipEntryFile>(Archive, entry.Locator, entry.Size,
                                            st.comp_method == ZIP_CM_STORE);
   }
