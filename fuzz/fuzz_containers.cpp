@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the disc image and archive readers as a file that lives only in
-// memory (a memfd named by /proc/self/fd), to the sniffing and to each reader: a refusal says why, every listed name is found, the counts match the tree, and no
-// read returns more than was asked or than the file holds.
+// memory (a memfd named by /proc/self/fd), to the sniffing and to each reader: a refusal says why,
+// every listed name is found, the counts match the tree, and no read returns more than was asked or
+// than the file holds.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -25,8 +26,8 @@ void ReadAround(TReadFile& file) {
   const uint64_t size = file.Size();
   std::vector<uint8_t> buffer(kReadSize);
   // Forward, back to the start, near the end and past it: the steps of a demuxer that seeks.
-  for (uint64_t offset : {uint64_t{0}, size / 2, uint64_t{1}, size > 3 ? size - 3 : 0, size,
-                          size + 1}) {
+  for (uint64_t offset :
+       {uint64_t{0}, size / 2, uint64_t{1}, size > 3 ? size - 3 : 0, size, size + 1}) {
     const int64_t got = file.ReadAt(offset, buffer.data(), buffer.size());
     Check(got <= static_cast<int64_t>(buffer.size()));
     Check(got <= 0 || static_cast<uint64_t>(got) <= size - offset);

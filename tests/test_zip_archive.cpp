@@ -71,16 +71,17 @@ void Put32(std::string& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
 }
 
-// Sets a 32-bit field of every local header (at `local`) and central directory header (at
-// `central`) of the member named `name`.
-void PatchMember(std::string& zip, const std::string& name, size_t local, size_t central,
-                 uint32_t value) {
-  for (const auto& [signature, field, nameAt] :
-       {std::tuple{std::string("PK\3\4"), local, size_t{30}},
-        std::tuple{std::string("PK\1\2"), central, size_t{46}}})
-    for (size_t at = zip.find(signature); at != std::string::npos;
-         at = zip.find(signature, at + 4))
-      if (zip.compare(at + nameAt, name.size(), name) == 0) Put32(zip, at + field, value);
+// Damage that sets a 32-bit field of the local header (at `local`) and the central directory
+// header (at `central`) of the member B.TXT.
+std::function<void(std::string&)> SetField(size_t local, size_t central, uint32_t value) {
+  return [=](std::string& zip) {
+    for (const auto& [signature, field, nameAt] :
+         {std::tuple{std::string("PK\3\4"), local, size_t{30}},
+          std::tuple{std::string("PK\1\2"), central, size_t{46}}})
+      for (size_t at = zip.find(signature); at != std::string::npos;
+           at = zip.find(signature, at + 4))
+        if (zip.compare(at + nameAt, 5, "B.TXT") == 0) Put32(zip, at + field, value);
+  };
 }
 
 std::string Read(TReadFile& file, uint64_t offset, size_t count, int64_t& got) {
@@ -110,7 +111,10 @@ TEST(ZipArchive, GoodArchivesListAndReadByteForByte) {
         {"PICS/SUB/A.BMP", small, false}},
        "DEMODISC\r\nmade in 1996",
        "DEMODISC",
-       {{"", {"SHOW.VEK", "EMPTY", "PICS"}}, {"EMPTY", {}}, {"PICS", {"SUB"}}, {"PICS/SUB", {"A.BMP"}}},
+       {{"", {"SHOW.VEK", "EMPTY", "PICS"}},
+        {"EMPTY", {}},
+        {"PICS", {"SUB"}},
+        {"PICS/SUB", {"A.BMP"}}},
        {{"SHOW.VEK", &text}, {"PICS/SUB/A.BMP", &small}}},
       {"deflated, backslashes, large entries",
        {{"SHOW.VEK", text},
@@ -174,40 +178,46 @@ TEST(ZipArchive, HostileArchivesAreRefusedOrKeptInside) {
     std::string Label;
     std::vector<TMember> Members;
     std::function<void(std::string&)> Damage = nullptr;
-    std::string OpenError = "";            // part of the refusal; "" when it mounts
+    std::string OpenError = "";                 // part of the refusal; "" when it mounts
     std::vector<std::string> WantSkipped = {};  // when it mounts
-    std::string Unreadable = "";           // a listed entry that must not open or read
+    std::string Unreadable = "";                // a listed entry that must not open or read
   };
   const std::vector<TCase> cases = {
       {"cut in half", plain, [](std::string& z) { z.resize(z.size() / 2); }, "truncated"},
-      {"no end record", plain,
-       [](std::string& z) { z.replace(z.rfind("PK\5\6"), 4, "XXXX"); }, "truncated"},
+      {"no end record", plain, [](std::string& z) { z.replace(z.rfind("PK\5\6"), 4, "XXXX"); },
+       "truncated"},
       {"directory points past the end", plain,
        [](std::string& z) { Put32(z, z.rfind("PK\5\6") + 16, 0x7fffffff); }, "damaged"},
-      {"bomb", plain, [](std::string& z) { PatchMember(z, "B.TXT", 22, 24, 0xfff00000); },
-       "B.TXT"},
+      {"bomb", plain, SetField(22, 24, 0xfff00000), "B.TXT"},
       {"names that step out",
-       {{"../x", small}, {"/abs", small}, {"C:\\x", small}, {"a/../b", small}, {"a//b", small},
+       {{"../x", small},
+        {"/abs", small},
+        {"C:\\x", small},
+        {"a/../b", small},
+        {"a//b", small},
         {"./A.TXT", small}},
        nullptr,
        "",
        {"../x", "/abs", "C:\\x", "a/../b", "a//b"}},
-      {"encrypted", plain, [](std::string& z) { PatchMember(z, "B.TXT", 6, 8, 0x00080001); }, "",
-       {"B.TXT (encrypted)"}},
-      {"bad CRC", plain, [](std::string& z) { PatchMember(z, "B.TXT", 14, 16, 0x12345678); }, "",
-       {}, "B.TXT"},
-      {"bad CRC of a large stored entry", {{"A.TXT", small}, {"B.TXT", Pattern(9 << 20, 4), false}},
-       [](std::string& z) { PatchMember(z, "B.TXT", 14, 16, 0x12345678); }, "", {}, "B.TXT"},
-      {"stored entry holding nothing states 9 MiB", {{"A.TXT", small}, {"B.TXT", wide, false}},
+      {"encrypted", plain, SetField(6, 8, 0x00080001), "", {"B.TXT (encrypted)"}},
+      {"bad CRC", plain, SetField(14, 16, 0x12345678), "", {}, "B.TXT"},
+      {"bad CRC of a large stored entry",
+       {{"A.TXT", small}, {"B.TXT", Pattern(9 << 20, 4), false}},
+       SetField(14, 16, 0x12345678),
+       "",
+       {},
+       "B.TXT"},
+      {"stored entry holding nothing states 9 MiB",
+       {{"A.TXT", small}, {"B.TXT", wide, false}},
        [](std::string& z) {
-         PatchMember(z, "B.TXT", 18, 20, 0);
-         PatchMember(z, "B.TXT", 22, 24, 9 << 20);
+         SetField(18, 20, 0)(z);
+         SetField(22, 24, 9 << 20)(z);
        },
-       "", {}, "B.TXT"},
-      {"states more than it holds", plain,
-       [](std::string& z) { PatchMember(z, "B.TXT", 22, 24, 40100); }, "", {}, "B.TXT"},
-      {"states less than it holds", plain,
-       [](std::string& z) { PatchMember(z, "B.TXT", 22, 24, 39000); }, "", {}, "B.TXT"},
+       "",
+       {},
+       "B.TXT"},
+      {"states more than it holds", plain, SetField(22, 24, 40100), "", {}, "B.TXT"},
+      {"states less than it holds", plain, SetField(22, 24, 39000), "", {}, "B.TXT"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Label);

@@ -56,8 +56,8 @@ zip_int64_t ReadSource(void* userdata, void* data, zip_uint64_t length, zip_sour
       return got;
     }
     case ZIP_SOURCE_SEEK: {
-      const zip_int64_t to = zip_source_seek_compute_offset(
-          state->Position, state->File->Size(), data, length, &state->Error);
+      const zip_int64_t to = zip_source_seek_compute_offset(state->Position, state->File->Size(),
+                                                            data, length, &state->Error);
       if (to < 0) return -1;
       state->Position = static_cast<uint64_t>(to);
       return 0;
@@ -343,7 +343,8 @@ std::shared_ptr<TContainer> OpenZipArchive(const std::string& path, std::string&
   }
   // An archive cut short has lost the directory at its end; it still starts as one.
   uint8_t head[4] = {};
-  const bool startsAsZip = state->File->ReadAt(0, head, 4) == 4 && std::memcmp(head, "PK\3\4", 4) == 0;
+  const bool startsAsZip =
+      state->File->ReadAt(0, head, 4) == 4 && std::memcmp(head, "PK\3\4", 4) == 0;
   zip_error_init(&state->Error);
   zip_error_t failure;
   zip_error_init(&failure);
@@ -383,9 +384,9 @@ std::shared_ptr<TContainer> OpenZipArchive(const std::string& path, std::string&
       continue;
     }
     const bool folder = name.back() == '/' || name.back() == '\\';
-    if (!folder && (st.size > kLargestEntry ||
-                    (st.comp_method == ZIP_CM_DEFLATE && st.size > kRatioSlack &&
-                     (st.size - kRatioSlack) / kDeflateMostRatio > st.comp_size))) {
+    if (!folder &&
+        (st.size > kLargestEntry || (st.comp_method == ZIP_CM_DEFLATE && st.size > kRatioSlack &&
+                                     (st.size - kRatioSlack) / kDeflateMostRatio > st.comp_size))) {
       error = "\"" + name + "\" claims " + std::to_string(st.size) + " bytes from " +
               std::to_string(st.comp_size) + " compressed: a zip bomb";
       return nullptr;
