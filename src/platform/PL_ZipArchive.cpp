@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/PL_Files.h"
+#include "platform/PL_Text.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr size_t kStep = 256 << 10;
 // A deflated stream keeps the last bytes it gave, so a reader that steps back a little (a
 // demuxer probing, a parser re-reading a header) does not inflate from the start again.
 constexpr size_t kKeepBehind = 1 << 20;
-constexpr size_t kLongestLabel = 32;
+constexpr ptrdiff_t kLongestLabel = 32;  // characters
 
 // libzip reads the archive through the file layer.
 struct TSourceState {
@@ -319,17 +320,26 @@ bool TZipArchive::AddPath(const std::string& name, TEntry entry) {
   return true;
 }
 
+// Names and comments in UTF-8. Those marked as UTF-8, or valid UTF-8 (some tools write it
+// without the mark), are taken as they are; the rest were written by DOS and Windows tools in
+// their DOS code page, which for the Central European Windows the presentations were made on
+// is 852 (libzip would take 437 and garble "ő" and "ű").
+std::string ToUtf8(std::string raw) { return IsValidUtf8(raw) ? raw : Cp852ToUtf8(raw); }
+
 std::string ArchiveLabel(zip_t* zip) {
   int length = 0;
-  const char* comment = zip_get_archive_comment(zip, &length, 0);
+  const char* comment = zip_get_archive_comment(zip, &length, ZIP_FL_ENC_RAW);
   if (!comment) return "";
-  std::string line(comment, static_cast<size_t>(std::max(length, 0)));
+  std::string line = ToUtf8(std::string(comment, static_cast<size_t>(std::max(length, 0))));
   line = line.substr(0, line.find_first_of("\r\n"));
   while (!line.empty() && line.back() == ' ') line.pop_back();
   const bool printable = std::none_of(line.begin(), line.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
   });
-  return printable && line.size() <= kLongestLabel ? line : "";
+  const auto characters = std::count_if(line.begin(), line.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  return printable && characters <= kLongestLabel ? line : "";
 }
 
 }  // namespace
@@ -374,11 +384,12 @@ std::shared_ptr<TContainer> OpenZipArchive(const std::string& path, std::string&
   for (zip_int64_t i = 0; i < count; ++i) {
     const auto index = static_cast<uint64_t>(i);
     zip_stat_t st;
-    if (zip_stat_index(archive->Zip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+    if (zip_stat_index(archive->Zip, index, ZIP_FL_ENC_RAW, &st) != 0) {
       container->Skipped.push_back("entry " + std::to_string(i) + " (unreadable)");
       continue;
     }
-    const std::string name = st.name;
+    const char* raw = zip_get_name(archive->Zip, index, ZIP_FL_ENC_RAW);
+    const std::string name = raw ? ToUtf8(raw) : "";
     if (name.empty()) {
       container->Skipped.push_back("entry " + std::to_string(i) + " (no name)");
       continue;
