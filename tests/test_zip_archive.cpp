@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include "TestSupport.h"
@@ -177,6 +178,19 @@ TEST(ZipArchive, GoodArchivesListAndReadByteForByte) {
         EXPECT_TRUE(read == bytes->substr(std::min(offset, size), want)) << offset;
       }
     }
+    // A video, its sound and the pictures are read from the same archive at once.
+    std::vector<std::thread> readers;
+    std::vector<std::string> wholes(c.Files.size());
+    auto whole = wholes.begin();
+    for (const auto& [name, bytes] : c.Files)
+      readers.emplace_back([&, path = point + "/" + name, out = &*whole++] {
+        std::string error;
+        auto file = OpenReadFile(path, error);
+        for (int64_t got = 1; file && got > 0;) out->append(Read(*file, out->size(), 65536, got));
+      });
+    for (std::thread& reader : readers) reader.join();
+    whole = wholes.begin();
+    for (const auto& [name, bytes] : c.Files) EXPECT_TRUE(*whole++ == *bytes) << name;
   }
 }
 
