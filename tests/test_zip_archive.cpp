@@ -204,6 +204,7 @@ TEST(ZipArchive, HostileArchivesAreRefusedOrKeptInside) {
     std::string OpenError = "";                 // part of the refusal; "" when it mounts
     std::vector<std::string> WantSkipped = {};  // when it mounts
     std::string Unreadable = "";                // a listed entry that must not open or read
+    std::string OpensNot = "";                  // part of the reason it does not open
   };
   const std::vector<TCase> cases = {
       {"cut in half", plain, [](std::string& z) { z.resize(z.size() / 2); }, "truncated"},
@@ -238,6 +239,20 @@ TEST(ZipArchive, HostileArchivesAreRefusedOrKeptInside) {
        },
        "",
        {},
+       "B.TXT",
+       "sizes differ"},
+      {"entry's own header past the end",
+       plain,
+       [](std::string& z) { Put32(z, z.rfind("B.TXT") - 4, 0x7fff0000); },
+       "",
+       {},
+       "B.TXT",
+       "damaged"},
+      {"entry's data past the end",
+       plain,
+       [](std::string& z) { z.replace(z.find("B.TXT") - 4, 2, "\xff\xff"); },
+       "",
+       {},
        "B.TXT"},
       {"states more than it holds", plain, SetField(22, 24, 40100), "", {}, "B.TXT"},
       {"states less than it holds", plain, SetField(22, 24, 39000), "", {}, "B.TXT"},
@@ -266,8 +281,9 @@ TEST(ZipArchive, HostileArchivesAreRefusedOrKeptInside) {
     const TContainer::TEntry* entry = container->Find(c.Unreadable);
     ASSERT_TRUE(entry);
     auto file = container->Open(*entry, error);
+    EXPECT_EQ(!file, !c.OpensNot.empty());
     if (!file) {
-      EXPECT_NE(error, "");
+      EXPECT_NE(error.find(c.OpensNot), std::string::npos) << error;
       continue;
     }
     std::string buffer(entry->Size + 100, '\0');

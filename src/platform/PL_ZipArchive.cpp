@@ -59,7 +59,11 @@ zip_int64_t ReadSource(void* userdata, void* data, zip_uint64_t length, zip_sour
     case ZIP_SOURCE_SEEK: {
       const zip_int64_t to = zip_source_seek_compute_offset(state->Position, state->File->Size(),
                                                             data, length, &state->Error);
-      if (to < 0) return -1;
+      if (to < 0) {
+        // Only a directory that points past the file's end seeks there.
+        zip_error_set(&state->Error, ZIP_ER_SEEK, EINVAL);
+        return -1;
+      }
       state->Position = static_cast<uint64_t>(to);
       return 0;
     }
@@ -140,8 +144,14 @@ using TZipFile = std::unique_ptr<zip_file_t, TFileCloser>;
 
 class TZipEntryFile : public TReadFile {
  public:
-  TZipEntryFile(std::shared_ptr<TArchive> archive, uint64_t index, uint64_t size, bool stored)
-      : Archive(std::move(archive)), Index(index), Length(size), Stored(stored) {}
+  // `stream` is the entry opened at its start, under the archive's lock.
+  TZipEntryFile(std::shared_ptr<TArchive> archive, uint64_t index, uint64_t size, bool stored,
+                TZipFile stream)
+      : Archive(std::move(archive)),
+        Index(index),
+        Length(size),
+        Stored(stored),
+        Stream(std::move(stream)) {}
   ~TZipEntryFile() override {
     std::lock_guard lock(Archive->Lock);
     Stream.reset();  // libzip's file handles use the archive: closed under its lock
@@ -196,8 +206,8 @@ class TZipEntryFile : public TReadFile {
   }
 
   bool ReadWhole(uint64_t offset, void* buffer, size_t count) {
-    if (Whole.empty() && Length > 0) {
-      if (!Reopen()) return false;
+    if (Whole.empty()) {
+      if ((!Stream || Position > 0) && !Reopen()) return false;
       while (Position < Length)
         if (!Advance()) return false;
       Whole = std::move(Behind);
@@ -270,8 +280,15 @@ class TZipArchive : public TContainer {
       error = "damaged entry (its stored and stated sizes differ)";
       return nullptr;
     }
+    // Opening reads the entry's own header, so an entry the directory points wrongly at is
+    // told here, by name, rather than as a read error later.
+    TZipFile stream(zip_fopen_index(Archive->Zip, entry.Locator, 0));
+    if (!stream) {
+      error = Reason(*zip_get_error(Archive->Zip));
+      return nullptr;
+    }
     return std::make_unique<TZipEntryFile>(Archive, entry.Locator, entry.Size,
-                                           st.comp_method == ZIP_CM_STORE);
+                                           st.comp_method == ZIP_CM_STORE, std::move(stream));
   }
   // Adds the entry `name` of the archive, making the folders its path implies; false when
   // the name is not taken.
