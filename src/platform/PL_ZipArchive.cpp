@@ -7,6 +7,8 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 
