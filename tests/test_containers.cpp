@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
+#include <stdexcept>
 
 #include "DiscSamples.h"
 #include "TestSupport.h"
@@ -165,6 +168,156 @@ TEST(DiscImages, ListAndReadEveryKindOfImageAsTheFilesWere) {
       EXPECT_TRUE(info.InContainer);
       CheckReads(point + "/" + file.Path, SampleBytes(file.Path, file.Size));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A directory record inside an image, by the offsets of ISO 9660.
+struct TRecordAt {
+  size_t Offset;
+  uint32_t Extent, Size;
+  std::string Name;
+};
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// Both byte orders of a field of the form ISO 9660 calls 7.3.3.
+void Put733(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) {
+    bytes[at + i] = static_cast<char>(value >> (8 * i));
+    bytes[at + 7 - i] = static_cast<char>(value >> (8 * i));
+  }
+}
+
+constexpr size_t kRootRecord = 16 * 2048 + 156;
+
+TRecordAt RecordAt(const std::string& image, size_t offset) {
+  const size_t nameLength = static_cast<uint8_t>(image[offset + 32]);
+  return {offset, Le32(image, offset + 2), Le32(image, offset + 10),
+          image.substr(offset + 33, nameLength)};
+}
+
+// The record of `path` ("SUB/A.DAT;1"; "" for the root), walking the folders from the root.
+TRecordAt Find(const std::string& image, const std::string& path) {
+  TRecordAt folder = RecordAt(image, kRootRecord);
+  if (path.empty()) return folder;
+  std::string rest = path;
+  while (true) {
+    const std::string name = rest.substr(0, rest.find('/'));
+    std::optional<TRecordAt> found;
+    for (size_t at = folder.Extent * 2048; at < folder.Extent * 2048 + folder.Size;) {
+      if (image[at] == 0) {
+        at = (at / 2048 + 1) * 2048;
+        continue;
+      }
+      const TRecordAt record = RecordAt(image, at);
+      if (record.Name == name) found = record;
+      at += static_cast<uint8_t>(image[at]);
+    }
+    if (!found) throw std::runtime_error("no record " + path);
+    if (rest.find('/') == std::string::npos) return *found;
+    rest.erase(0, rest.find('/') + 1);
+    folder = *found;
+  }
+}
+
+struct THostileCase {
+  const char* Name;
+  std::function<void(std::string& image)> Damage;
+  const char* Skipped;  // a name the mount leaves out; nullptr: the image is refused
+  const char* Intact;   // a file that still reads as it was
+};
+
+TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
+  const std::vector<THostileCase> cases = {
+      {"cut short before the root folder", [](std::string& i) { i.resize(17 * 2048); }, nullptr,
+       nullptr},
+      {"cut short inside a file",
+       [](std::string& i) { i.resize((Find(i, "VIDEO/CLIP.AVI;1").Extent + 3) * 2048); },
+       "VIDEO/CLIP.AVI", "SUB/DEEP/B.DAT"},
+      {"a folder that is its parent",
+       [](std::string& i) { Put733(i, Find(i, "SUB/DEEP").Offset + 2, Find(i, "SUB").Extent); },
+       "SUB/DEEP", "SUB/A.DAT"},
+      {"a folder that is the root",
+       [](std::string& i) { Put733(i, Find(i, "SUB").Offset + 2, Find(i, "").Extent); }, "SUB",
+       "README.TXT"},
+      {"a record longer than its sector",
+       [](std::string& i) { i[Find(i, "SUB/A.DAT;1").Offset] = 7; }, "SUB", "VIDEO/CLIP.AVI"},
+      {"a size past the end",
+       [](std::string& i) { Put733(i, Find(i, "SUB/A.DAT;1").Offset + 10, 0x7FFFFFF0); },
+       "SUB/A.DAT", "SUB/DEEP/B.DAT"},
+      {"an extent past the end",
+       [](std::string& i) { Put733(i, Find(i, "README.TXT;1").Offset + 2, 0xFFFFFF); },
+       "README.TXT", "NOEXT"},
+      {"a slash in a name", [](std::string& i) { i[Find(i, "NOEXT.;1").Offset + 33] = '/'; },
+       "/OEXT", "README.TXT"},
+      {"a huge root folder", [](std::string& i) { Put733(i, kRootRecord + 10, 0xFFFFF000); },
+       nullptr, nullptr},
+      {"a root folder of garbage",
+       [](std::string& i) {
+         const TRecordAt root = RecordAt(i, kRootRecord);
+         i.replace(root.Extent * 2048, root.Size, root.Size, 'A');
+       },
+       nullptr, nullptr},
+      {"nothing at all", [](std::string& i) { i.clear(); }, nullptr, nullptr},
+  };
+  TTempFolder made;
+  WriteSampleTree(made.Path / "tree", kShortTree);
+  ASSERT_TRUE(MakeIso(made.Path / "tree", made.Path / "good.iso", "-- -rockridge off"));
+  std::ifstream in(made.Path / "good.iso", std::ios::binary);
+  const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const THostileCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder temp;
+    std::string image = good;
+    c.Damage(image);
+    const fs::path iso = temp.Write("bad.iso", image);
+    std::string error;
+    const std::string point = MountContainer(iso.string(), error);
+    EXPECT_EQ(fs::file_size(iso), image.size());
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path), fs::directory_iterator()), 1);
+    if (!c.Skipped) {
+      EXPECT_EQ(point, "");
+      EXPECT_NE(error, "");
+      continue;
+    }
+    ASSERT_NE(point, "") << error;
+    const std::vector<std::string>& skipped = ContainerOf(point)->Skipped;
+    EXPECT_NE(std::find(skipped.begin(), skipped.end(), c.Skipped), skipped.end())
+        << ::testing::PrintToString(skipped);
+    std::vector<std::string> left;
+    EXPECT_TRUE(FileInfoOf(point + "/" + c.Skipped).Kind == TFileKind::Missing ||
+                (ListFolder(point + "/" + c.Skipped, left) && left.empty()));
+    const size_t size = std::find_if(kShortTree.begin(), kShortTree.end(), [&](auto& f) {
+                          return f.Path == c.Intact;
+                        })->Size;
+    CheckReads(point + "/" + c.Intact, SampleBytes(c.Intact, size));
+  }
+}
+
+TEST(DiscImages, CueSheetsWithoutADataTrackAreRefused) {
+  TTempFolder temp;
+  temp.Write("data.bin", std::string(2352 * 40, '\0'));
+  const std::vector<std::pair<std::string, std::string>> sheets = {
+      {"FILE \"gone.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", "gone.bin"},
+      {"FILE \"data.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:00:00\n", "AUDIO"},
+      {"FILE \"data.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:99:00\n", "INDEX"},
+      {"REM nothing\n", "no track"},
+      {"FILE \"data.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", "data track"},
+  };
+  int n = 0;
+  for (const auto& [sheet, reason] : sheets) {
+    const fs::path cue = temp.Write("s" + std::to_string(++n) + ".cue", sheet);
+    std::string error;
+    EXPECT_EQ(MountContainer(cue.string(), error), "") << sheet;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
   }
 }
 

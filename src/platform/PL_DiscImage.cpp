@@ -182,9 +182,9 @@ class TDiscImage : public TContainer {
   // Whether the folder extent is all whole directory records, each inside its sector with
   // its name inside the record: libiso9660 trusts those lengths.
   bool SoundFolder(uint64_t first, uint64_t size) {
+    if (size == 0 || size > kMaxFolderBytes) return false;
     std::vector<uint8_t> bytes(SectorsOf(size) * kSector);
-    if (size == 0 || size > kMaxFolderBytes || !Image->Read(first, SectorsOf(size), bytes.data()))
-      return false;
+    if (!Image->Read(first, SectorsOf(size), bytes.data())) return false;
     for (size_t sector = 0; sector < bytes.size(); sector += kSector) {
       for (size_t at = 0; at < kSector;) {
         const uint8_t* record = bytes.data() + sector + at;
