@@ -1,14 +1,18 @@
-// ISO 9660 disc images and BIN/CUE images, read in place with libiso9660. Raw images (2352-byte
-// sectors, mode 1 or mode 2 form 1) go through the same reader as plain ones: it finds the
-// sector layout itself, and the cue sheet only tells which file holds the data track and where
-// it ends. The whole tree is listed when the image opens; files are then read by sector.
+// ISO 9660 disc images and BIN/CUE images, read in place with libcdio: libiso9660 lists the
+// folders (with Rock Ridge and Joliet names) and reads the sectors of an .iso; libcdio's
+// BIN/CUE driver reads the 2048 bytes of data out of each raw sector of a .bin, mode 1 or
+// mode 2 form 1. The whole tree is listed when the image opens; files are then read by sector.
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
+extern "C" {  // the one libcdio header without C++ guards
+#include <cdio/utf8.h>
+}
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -16,6 +20,8 @@
 
 #include "platform/PL_CueSheet.h"
 #include "platform/PL_Files.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,8 +34,6 @@ constexpr uint64_t kMaxFolderBytes = 16 << 20;
 // libiso9660 finds a folder by reading every folder above it again.
 constexpr uint64_t kMaxListingBytes = uint64_t{1} << 30;
 constexpr uint64_t kChunkSectors = 16;  // what a small read fetches: 32 KiB
-// How far from the usual places the raw reader looks for the first volume descriptor.
-constexpr uint16_t kFuzz = 20;
 constexpr iso_extension_mask_t kNoJoliet = ISO_EXTENSION_ALL & ~ISO_EXTENSION_JOLIET;
 
 // libcdio writes its warnings about damaged images to stderr; the reader says what matters.
@@ -38,45 +42,80 @@ void QuietLibrary() {
   std::call_once(once, [] { cdio_log_set_handler([](cdio_log_level_t, const char*) {}); });
 }
 
-std::string Trimmed(const char* text) {
-  std::string trimmed = text ? text : "";
-  while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\0'))
-    trimmed.pop_back();
-  return trimmed.substr(std::min(trimmed.find_first_not_of(' '), trimmed.size()));
+std::string Trimmed(std::string text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\0'; };
+  while (!text.empty() && blank(text.back())) text.pop_back();
+  return text.substr(std::find_if_not(text.begin(), text.end(), blank) - text.begin());
 }
 
 uint64_t SectorsOf(uint64_t bytes) { return (bytes + kSector - 1) / kSector; }
 
-// The open image: one libiso9660 handle shared by the container and its open files, which
-// libiso9660 does not allow to be used from two threads at once.
+// What reads an image's sectors and lists its folders: libiso9660 on an .iso, libcdio's
+// BIN/CUE driver on a .bin.
+class TReader {
+ public:
+  virtual ~TReader() = default;
+  virtual bool Read(uint64_t first, uint64_t count, void* buffer) = 0;
+  // Lists the tree with the Joliet names, or the primary tree (plain or Rock Ridge names).
+  virtual bool ChooseTree(bool joliet) = 0;
+  virtual iso9660_stat_t* Stat(const char* path) = 0;
+  virtual CdioList_t* List(const char* path) = 0;
+};
+
+class TIsoReader : public TReader {
+ public:
+  explicit TIsoReader(iso9660_t* iso) : Iso(iso) {}
+  ~TIsoReader() override { iso9660_close(Iso); }
+  bool Read(uint64_t first, uint64_t count, void* buffer) override {
+    const long read = iso9660_iso_seek_read(Iso, buffer, static_cast<lsn_t>(first),
+                                            static_cast<long>(count));
+    return read >= 0 && static_cast<uint64_t>(read) == count * kSector;
+  }
+  bool ChooseTree(bool joliet) override {
+    return iso9660_ifs_read_superblock(Iso, joliet ? ISO_EXTENSION_ALL : kNoJoliet);
+  }
+  iso9660_stat_t* Stat(const char* path) override { return iso9660_ifs_stat(Iso, path); }
+  CdioList_t* List(const char* path) override { return iso9660_ifs_readdir(Iso, path); }
+
+ private:
+  iso9660_t* const Iso;
+};
+
+class TCueReader : public TReader {
+ public:
+  explicit TCueReader(CdIo_t* cd) : Cd(cd) {}
+  ~TCueReader() override { cdio_destroy(Cd); }
+  bool Read(uint64_t first, uint64_t count, void* buffer) override {
+    return cdio_read_data_sectors(Cd, buffer, static_cast<lsn_t>(first), kSector,
+                                  static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
+  }
+  bool ChooseTree(bool joliet) override {
+    return iso9660_fs_read_superblock(Cd, joliet ? ISO_EXTENSION_ALL : kNoJoliet);
+  }
+  iso9660_stat_t* Stat(const char* path) override { return iso9660_fs_stat(Cd, path); }
+  CdioList_t* List(const char* path) override { return iso9660_fs_readdir(Cd, path); }
+
+ private:
+  CdIo_t* const Cd;
+};
+
+// The open image, shared by the container and its open files; libcdio handles must not be
+// used from two threads at once.
 class TImage {
  public:
-  TImage(iso9660_t* handle, uint64_t sectors, bool raw)
-      : Handle(handle), Sectors(sectors), Raw(raw) {}
-  ~TImage() { iso9660_close(Handle); }
-  TImage(const TImage&) = delete;
-  TImage& operator=(const TImage&) = delete;
+  TImage(std::unique_ptr<TReader> reader, uint64_t sectors)
+      : Reader(std::move(reader)), Sectors(sectors) {}
 
   // `count` sectors from `first` into `buffer`; false past the end of the image or when the
   // image cannot be read there.
   bool Read(uint64_t first, uint64_t count, void* buffer) {
-    if (first > Sectors || count > Sectors - first) return false;
+    if (first > Sectors || count > Sectors - first || count > UINT32_MAX) return false;
     std::lock_guard lock(Lock);
-    // libiso9660 takes the data out of one raw sector at a time: several would come with
-    // the headers between them.
-    const uint64_t step = Raw ? 1 : count;
-    for (uint64_t done = 0; done < count; done += step) {
-      const long read = iso9660_iso_seek_read(Handle, static_cast<uint8_t*>(buffer) + done * kSector,
-                                              static_cast<lsn_t>(first + done),
-                                              static_cast<long>(step));
-      if (read < 0 || static_cast<uint64_t>(read) != step * kSector) return false;
-    }
-    return true;
+    return Reader->Read(first, count, buffer);
   }
 
-  iso9660_t* const Handle;  // without the lock only while the image opens
+  const std::unique_ptr<TReader> Reader;  // without the lock only while the image opens
   const uint64_t Sectors;
-  const bool Raw;
 
  private:
   std::mutex Lock;
@@ -163,15 +202,18 @@ class TDiscImage : public TContainer {
 
   // Lists the whole tree, Rock Ridge names first, else Joliet names, else plain ones.
   bool ListTree(std::string& error) {
+    bool joliet = false;
+    ReadDescriptors(joliet);
     std::vector<TRecord> root;
-    if (iso9660_ifs_get_joliet_level(Image->Handle) > 0) {
-      // The Rock Ridge names are in the primary tree; the Joliet names in a tree of their own.
-      if (iso9660_ifs_read_superblock(Image->Handle, kNoJoliet) && ReadRoot(root) &&
-          std::any_of(root.begin(), root.end(), [](const TRecord& r) { return r.RockRidge; }))
-        return ListFolder("", "/", root, 0, 0, error);
-      iso9660_ifs_read_superblock(Image->Handle, ISO_EXTENSION_ALL);
-    }
-    if (!ReadRoot(root)) {
+    // The Rock Ridge names are in the primary tree; the Joliet names in a tree of their own.
+    const auto readRoot = [&](bool jolietTree) {
+      return Image->Reader->ChooseTree(jolietTree) && ReadRoot(root);
+    };
+    bool readable = readRoot(false);
+    if (joliet && !(readable && std::any_of(root.begin(), root.end(),
+                                            [](const TRecord& r) { return r.RockRidge; })))
+      readable = readRoot(true) || readRoot(false);
+    if (!readable) {
       error = "its root folder cannot be read (a damaged or cut-short image)";
       return false;
     }
@@ -181,6 +223,26 @@ class TDiscImage : public TContainer {
  private:
   // Whether the folder extent is all whole directory records, each inside its sector with
   // its name inside the record: libiso9660 trusts those lengths.
+  // The label (the Joliet one when there is one) and whether there are Joliet names.
+  void ReadDescriptors(bool& joliet) {
+    std::vector<uint8_t> sector(kSector);
+    std::string primary;
+    for (uint64_t at = 16; at < 16 + 32 && Image->Read(at, 1, sector.data()); ++at) {
+      if (sector[0] == 255 || std::memcmp(sector.data() + 1, "CD001", 5) != 0) break;
+      const char* id = reinterpret_cast<const char*>(sector.data() + 40);
+      if (sector[0] == 1 && primary.empty()) primary = Trimmed(std::string(id, 32));
+      // A supplementary descriptor whose escape sequence names UCS-2 levels 1 to 3.
+      if (sector[0] == 2 && sector[88] == '%' && sector[89] == '/' &&
+          (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
+        joliet = true;
+        cdio_utf8_t* utf8 = nullptr;
+        if (Label.empty() && cdio_charset_to_utf8(id, 32, &utf8, "UCS-2BE")) Label = Trimmed(utf8);
+        std::free(utf8);
+      }
+    }
+    if (Label.empty()) Label = primary;
+  }
+
   bool SoundFolder(uint64_t first, uint64_t size) {
     if (size == 0 || size > kMaxFolderBytes) return false;
     std::vector<uint8_t> bytes(SectorsOf(size) * kSector);
@@ -202,7 +264,7 @@ class TDiscImage : public TContainer {
                    std::vector<TRecord>& records) {
     records.clear();
     if (!SoundFolder(first, size)) return false;
-    CdioList_t* list = iso9660_ifs_readdir(Image->Handle, raw.c_str());
+    CdioList_t* list = Image->Reader->List(raw.c_str());
     if (!list) return false;
     CdioListNode_t* node;
     _CDIO_LIST_FOREACH(node, list) {
@@ -223,7 +285,7 @@ class TDiscImage : public TContainer {
   }
 
   bool ReadRoot(std::vector<TRecord>& records) {
-    iso9660_stat_t* root = iso9660_ifs_stat(Image->Handle, "/");
+    iso9660_stat_t* root = Image->Reader->Stat("/");
     if (!root) return false;
     const uint64_t first = root->lsn, size = root->size;
     iso9660_stat_free(root);
@@ -291,36 +353,39 @@ class TDiscImage : public TContainer {
   uint64_t Names = 0, ListingBytes = 0;
 };
 
-// Where the ISO 9660 data lies for an image of `sort` at `path`.
-struct TLayout {
-  std::string File;
-  bool Raw = false;
-  uint64_t Sectors = 0;
-};
+// libcdio's BIN/CUE driver reads the data of a cue sheet from the .bin named as the sheet is
+// ("show.cue" and "show.bin", "SHOW.CUE" and "SHOW.BIN"), whatever file the sheet names.
+std::string DriverBinName(const std::string& cue) {
+  const std::string stem = cue.substr(0, cue.size() - std::min<size_t>(cue.size(), 4));
+  return cue.ends_with(".cue") ? stem + ".bin" : cue.ends_with(".CUE") ? stem + ".BIN" : "";
+}
 
-bool FindLayout(const std::string& path, TContainerSort sort, TLayout& layout,
-                std::string& error) {
-  layout.File = path;
-  uint64_t frameSize = kSector, end = 0, start = 0;
-  if (sort != TContainerSort::IsoImage) {
-    const std::string cue = sort == TContainerSort::CueSheet ? path : CueSheetBeside(path);
-    TCueDataTrack track;
-    if (!cue.empty() && !ReadCueSheet(cue, track, error)) return false;
-    layout.File = cue.empty() ? path : track.BinPath;
-    frameSize = cue.empty() ? CD_FRAMESIZE_RAW : track.FrameSize;
-    start = track.StartFrame;
-    end = track.EndFrame;
+std::unique_ptr<TReader> OpenCue(const std::string& path, TContainerSort sort, uint64_t& sectors,
+                                 std::string& error) {
+  const std::string cue = sort == TContainerSort::CueSheet ? path : CueSheetBeside(path);
+  if (cue.empty()) {
+    error = "a raw disc image is read with its cue sheet, and there is no " +
+            fs::path(path).stem().string() + ".cue beside it";
+    return nullptr;
   }
-  layout.Raw = frameSize != kSector || start != 0;
-  const TFileInfo info = FileInfoOf(layout.File);
-  if (info.Kind != TFileKind::Regular) {
-    error = "cannot read " + layout.File;
-    return false;
+  std::string bin;
+  if (!ReadCueSheet(cue, bin, error)) return nullptr;
+  std::error_code ec;
+  const std::string own = DriverBinName(cue);
+  if (own.empty() || !fs::equivalent(own, bin, ec)) {
+    error = "the data track must be in the .bin named as the cue sheet is (" +
+            fs::path(cue).stem().string() + (cue.ends_with(".CUE") ? ".BIN" : ".bin") +
+            "), but the sheet names " + fs::path(bin).filename().string();
+    return nullptr;
   }
-  uint64_t frames = info.Size / frameSize;
-  if (end != 0) frames = std::min(frames, end);
-  layout.Sectors = frames > start ? frames - start : 0;
-  return true;
+  CdIo_t* cd = cdio_open_cue(cue.c_str());
+  if (!cd) {
+    error = "libcdio cannot read the cue sheet";
+    return nullptr;
+  }
+  const lsn_t last = cdio_get_track_last_lsn(cd, cdio_get_first_track_num(cd));
+  sectors = last < 0 ? 0 : static_cast<uint64_t>(last) + 1;
+  return std::make_unique<TCueReader>(cd);
 }
 
 }  // namespace
@@ -332,25 +397,22 @@ std::shared_ptr<TContainer> OpenDiscImage(const std::string& path, TContainerSor
     error = "a disc image inside another image or archive cannot be read";
     return nullptr;
   }
-  TLayout layout;
-  if (!FindLayout(path, sort, layout, error)) return nullptr;
-  iso9660_t* handle = layout.Raw
-                          ? iso9660_open_fuzzy_ext(layout.File.c_str(), ISO_EXTENSION_ALL, kFuzz)
-                          : iso9660_open_ext(layout.File.c_str(), ISO_EXTENSION_ALL);
-  // The raw reader finds the sector layout but reads no Joliet descriptor while it does.
-  if (handle && layout.Raw && !iso9660_ifs_read_superblock(handle, ISO_EXTENSION_ALL))
-    iso9660_ifs_read_superblock(handle, kNoJoliet);
-  if (!handle) {
-    error = layout.Raw ? "no ISO 9660 data track in " + layout.File
-                       : "no ISO 9660 volume descriptor: not a disc image, or a damaged one";
+  std::unique_ptr<TReader> reader;
+  uint64_t sectors = 0;
+  if (sort == TContainerSort::IsoImage) {
+    iso9660_t* iso = iso9660_open_ext(path.c_str(), ISO_EXTENSION_ALL);
+    if (!iso) {
+      error = "no ISO 9660 volume descriptor: not a disc image, or a damaged one";
+      return nullptr;
+    }
+    reader = std::make_unique<TIsoReader>(iso);
+    sectors = FileInfoOf(path).Size / kSector;
+  } else if (!(reader = OpenCue(path, sort, sectors, error))) {
     return nullptr;
   }
-  auto image = std::make_shared<TImage>(handle, layout.Sectors, layout.Raw);
-  auto container = std::make_shared<TDiscImage>(image);
+  auto container =
+      std::make_shared<TDiscImage>(std::make_shared<TImage>(std::move(reader), sectors));
   container->Kind = sort == TContainerSort::IsoImage ? "ISO 9660 image" : "BIN/CUE image";
-  cdio_utf8_t* label = nullptr;
-  if (iso9660_ifs_get_volume_id(handle, &label)) container->Label = Trimmed(label);
-  std::free(label);
   if (!container->ListTree(error)) return nullptr;
   return container;
 }
