@@ -267,8 +267,11 @@ class TDiscImage : public TContainer {
     CdioList_t* list = Image->Reader->List(raw.c_str());
     if (!list) return false;
     CdioListNode_t* node;
+    bool whole = true;
     _CDIO_LIST_FOREACH(node, list) {
       const auto* stat = static_cast<const iso9660_stat_t*>(_cdio_list_node_data(node));
+      whole = whole && stat;  // libcdio lists a record it could not read as nothing
+      if (!whole) continue;
       TRecord record;
       record.Raw = stat->filename;
       record.First = stat->lsn;
@@ -281,7 +284,7 @@ class TDiscImage : public TContainer {
       records.push_back(std::move(record));
     }
     iso9660_filelist_free(list);
-    return true;
+    return whole;
   }
 
   bool ReadRoot(std::vector<TRecord>& records) {
