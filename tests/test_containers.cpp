@@ -196,6 +196,7 @@ void Put733(std::string& bytes, size_t at, uint32_t value) {
 }
 
 constexpr size_t kRootRecord = 16 * 2048 + 156;
+constexpr size_t kJolietRoot = 17 * 2048 + 156;  // where xorriso puts the Joliet descriptor
 
 TRecordAt RecordAt(const std::string& image, size_t offset) {
   const size_t nameLength = static_cast<uint8_t>(image[offset + 32]);
@@ -204,8 +205,8 @@ TRecordAt RecordAt(const std::string& image, size_t offset) {
 }
 
 // The record of `path` ("SUB/A.DAT;1"; "" for the root), walking the folders from the root.
-TRecordAt Find(const std::string& image, const std::string& path) {
-  TRecordAt folder = RecordAt(image, kRootRecord);
+TRecordAt Find(const std::string& image, const std::string& path, size_t root = kRootRecord) {
+  TRecordAt folder = RecordAt(image, root);
   if (path.empty()) return folder;
   std::string rest = path;
   while (true) {
@@ -217,7 +218,9 @@ TRecordAt Find(const std::string& image, const std::string& path) {
         continue;
       }
       const TRecordAt record = RecordAt(image, at);
-      if (record.Name == name) found = record;
+      std::string narrow;  // a Joliet name of ASCII letters
+      for (size_t c = 1; c < record.Name.size(); c += 2) narrow += record.Name[c];
+      if (record.Name == name || narrow == name) found = record;
       at += static_cast<uint8_t>(image[at]);
     }
     if (!found) throw std::runtime_error("no record " + path);
@@ -232,6 +235,8 @@ struct THostileCase {
   std::function<void(std::string& image)> Damage;
   const char* Skipped;  // a name the mount leaves out; nullptr: the image is refused
   const char* Intact;   // a file that still reads as it was
+  bool Joliet = false;  // damages an image with Joliet names instead of a plain one
+  bool BinCue = false;  // and mounts it as a BIN/CUE image
 };
 
 TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
@@ -266,22 +271,43 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
        },
        nullptr, nullptr},
       {"nothing at all", [](std::string& i) { i.clear(); }, nullptr, nullptr},
+      {"a Joliet name of half a character",
+       [](std::string& i) {
+         const size_t at = Find(i, "SUB", kJolietRoot).Extent * 2048;
+         i[at + static_cast<uint8_t>(i[at]) + 33] = 'x';  // ".." with a one-byte name
+       },
+       "SUB", "README.TXT", true, true},
   };
   TTempFolder made;
   WriteSampleTree(made.Path / "tree", kShortTree);
-  ASSERT_TRUE(MakeIso(made.Path / "tree", made.Path / "good.iso", "-- -rockridge off"));
-  std::ifstream in(made.Path / "good.iso", std::ios::binary);
-  const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string good[2];
+  for (int joliet : {0, 1}) {
+    const fs::path iso = made.Path / (joliet ? "joliet.iso" : "plain.iso");
+    ASSERT_TRUE(MakeIso(made.Path / "tree", iso, joliet ? "-J -- -rockridge off" : "-- -rockridge off"));
+    std::ifstream in(iso, std::ios::binary);
+    good[joliet].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   for (const THostileCase& c : cases) {
     SCOPED_TRACE(c.Name);
     TTempFolder temp;
-    std::string image = good;
+    std::string image = good[c.Joliet];
     c.Damage(image);
-    const fs::path iso = temp.Write("bad.iso", image);
+    fs::path mount = temp.Write("bad.iso", image);
+    if (c.BinCue) {
+      MakeRawBin(mount, temp.Path / "bad.bin", 1);
+      fs::remove(mount);
+      mount = temp.Write("bad.cue", "FILE bad.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+    }
+    const auto files = [&] {
+      std::map<std::string, uintmax_t> sizes;
+      for (const auto& file : fs::directory_iterator(temp.Path))
+        sizes[file.path().string()] = file.file_size();
+      return sizes;
+    };
+    const auto before = files();
     std::string error;
-    const std::string point = MountContainer(iso.string(), error);
-    EXPECT_EQ(fs::file_size(iso), image.size());
-    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path), fs::directory_iterator()), 1);
+    const std::string point = MountContainer(mount.string(), error);
+    EXPECT_EQ(files(), before);
     if (!c.Skipped) {
       EXPECT_EQ(point, "");
       EXPECT_NE(error, "");
