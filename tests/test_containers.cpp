@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include "DiscSamples.h"
 #include "TestSupport.h"
@@ -35,9 +37,16 @@ const std::vector<TSampleFile> kShortTree = {
     {"README.TXT", 3000},
     {"NOEXT", 5},
     {"SUB/A.DAT", 4096},
+    {"SUB/B.DAT", 100},
     {"SUB/DEEP/B.DAT", 7},
     {"VIDEO/CLIP.AVI", 70000},
 };
+
+std::string ReadAll(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  return ReadWholeFile(path, bytes, error) ? std::string(bytes.begin(), bytes.end()) : error;
+}
 
 std::vector<std::string> Listed(const std::string& folder) {
   std::vector<std::string> names;
@@ -167,6 +176,17 @@ TEST(DiscImages, ListAndReadEveryKindOfImageAsTheFilesWere) {
       EXPECT_TRUE(info.InContainer);
       CheckReads(point + "/" + file.Path, SampleBytes(file.Path, file.Size));
     }
+    // Files of one image read from several threads at once.
+    std::vector<std::thread> readers;
+    std::atomic<int> same = 0;
+    for (size_t i = 0; i < 4; ++i)
+      readers.emplace_back([&, i] {
+        const TSampleFile& file = (*c.Tree)[i];
+        for (int turn = 0; turn < 20; ++turn)
+          same += ReadAll(point + "/" + file.Path) == SampleBytes(file.Path, file.Size);
+      });
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(same, 4 * 20);
   }
 }
 
@@ -260,6 +280,8 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
       {"an extent past the end",
        [](std::string& i) { Put733(i, Find(i, "README.TXT;1").Offset + 2, 0xFFFFFF); },
        "README.TXT", "NOEXT"},
+      {"two records of one name", [](std::string& i) { i[Find(i, "SUB/B.DAT;1").Offset + 33] = 'A'; },
+       "SUB/A.DAT", "SUB/DEEP/B.DAT"},
       {"a slash in a name", [](std::string& i) { i[Find(i, "NOEXT.;1").Offset + 33] = '/'; },
        "/OEXT", "README.TXT"},
       {"a huge root folder", [](std::string& i) { Put733(i, kRootRecord + 10, 0xFFFFF000); },

@@ -184,14 +184,6 @@ std::string PlainName(std::string name) {
   return name;
 }
 
-// A name in a form that two names the player cannot tell apart share; libiso9660 finds a
-// plain name in either letter case too.
-std::string Folded(const std::string& raw) {
-  std::string folded = PlainName(raw);
-  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return folded;
-}
-
 class TDiscImage : public TContainer {
  public:
   explicit TDiscImage(std::shared_ptr<TImage> image) : Image(std::move(image)) {}
@@ -207,6 +199,7 @@ class TDiscImage : public TContainer {
     std::vector<TRecord> root;
     // The Rock Ridge names are in the primary tree; the Joliet names in a tree of their own.
     const auto readRoot = [&](bool jolietTree) {
+      JolietTree = jolietTree;
       return Image->Reader->ChooseTree(jolietTree) && ReadRoot(root);
     };
     bool readable = readRoot(false);
@@ -241,6 +234,15 @@ class TDiscImage : public TContainer {
       }
     }
     if (Label.empty()) Label = primary;
+  }
+
+  // What two records of a folder share when libcdio, looking a folder up by name, would take
+  // one for the other: a plain name matches in either letter case and without its version.
+  std::string LookupKey(const TRecord& record) const {
+    if (record.RockRidge || JolietTree) return record.Raw;
+    std::string folded = PlainName(record.Raw);
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
   }
 
   bool SoundFolder(uint64_t first, uint64_t size) {
@@ -301,7 +303,7 @@ class TDiscImage : public TContainer {
                   const std::vector<TRecord>& records, int depth, uint64_t aboveBytes,
                   std::string& error) {
     std::unordered_map<std::string, int> uses;
-    for (const TRecord& record : records) ++uses[Folded(record.Raw)];
+    for (const TRecord& record : records) ++uses[LookupKey(record)];
     std::vector<const TRecord*> folders;
     for (size_t i = 0; i < records.size(); ++i) {
       const TRecord& record = records[i];
@@ -318,7 +320,7 @@ class TDiscImage : public TContainer {
       // Links, doubles (and the pieces of a file of several extents, which libiso9660 lists
       // as doubles), extents past the end, folders too deep or met before (a loop).
       const bool refused =
-          record.Link || uses[Folded(record.Raw)] > 1 ||
+          record.Link || uses[LookupKey(record)] > 1 ||
           record.First + SectorsOf(record.Size) > Image->Sectors ||
           (record.Folder && (depth + 1 >= kMaxDepth || Visited.contains(record.First)));
       if (refused) {
@@ -352,6 +354,7 @@ class TDiscImage : public TContainer {
   }
 
   const std::shared_ptr<TImage> Image;
+  bool JolietTree = false;               // the names listed are the Joliet ones
   std::unordered_set<uint64_t> Visited;  // folder extents already listed
   uint64_t Names = 0, ListingBytes = 0;
 };
