@@ -34,12 +34,8 @@ const std::vector<TSampleFile> kLongTree = [] {
   return tree;
 }();
 const std::vector<TSampleFile> kShortTree = {
-    {"README.TXT", 3000},
-    {"NOEXT", 5},
-    {"SUB/A.DAT", 4096},
-    {"SUB/B.DAT", 100},
-    {"SUB/DEEP/B.DAT", 7},
-    {"VIDEO/CLIP.AVI", 70000},
+    {"README.TXT", 3000}, {"NOEXT", 5},          {"SUB/A.DAT", 4096},
+    {"SUB/B.DAT", 100},   {"SUB/DEEP/B.DAT", 7}, {"VIDEO/CLIP.AVI", 70000},
 };
 
 std::string ReadAll(const std::string& path) {
@@ -82,11 +78,11 @@ void CheckReads(const std::string& path, const std::string& content) {
     size_t Offset, Count;
   };
   for (TSpan span : std::initializer_list<TSpan>{{2047, 3},
-                                                  {1, 5000},
-                                                  {4095, 70000},
-                                                  {size > 5 ? size - 5 : 0, 100},
-                                                  {size, 10},
-                                                  {0, size}}) {
+                                                 {1, 5000},
+                                                 {4095, 70000},
+                                                 {size > 5 ? size - 5 : 0, 100},
+                                                 {size, 10},
+                                                 {0, size}}) {
     std::string got(span.Count, '\0');
     const int64_t read = file->ReadAt(span.Offset, got.data(), span.Count);
     const size_t expected = span.Offset >= size ? 0 : std::min(span.Count, size - span.Offset);
@@ -99,8 +95,8 @@ void CheckReads(const std::string& path, const std::string& content) {
 struct TImageCase {
   const char* Name;
   const std::vector<TSampleFile>* Tree;
-  std::string Options;  // xorriso's
-  int RawMode;          // 0: the ISO image itself; 1 or 2: a raw BIN made from it
+  std::string Options;            // xorriso's
+  int RawMode;                    // 0: the ISO image itself; 1 or 2: a raw BIN made from it
   std::string Bin, CueName, Cue;  // the .bin, and the cue sheet beside it ("BIN" names the .bin)
   std::string Mount;              // "iso", "bin" or "cue"
   std::string Kind, Label;
@@ -114,18 +110,72 @@ TEST(DiscImages, ListAndReadEveryKindOfImageAsTheFilesWere) {
       "FILE \"BIN\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n"
       "  TRACK 02 AUDIO\r\n    INDEX 00 END\r\n    INDEX 01 END\r\n";
   const std::vector<TImageCase> cases = {
-      {"Joliet and Rock Ridge", &kLongTree, "-J -R -V 'Show Disc'", 0, "", "", "", "iso",
-       "ISO 9660 image", "Show Disc", {"link.txt"}},
-      {"Joliet", &kLongTree, "-J -V ' JOLIET ' " + rockOff, 0, "", "", "", "iso",
-       "ISO 9660 image", "JOLIET", {}},
-      {"Rock Ridge", &kLongTree, "-R -V RR", 0, "", "", "", "iso", "ISO 9660 image", "RR",
+      {"Joliet and Rock Ridge",
+       &kLongTree,
+       "-J -R -V 'Show Disc'",
+       0,
+       "",
+       "",
+       "",
+       "iso",
+       "ISO 9660 image",
+       "Show Disc",
        {"link.txt"}},
-      {"level 1", &kShortTree, "-V PLAIN" + rockOff, 0, "", "", "", "iso", "ISO 9660 image",
-       "PLAIN", {}},
-      {"mode 1 through the cue sheet", &kLongTree, "-J -R -V CUE1", 1, "SHOW.BIN", "SHOW.CUE", cue1,
-       "cue", "BIN/CUE image", "CUE1", {"link.txt"}},
-      {"mode 2 with audio, through the bin", &kLongTree, "-J -V MIXED" + rockOff, 2, "show.bin",
-       "show.cue", mixed, "bin", "BIN/CUE image", "MIXED", {}},
+      {"Joliet",
+       &kLongTree,
+       "-J -V ' JOLIET ' " + rockOff,
+       0,
+       "",
+       "",
+       "",
+       "iso",
+       "ISO 9660 image",
+       "JOLIET",
+       {}},
+      {"Rock Ridge",
+       &kLongTree,
+       "-R -V RR",
+       0,
+       "",
+       "",
+       "",
+       "iso",
+       "ISO 9660 image",
+       "RR",
+       {"link.txt"}},
+      {"level 1",
+       &kShortTree,
+       "-V PLAIN" + rockOff,
+       0,
+       "",
+       "",
+       "",
+       "iso",
+       "ISO 9660 image",
+       "PLAIN",
+       {}},
+      {"mode 1 through the cue sheet",
+       &kLongTree,
+       "-J -R -V CUE1",
+       1,
+       "SHOW.BIN",
+       "SHOW.CUE",
+       cue1,
+       "cue",
+       "BIN/CUE image",
+       "CUE1",
+       {"link.txt"}},
+      {"mode 2 with audio, through the bin",
+       &kLongTree,
+       "-J -V MIXED" + rockOff,
+       2,
+       "show.bin",
+       "show.cue",
+       mixed,
+       "bin",
+       "BIN/CUE image",
+       "MIXED",
+       {}},
   };
   for (const TImageCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -280,8 +330,9 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
       {"an extent past the end",
        [](std::string& i) { Put733(i, Find(i, "README.TXT;1").Offset + 2, 0xFFFFFF); },
        "README.TXT", "NOEXT"},
-      {"two records of one name", [](std::string& i) { i[Find(i, "SUB/B.DAT;1").Offset + 33] = 'A'; },
-       "SUB/A.DAT", "SUB/DEEP/B.DAT"},
+      {"two records of one name",
+       [](std::string& i) { i[Find(i, "SUB/B.DAT;1").Offset + 33] = 'A'; }, "SUB/A.DAT",
+       "SUB/DEEP/B.DAT"},
       {"a slash in a name", [](std::string& i) { i[Find(i, "NOEXT.;1").Offset + 33] = '/'; },
        "/OEXT", "README.TXT"},
       {"a huge root folder", [](std::string& i) { Put733(i, kRootRecord + 10, 0xFFFFF000); },
@@ -305,7 +356,8 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
   std::string good[2];
   for (int joliet : {0, 1}) {
     const fs::path iso = made.Path / (joliet ? "joliet.iso" : "plain.iso");
-    ASSERT_TRUE(MakeIso(made.Path / "tree", iso, joliet ? "-J -- -rockridge off" : "-- -rockridge off"));
+    ASSERT_TRUE(
+        MakeIso(made.Path / "tree", iso, joliet ? "-J -- -rockridge off" : "-- -rockridge off"));
     std::ifstream in(iso, std::ios::binary);
     good[joliet].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
@@ -318,7 +370,8 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
     if (c.BinCue) {
       MakeRawBin(mount, temp.Path / "bad.bin", 1);
       fs::remove(mount);
-      mount = temp.Write("bad.cue", "FILE bad.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
+      mount =
+          temp.Write("bad.cue", "FILE bad.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n");
     }
     const auto files = [&] {
       std::map<std::string, uintmax_t> sizes;
@@ -362,8 +415,7 @@ TEST(DiscImages, BinCueImagesThatCannotBeReadSayWhy) {
       {"b.bin", "b.cue", "FILE \"b.bin\" BINARY\n TRACK 01 AUDIO\n", "b.cue", "AUDIO"},
       {"c.bin", "c.cue", "REM nothing\n", "c.cue", "no track"},
       {"alone.bin", "", "", "alone.bin", "alone.cue"},
-      {"d (Track 1).bin", "d.cue", "FILE \"d (Track 1).bin\" BINARY\n" + track, "d.cue",
-       "d.bin"},
+      {"d (Track 1).bin", "d.cue", "FILE \"d (Track 1).bin\" BINARY\n" + track, "d.cue", "d.bin"},
       {"e.bin", "E.CUE", "FILE \"e.bin\" BINARY\n" + track, "e.bin", "E.BIN"},
   };
   for (const TCase& c : cases) {

@@ -28,8 +28,8 @@ std::string FindInFolder(const fs::path& folder, const std::string& name) {
   std::vector<std::string> names;
   if (!ListFolder(folder.empty() ? "." : folder.string(), names)) return "";
   for (const std::string& candidate : names)
-    if (SameLetters(candidate, name) && FileInfoOf((folder / candidate).string()).Kind ==
-                                            TFileKind::Regular)
+    if (SameLetters(candidate, name) &&
+        FileInfoOf((folder / candidate).string()).Kind == TFileKind::Regular)
       return (folder / candidate).string();
   return "";
 }

@@ -12,8 +12,8 @@ extern "C" {  // the one libcdio header without C++ guards
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -67,8 +67,8 @@ class TIsoReader : public TReader {
   explicit TIsoReader(iso9660_t* iso) : Iso(iso) {}
   ~TIsoReader() override { iso9660_close(Iso); }
   bool Read(uint64_t first, uint64_t count, void* buffer) override {
-    const long read = iso9660_iso_seek_read(Iso, buffer, static_cast<lsn_t>(first),
-                                            static_cast<long>(count));
+    const long read =
+        iso9660_iso_seek_read(Iso, buffer, static_cast<lsn_t>(first), static_cast<long>(count));
     return read >= 0 && static_cast<uint64_t>(read) == count * kSector;
   }
   bool ChooseTree(bool joliet) override {
@@ -214,8 +214,6 @@ class TDiscImage : public TContainer {
   }
 
  private:
-  // Whether the folder extent is all whole directory records, each inside its sector with
-  // its name inside the record: libiso9660 trusts those lengths.
   // The label (the Joliet one when there is one) and whether there are Joliet names.
   void ReadDescriptors(bool& joliet) {
     std::vector<uint8_t> sector(kSector);
@@ -245,6 +243,8 @@ class TDiscImage : public TContainer {
     return folded;
   }
 
+  // Whether the folder extent is all whole directory records, each inside its sector with
+  // its name inside the record: libcdio trusts those lengths.
   bool SoundFolder(uint64_t first, uint64_t size) {
     if (size == 0 || size > kMaxFolderBytes) return false;
     std::vector<uint8_t> bytes(SectorsOf(size) * kSector);
@@ -254,8 +254,7 @@ class TDiscImage : public TContainer {
         const uint8_t* record = bytes.data() + sector + at;
         if (record[0] == 0) break;  // the rest of the sector is padding
         const size_t length = record[0];
-        if (length < 34 || at + length > kSector || size_t{33} + record[32] > length)
-          return false;
+        if (length < 34 || at + length > kSector || size_t{33} + record[32] > length) return false;
         at += length;
       }
     }
@@ -281,8 +280,8 @@ class TDiscImage : public TContainer {
       record.Folder = stat->type == iso9660_stat_s::_STAT_DIR;
       record.RockRidge = stat->rr.b3_rock == yep;
       const auto type = stat->rr.st_mode & S_IFMT;
-      record.Link = record.RockRidge && (stat->rr.psz_symlink || (type != S_IFREG &&
-                                                                  type != S_IFDIR && type != 0));
+      record.Link = record.RockRidge &&
+                    (stat->rr.psz_symlink || (type != S_IFREG && type != S_IFDIR && type != 0));
       records.push_back(std::move(record));
     }
     iso9660_filelist_free(list);
