@@ -405,7 +405,9 @@ std::shared_ptr<TContainer> OpenDiscImage(const std::string& path, TContainerSor
   std::unique_ptr<TReader> reader;
   uint64_t sectors = 0;
   if (sort == TContainerSort::IsoImage) {
+    // A damaged Joliet descriptor need not cost the plain names.
     iso9660_t* iso = iso9660_open_ext(path.c_str(), ISO_EXTENSION_ALL);
+    if (!iso) iso = iso9660_open_ext(path.c_str(), kNoJoliet);
     if (!iso) {
       error = "no ISO 9660 volume descriptor: not a disc image, or a damaged one";
       return nullptr;
