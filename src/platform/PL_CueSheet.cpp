@@ -23,6 +23,13 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// Words of the sheet as a message may show them: control characters would act on a terminal.
+std::string Shown(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
+  return text;
+}
+
 // The file `name` in `folder` in any letter case; "" when there is none.
 std::string FindInFolder(const fs::path& folder, const std::string& name) {
   std::vector<std::string> names;
@@ -79,13 +86,14 @@ bool ReadCueSheet(const std::string& cuePath, std::string& binPath, std::string&
     line >> number >> mode;
     mode = Upper(mode);
     if (!mode.starts_with("MODE1/") && !mode.starts_with("MODE2/")) {
-      error = "the disc's first track is " + (mode.empty() ? "of no type" : mode) +
+      error = "the disc's first track is " + (mode.empty() ? "of no type" : Shown(mode)) +
               ", not a data track with files";
       return false;
     }
     if (file.empty()) break;
     binPath = FindTrackFile(fs::path(cuePath).parent_path(), file);
-    if (binPath.empty()) error = "the file " + file + " that the cue sheet names is not beside it";
+    if (binPath.empty())
+      error = "the file " + Shown(file) + " that the cue sheet names is not beside it";
     return !binPath.empty();
   }
   error = "the cue sheet names no track with its file";
