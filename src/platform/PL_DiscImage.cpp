@@ -42,10 +42,15 @@ void QuietLibrary() {
   std::call_once(once, [] { cdio_log_set_handler([](cdio_log_level_t, const char*) {}); });
 }
 
-std::string Trimmed(std::string text) {
+// A volume id as a label to show: without the padding, and without control characters, which
+// would act on a terminal.
+std::string LabelOf(std::string text) {
   const auto blank = [](char c) { return c == ' ' || c == '\0'; };
   while (!text.empty() && blank(text.back())) text.pop_back();
-  return text.substr(std::find_if_not(text.begin(), text.end(), blank) - text.begin());
+  text.erase(0, std::find_if_not(text.begin(), text.end(), blank) - text.begin());
+  std::replace_if(
+      text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }, '?');
+  return text;
 }
 
 uint64_t SectorsOf(uint64_t bytes) { return (bytes + kSector - 1) / kSector; }
@@ -221,13 +226,13 @@ class TDiscImage : public TContainer {
     for (uint64_t at = 16; at < 16 + 32 && Image->Read(at, 1, sector.data()); ++at) {
       if (sector[0] == 255 || std::memcmp(sector.data() + 1, "CD001", 5) != 0) break;
       const char* id = reinterpret_cast<const char*>(sector.data() + 40);
-      if (sector[0] == 1 && primary.empty()) primary = Trimmed(std::string(id, 32));
+      if (sector[0] == 1 && primary.empty()) primary = LabelOf(std::string(id, 32));
       // A supplementary descriptor whose escape sequence names UCS-2 levels 1 to 3.
       if (sector[0] == 2 && sector[88] == '%' && sector[89] == '/' &&
           (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
         joliet = true;
         cdio_utf8_t* utf8 = nullptr;
-        if (Label.empty() && cdio_charset_to_utf8(id, 32, &utf8, "UCS-2BE")) Label = Trimmed(utf8);
+        if (Label.empty() && cdio_charset_to_utf8(id, 32, &utf8, "UCS-2BE")) Label = LabelOf(utf8);
         std::free(utf8);
       }
     }
