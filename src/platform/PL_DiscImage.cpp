@@ -140,13 +140,14 @@ class TDiscFile : public TReadFile {
     for (size_t done = 0; done < count;) {
       const uint64_t sector = (offset + done) / kSector;
       const size_t within = (offset + done) % kSector, left = count - done;
-      if (within == 0 && left >= kSector) {  // whole sectors go straight to the caller
+      const bool cached = sector >= ChunkFirst && sector < ChunkFirst + ChunkSectors;
+      if (!cached && within == 0 && left >= kSector) {  // whole sectors go to the caller
         const uint64_t whole = left / kSector;
         if (!Image->Read(First + sector, whole, out + done)) return -1;
         done += whole * kSector;
         continue;
       }
-      if (sector < ChunkFirst || sector >= ChunkFirst + ChunkSectors) {
+      if (!cached) {
         ChunkSectors = 0;
         const uint64_t sectors = std::min(kChunkSectors, SectorsOf(Length) - sector);
         Chunk.resize(sectors * kSector);
