@@ -130,7 +130,8 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
     found.Kind = container->Kind;
     found.Label = container->Label;
     found.LeftOut = container->Skipped;
-  } else if (info.Kind == TFileKind::Folder) {
+  } else if (info.Kind == TFileKind::Folder && !IsScriptName(given)) {
+    // A folder named as a script was meant as one: the player says the script is missing.
     std::error_code ec;
     found.Root = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (found.Root.size() > 1 && found.Root.back() == '/') found.Root.pop_back();
