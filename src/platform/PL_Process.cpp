@@ -98,8 +98,8 @@ TProgramRun RunProgram(const std::vector<std::string>& words, const std::string&
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   pid_t pid = 0;
   const int code = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
