@@ -91,8 +91,8 @@ std::string TFFmpegAudioDecoder::OpenFile(const std::string& path) {
 }
 
 std::string TFFmpegAudioDecoder::OpenMemory(std::vector<uint8_t> bytes) {
-  Input.Memory = std::make_unique<TMemoryFile>();
-  Input.Memory->Bytes = std::move(bytes);
+  Input.Custom = std::make_unique<TIoFile>();
+  Input.Custom->File = ReadFileOfBytes(std::move(bytes));
   Url = Name;
   return OpenInput();
 }

@@ -26,26 +26,26 @@ void SetUpFFmpeg() {
   (void)done;
 }
 
-int TMemoryFile::Read(void* opaque, uint8_t* buffer, int size) {
-  TMemoryFile& file = *static_cast<TMemoryFile*>(opaque);
-  const size_t count = std::min(static_cast<size_t>(size), file.Bytes.size() - file.Offset);
-  if (count == 0) return AVERROR_EOF;
-  std::memcpy(buffer, file.Bytes.data() + file.Offset, count);
-  file.Offset += count;
-  return static_cast<int>(count);
+int TIoFile::Read(void* opaque, uint8_t* buffer, int size) {
+  TIoFile& io = *static_cast<TIoFile*>(opaque);
+  const int64_t read = io.File->ReadAt(io.Offset, buffer, static_cast<size_t>(std::max(size, 0)));
+  if (read < 0) return AVERROR(EIO);
+  if (read == 0) return AVERROR_EOF;
+  io.Offset += static_cast<uint64_t>(read);
+  return static_cast<int>(read);
 }
 
-int64_t TMemoryFile::Seek(void* opaque, int64_t offset, int whence) {
-  TMemoryFile& file = *static_cast<TMemoryFile*>(opaque);
-  const int64_t size = static_cast<int64_t>(file.Bytes.size());
+int64_t TIoFile::Seek(void* opaque, int64_t offset, int whence) {
+  TIoFile& io = *static_cast<TIoFile*>(opaque);
+  const auto size = static_cast<int64_t>(io.File->Size());
   whence &= ~AVSEEK_FORCE;
   if (whence == AVSEEK_SIZE) return size;
-  const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(file.Offset)
+  const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(io.Offset)
                        : whence == SEEK_END ? size
                                             : 0;
   if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return AVERROR(EINVAL);
   if (offset < -base || offset > size - base) return AVERROR(EINVAL);
-  file.Offset = static_cast<size_t>(base + offset);
+  io.Offset = static_cast<uint64_t>(base + offset);
   return base + offset;
 }
 
@@ -56,12 +56,19 @@ void TInputFile::Close() {
 
 std::string TInputFile::Open(const std::string& url, const std::string& name) {
   Close();
+  if (!Custom && ContainerOf(url)) {
+    std::string error;
+    auto file = OpenReadFile(url, error);
+    if (!file) return "cannot open " + name + ": " + error;
+    Custom = std::make_unique<TIoFile>();
+    Custom->File = std::move(file);
+  }
   AVFormatContext* format = nullptr;
-  if (Memory) {
-    Memory->Offset = 0;
+  if (Custom) {
+    Custom->Offset = 0;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
-    AVIOContext* io = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, Memory.get(),
-                                                  TMemoryFile::Read, nullptr, TMemoryFile::Seek)
+    AVIOContext* io = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, Custom.get(),
+                                                  TIoFile::Read, nullptr, TIoFile::Seek)
                              : nullptr;
     if (!io) av_free(buffer);
     Io.reset(io);

@@ -21,6 +21,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "platform/PL_Files.h"
+
 constexpr int kMixerRate = 44100;
 
 std::string AvError(int code);
@@ -53,22 +55,23 @@ struct TIoFreer {
 using TPacketPtr = std::unique_ptr<AVPacket, TPacketFreer>;
 using TFramePtr = std::unique_ptr<AVFrame, TFrameFreer>;
 
-// A file held in memory, read through FFmpeg's custom I/O.
-struct TMemoryFile {
-  std::vector<uint8_t> Bytes;
-  size_t Offset = 0;
+// A file that FFmpeg reads through our own I/O: bytes in memory, or a file inside a disc
+// image or archive, which FFmpeg's own file protocol cannot open.
+struct TIoFile {
+  std::unique_ptr<TReadFile> File;
+  uint64_t Offset = 0;
 
   static int Read(void* opaque, uint8_t* buffer, int size);
   static int64_t Seek(void* opaque, int64_t offset, int whence);
 };
 
-// A demuxer on a file, or on the bytes of `Memory` when that is set.
+// A demuxer on a file, or on `Custom` when that is set.
 struct TInputFile {
-  std::unique_ptr<TMemoryFile> Memory;
+  std::unique_ptr<TIoFile> Custom;
   std::unique_ptr<AVIOContext, TIoFreer> Io;
   std::unique_ptr<AVFormatContext, TFormatCloser> Format;
 
-  // Opens `url` (or Memory) from its start, closing what was open, and reads its streams'
+  // Opens `url` (or Custom) from its start, closing what was open, and reads its streams'
   // parameters; the empty text, or why not with `name` standing for the file.
   std::string Open(const std::string& url, const std::string& name);
   void Close();

@@ -1,7 +1,6 @@
 #include "audio/SE_Wave.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -35,22 +34,25 @@ int64_t SeekWithin(int64_t size, int64_t position, int64_t offset, int origin) {
 }
 }  // namespace
 
-TFileStream::TFileStream(const std::string& path) : File(std::fopen(path.c_str(), "rb")) {
-  if (!File) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-  if (fseeko(File, 0, SEEK_END) == 0) FileSize = ftello(File);
-  fseeko(File, 0, SEEK_SET);
+TFileStream::TFileStream(const std::string& path) {
+  std::string error;
+  File = OpenReadFile(path, error);
+  if (!File) throw std::runtime_error("cannot open " + path + ": " + error);
+  FileSize = static_cast<int64_t>(File->Size());
 }
 
-TFileStream::~TFileStream() { std::fclose(File); }
-
 int64_t TFileStream::Read(void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), File));
+  if (count <= 0 || Pos >= FileSize) return 0;
+  const int64_t read = File->ReadAt(static_cast<uint64_t>(Pos), buffer, static_cast<size_t>(count));
+  if (read <= 0) return 0;
+  Pos += read;
+  return read;
 }
 
 int64_t TFileStream::Seek(int64_t offset, int origin) {
-  fseeko(File, offset, origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END);
-  return ftello(File);
+  const int64_t base = origin == 0 ? 0 : origin == 1 ? Pos : FileSize;
+  if (base + offset >= 0) Pos = base + offset;
+  return Pos;
 }
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {

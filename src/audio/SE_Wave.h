@@ -2,12 +2,12 @@
 // RIFF/WAVE data as a stream of its raw samples: the format block and the data chunk are found
 // by walking the chunks, and reads and seeks then stay inside the data.
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audio/SE_Mixer.h"
+#include "platform/PL_Files.h"
 
 // A byte stream with a position: what a wave stream reads from.
 class TStream {
@@ -21,20 +21,19 @@ class TStream {
   int64_t Position() { return Seek(0, 1); }
 };
 
-// A file opened for reading; failure to open throws std::runtime_error naming the file.
+// A file opened for reading, on disk or in a disc image; failure to open throws
+// std::runtime_error naming the file.
 class TFileStream : public TStream {
  public:
   explicit TFileStream(const std::string& path);
-  ~TFileStream() override;
-  TFileStream(const TFileStream&) = delete;
-  TFileStream& operator=(const TFileStream&) = delete;
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, int origin) override;
   int64_t Size() override { return FileSize; }
 
  private:
-  std::FILE* File = nullptr;
+  std::unique_ptr<TReadFile> File;
   int64_t FileSize = 0;
+  int64_t Pos = 0;
 };
 
 // A stream over bytes in memory (tests, and sounds made by the program).

@@ -1,12 +1,12 @@
 #include "graphics/SE_PictureCache.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <tuple>
 
+#include "platform/PL_Files.h"
 #include "platform/PL_Text.h"
 
 namespace {
@@ -61,16 +61,13 @@ TWeakCache<TFrameKey, TFrameSheet>& Frames() {
 
 std::optional<TPictureKey> PictureKeyOf(const std::string& path, const std::string& entry,
                                         const TGEDisplay& display) {
-  namespace fs = std::filesystem;
   std::error_code error;
   TPictureKey key;
-  key.Path = fs::canonical(path, error).string();
-  if (!error) key.FileSize = fs::file_size(key.Path, error);
-  fs::file_time_type modified;
-  if (!error) modified = fs::last_write_time(key.Path, error);
-  if (error) return std::nullopt;
-  key.Modified =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
+  key.Path = std::filesystem::weakly_canonical(path, error).string();
+  const TFileInfo file = FileInfoOf(key.Path);
+  if (error || file.Kind != TFileKind::Regular) return std::nullopt;
+  key.FileSize = file.Size;
+  key.Modified = file.ModifiedNs;
   key.Entry = UpperAscii(entry);
   key.Depth = display.Depth;
   key.BytesPerPixel = display.BytesPerPixel;

@@ -1,10 +1,10 @@
 #include "graphics/SE_PixelSheet.h"
 
 #include <cstring>
-#include <fstream>
 
 #include "graphics/SE_Convert.h"
 #include "image/SE_Picture.h"
+#include "platform/PL_Files.h"
 #include "resource/SE_Resource.h"
 
 namespace {
@@ -88,25 +88,25 @@ TPixelSheet SheetFromPicture(const TBitmap24& picture, const TGEDisplay& display
 }
 
 TPixelSheet ReadSprSheet(const std::string& path, const TGEDisplay& display) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  std::string error;
+  const std::unique_ptr<TReadFile> file = OpenReadFile(path, error);
   if (!file) throw TPictureError("cannot open " + path);
-  const std::streamoff length = file.tellg();
+  const uint64_t length = file->Size();
   uint8_t head[4];
-  file.seekg(0);
-  if (length < 4 || !file.read(reinterpret_cast<char*>(head), sizeof head))
+  if (length < 4 || file->ReadAt(0, head, sizeof head) != sizeof head)
     throw TPictureError(path + " has no picture size");
   const int32_t width = ReadLe16(head), height = ReadLe16(head + 2);
   if (width == 0 || height == 0) throw TPictureError(path + " holds an empty picture");
   if (!PictureFits(width, height)) throw TPictureTooLarge(path, width, height);
   const uint64_t need = static_cast<uint64_t>(width) * height * display.BytesPerPixel;
-  const uint64_t stored = static_cast<uint64_t>(length) - 4;
+  const uint64_t stored = length - 4;
   if (stored < need)
     throw TPictureError(path + " holds " + std::to_string(stored) + " bytes of pixels, its " +
                         std::to_string(width) + "x" + std::to_string(height) + " picture needs " +
                         std::to_string(need));
   TMemoryCharge charge = ChargeSheet(width, height, display.BytesPerPixel, path);
   std::vector<uint8_t> pixels(need);
-  if (!file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(need)))
+  if (file->ReadAt(4, pixels.data(), need) != static_cast<int64_t>(need))
     throw TPictureError("cannot read " + path);
   MatchDisplayLayout(pixels, display);
   return MakeSheet(width, height, std::move(pixels), display.BytesPerPixel, path,

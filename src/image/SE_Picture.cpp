@@ -1,10 +1,8 @@
 #include "image/SE_Picture.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include <csetjmp>
@@ -16,6 +14,7 @@
 #include "base/SE_Log.h"
 #include "base/SE_MemoryBudget.h"
 #include "image/SE_PictureDecode.h"
+#include "platform/PL_Files.h"
 #include "platform/PL_Host.h"
 
 namespace {
@@ -418,15 +417,10 @@ void DecodePicture(const uint8_t* data, size_t size, TBitmap24& out) {
 }
 
 std::vector<uint8_t> ReadPictureFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file)
-    Fail("LoadPictureFile", "Cannot open picture file " + path + ": " + std::strerror(errno));
-  const std::streamoff length = file.tellg();
-  if (length < 0) Fail("LoadPictureFile", "Cannot read picture file " + path);
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), length))
-    Fail("LoadPictureFile", "Cannot read picture file " + path);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error))
+    Fail("LoadPictureFile", "Cannot open picture file " + path + ": " + error);
   return bytes;
 }
 

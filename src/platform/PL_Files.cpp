@@ -38,6 +38,21 @@ class TDiskFile : public TReadFile {
   uint64_t Length;
 };
 
+class TBytesFile : public TReadFile {
+ public:
+  explicit TBytesFile(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
+  uint64_t Size() const override { return Bytes.size(); }
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t count) override {
+    if (offset >= Bytes.size()) return 0;
+    const size_t n = std::min<uint64_t>(count, Bytes.size() - offset);
+    std::memcpy(buffer, Bytes.data() + offset, n);
+    return static_cast<int64_t>(n);
+  }
+
+ private:
+  std::vector<uint8_t> Bytes;
+};
+
 struct TMounts {
   std::mutex Lock;
   std::map<std::string, std::shared_ptr<TContainer>> ByPoint;  // absolute, links followed
@@ -109,6 +124,10 @@ std::string TContainer::Add(const std::string& folder, const std::string& name, 
   return inner;
 }
 
+std::unique_ptr<TReadFile> ReadFileOfBytes(std::vector<uint8_t> bytes) {
+  return std::make_unique<TBytesFile>(std::move(bytes));
+}
+
 TFileInfo FileInfoOf(const std::string& path) {
   TFileInfo info;
   std::string inner;
@@ -171,13 +190,14 @@ std::unique_ptr<TReadFile> OpenReadFile(const std::string& path, std::string& er
   return std::make_unique<TDiskFile>(fd, static_cast<uint64_t>(st.st_size));
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
-                   uint64_t limit) {
+namespace {
+template <typename TBytes>
+bool ReadWhole(const std::string& path, TBytes& bytes, std::string& error, uint64_t limit) {
   bytes.clear();
   std::unique_ptr<TReadFile> file = OpenReadFile(path, error);
   if (!file) return false;
   const uint64_t size = file->Size();
-  if (size > limit || size > SIZE_MAX) {
+  if (size > limit || size > SIZE_MAX / 2) {
     error = "larger than " + std::to_string(limit) + " bytes";
     return false;
   }
@@ -189,6 +209,17 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
     return false;
   }
   return true;
+}
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
+                   uint64_t limit) {
+  return ReadWhole(path, bytes, error, limit);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
+                   uint64_t limit) {
+  return ReadWhole(path, bytes, error, limit);
 }
 
 TContainerSort ContainerSortOf(const std::string& path) {

@@ -33,11 +33,16 @@ class TReadFile {
   virtual int64_t ReadAt(uint64_t offset, void* buffer, size_t count) = 0;
 };
 
+// Bytes in memory read as a file (sounds the program made, tests).
+std::unique_ptr<TReadFile> ReadFileOfBytes(std::vector<uint8_t> bytes);
+
 // Opens a regular file; nullptr with the reason in `error` otherwise.
 std::unique_ptr<TReadFile> OpenReadFile(const std::string& path, std::string& error);
 
 // The whole file. False, with the reason, when it cannot be read or is larger than `limit`.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
+                   uint64_t limit = UINT64_MAX);
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
                    uint64_t limit = UINT64_MAX);
 
 // A disc image or archive, read in place. Implementations list their whole tree when they

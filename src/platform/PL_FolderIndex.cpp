@@ -1,11 +1,13 @@
 #include "platform/PL_FolderIndex.h"
 
-#include <sys/stat.h>
 #include <time.h>
 
 #include <filesystem>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
+
+#include "platform/PL_Files.h"
 
 namespace fs = std::filesystem;
 
@@ -34,11 +36,9 @@ void Read(const std::string& folder, int64_t modified, const TFold& fold, TFolde
           uint64_t& reads) {
   known.Names.clear();
   ++reads;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string entryName = it->path().filename().string();
-    known.Names.try_emplace(fold(entryName), entryName);
-  }
+  std::vector<std::string> names;
+  ListFolder(folder, names);
+  for (const std::string& entryName : names) known.Names.try_emplace(fold(entryName), entryName);
   known.Modified = modified;
   known.ReadAt = NowNs();
 }
@@ -54,11 +54,11 @@ TIndex& Index() {
   return index;
 }
 
-// The folder's modification time, or -1 when it is no folder.
+// The folder's modification time, or -1 when it is no folder. Folders in an image never
+// change: theirs is 0, so they are read once.
 int64_t ModifiedNs(const std::string& folder) {
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return -1;
-  return int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+  const TFileInfo info = FileInfoOf(folder);
+  return info.Kind == TFileKind::Folder ? info.ModifiedNs : -1;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <vector>
 
+#include "platform/PL_Files.h"
 #include "platform/PL_FolderIndex.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Process.h"
@@ -57,10 +59,7 @@ std::u32string Fold(std::string_view name) {
   return out;
 }
 
-bool Exists(const fs::path& p) {
-  std::error_code ec;
-  return fs::exists(p, ec);
-}
+bool Exists(const fs::path& p) { return FileInfoOf(p.string()).Kind != TFileKind::Missing; }
 
 // Walks the components, taking each as written when it exists, else the first entry of the
 // folder that equals it without regard to case.
@@ -151,10 +150,9 @@ fs::path MappedTopOf(const fs::path& script) {
 bool HoldsMark(const fs::path& folder) {
   if (Exists(folder / "AUTORUN.INF")) return true;
   const std::u32string mark = Fold("AUTORUN.INF");
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (Fold(it->path().filename().string()) == mark) return true;
-  return false;
+  std::vector<std::string> names;
+  ListFolder(folder.string(), names);
+  return std::ranges::any_of(names, [&](const std::string& name) { return Fold(name) == mark; });
 }
 
 fs::path MarkedTopOf(const fs::path& script) {
@@ -165,8 +163,15 @@ fs::path MarkedTopOf(const fs::path& script) {
   return script.has_relative_path() ? script.parent_path() : script;
 }
 
+// The root of the disc image or archive that holds the script: "" for a script on disk.
+fs::path ContainerTopOf(const fs::path& script) {
+  std::string point;
+  return ContainerOf(script.string(), &point) ? fs::path(point) : fs::path();
+}
+
 fs::path RootOf(const fs::path& script) {
   if (!Rules().RootOption.empty()) return Normal(Rules().RootOption);
+  if (fs::path top = ContainerTopOf(script); !top.empty()) return top;
   if (fs::path top = MappedTopOf(script); !top.empty()) return top;
   if (Rules().CachedFor != script) {
     Rules().CachedRoot = MarkedTopOf(script);
@@ -179,7 +184,9 @@ fs::path RootOf(const fs::path& script) {
 // of the disc, so each folder from the script's upwards to the root may be the disc's top.
 std::vector<fs::path> PresentationRoots() {
   const fs::path script = ScriptFolderPath();
-  // A script on a mapped drive knows its disc's top: a nearer folder of that name is not it.
+  // A script on a mapped drive or in an image knows its disc's top: a nearer folder of that
+  // name is not it.
+  if (fs::path top = ContainerTopOf(script); !top.empty()) return {top};
   if (fs::path top = MappedTopOf(script); !top.empty()) return {top};
   const fs::path root = RootOf(script);
   if (script != root && !IsWithin(script, root)) return {root};
@@ -317,11 +324,11 @@ std::string ResolveScriptPath(std::string_view cp1250Name) {
 std::string ResolveGivenPath(std::string_view name) { return Resolve(name, false); }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return FileInfoOf(path).Kind == TFileKind::Regular;
 }
 
 std::string SpecialFileKind(const std::string& path) {
+  if (FileInfoOf(path).Kind != TFileKind::Other) return "";
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return "";
   if (S_ISFIFO(st.st_mode)) return "FIFO";

@@ -1,10 +1,8 @@
 #include "player/VEKCheck.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -12,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/PL_Files.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 #include "player/VEKCheckFiles.h"
@@ -496,12 +495,10 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
 std::vector<TFinding> CheckScriptText(std::string_view bytes) { return TScriptCheck().Run(bytes); }
 
 std::vector<TFinding> CheckScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (file) bytes << file.rdbuf();
-  if (!file || file.bad()) throw std::runtime_error(std::strerror(errno));
+  std::string bytes, error;
+  if (!ReadWholeFile(path, bytes, error)) throw std::runtime_error(error);
   SetScriptFolder(FolderOf(path));
-  return CheckScriptText(bytes.str());
+  return CheckScriptText(bytes);
 }
 
 int RunScriptCheck(std::vector<std::string> scripts, const std::string& programName) {

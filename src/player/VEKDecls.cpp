@@ -1,11 +1,11 @@
 #include "player/VEKDecls.h"
 
-#include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <stdexcept>
 #include <utility>
 
+#include "platform/PL_Files.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 
@@ -43,10 +43,9 @@ namespace {
 // any input/output error while the script is read, a file that cannot be read ends the play.
 std::string ReadTextObjectFile(const std::string& name) {
   const std::string path = ResolveScriptPath(name);
-  std::ifstream file(path, std::ios::binary);
-  if (!IsRegularFile(path) || !file)
+  std::string bytes, error;
+  if (!IsRegularFile(path) || !ReadWholeFile(path, bytes, error))
     throw std::runtime_error("cannot read the text file " + Cp1250ToUtf8(name));
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::string text = DecodeTextFile(bytes);
   std::string joined;
   size_t start = 0;

@@ -1,10 +1,6 @@
 // Carrying out a script's lines as they are read: sections, objects made at once, stored
 // commands.
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
+#include "platform/PL_Files.h"
 #include "platform/PL_Text.h"
 #include "player/VEKEngine.h"
 #include "player/VEKMessages.h"
@@ -12,13 +8,9 @@
 
 void TVEKE::LoadScript(const std::string& path) {
   if (ScriptName.empty()) ScriptName = path;
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (file) bytes << file.rdbuf();
-  if (!file || file.bad()) {
-    FatalError(path + " script nem olvasható: " + std::strerror(errno), 1);
-  }
-  LoadScriptText(bytes.str());
+  std::string bytes, error;
+  if (!ReadWholeFile(path, bytes, error)) FatalError(path + " script nem olvasható: " + error, 1);
+  LoadScriptText(bytes);
 }
 
 void TVEKE::LoadScriptText(std::string_view bytes) {

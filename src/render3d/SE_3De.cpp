@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
+#include "platform/PL_Files.h"
 #include "platform/PL_Paths.h"
 #include "render3d/SE_3DMapping.h"
 #include "render3d/SE_3DObjectFile.h"
@@ -22,10 +22,10 @@ constexpr int32_t kFacesPerStopCheck = 16;
 std::vector<uint8_t> ReadObjectFile(const std::string& name) {
   const std::string path = ResolveScriptPath(name);
   if (!IsRegularFile(path)) throw T3DObjectError("3D object " + name + ": file not found");
-  std::ifstream file(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (file.bad()) throw T3DObjectError("3D object " + name + ": cannot read " + path);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error))
+    throw T3DObjectError("3D object " + name + ": cannot read " + path);
   return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "image/SE_Picture.h"
+#include "platform/PL_Files.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Text.h"
 
@@ -49,27 +50,20 @@ class TFileSource : public TGEResource::TSource {
  public:
   explicit TFileSource(const std::string& path) : Path(path) {
     if (!IsRegularFile(path)) Fail("Cannot open resource file " + path, "Open/Load");
-    File.reset(std::fopen(path.c_str(), "rb"));
-    if (!File)
-      Fail("Cannot open resource file " + path + ": " + std::strerror(errno), "Open/Load");
-    if (fseeko(File.get(), 0, SEEK_END) != 0 || (Length = ftello(File.get())) < 0)
-      Fail("Cannot read resource file " + path, "Open/Load");
+    std::string error;
+    File = OpenReadFile(path, error);
+    if (!File) Fail("Cannot open resource file " + path + ": " + error, "Open/Load");
   }
-  uint64_t Size() const override { return static_cast<uint64_t>(Length); }
+  uint64_t Size() const override { return File->Size(); }
   void ReadAt(uint64_t offset, void* buffer, size_t count) override {
     // The file may have shrunk since we measured it; a short read is still an error.
-    if (fseeko(File.get(), static_cast<off_t>(offset), SEEK_SET) != 0 ||
-        std::fread(buffer, 1, count, File.get()) != count)
+    if (File->ReadAt(offset, buffer, count) != static_cast<int64_t>(count))
       Fail("Cannot read resource file " + Path, "ReadByName");
   }
 
  private:
-  struct TCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
   std::string Path;
-  std::unique_ptr<std::FILE, TCloser> File;
-  off_t Length = 0;
+  std::unique_ptr<TReadFile> File;
 };
 
 class TMemorySource : public TGEResource::TSource {

@@ -201,8 +201,8 @@ std::string TFFmpegVideoDecoder::OpenFile(const std::string& path) {
 }
 
 std::string TFFmpegVideoDecoder::OpenMemory(std::vector<uint8_t> bytes) {
-  Input.Memory = std::make_unique<TMemoryFile>();
-  Input.Memory->Bytes = std::move(bytes);
+  Input.Custom = std::make_unique<TIoFile>();
+  Input.Custom->File = ReadFileOfBytes(std::move(bytes));
   Url = Name;
   return OpenInput();
 }
