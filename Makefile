@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 DEMO       ?= examples/demo/demo.vek
 PREFIX     ?= /usr/local
 
-.PHONY: all setup deps configure build run test bench fuzz fuzz-build clean test-asan test-tsan \
+.PHONY: all setup deps configure build programs run test bench fuzz fuzz-build clean test-asan test-tsan \
 	test-unit-asan install deb
 
 all: build
@@ -22,26 +22,37 @@ build: configure
 
 setup: build
 
-run: build
+# The programs and their data without the test suite, which takes far longer to compile.
+PROGRAMS = veke veke-render ger obj2vk fontgen font_sheets
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+run: programs
 	$(BUILD)/veke $(DEMO) WINDOWED
 
 # The programs, their data, manual pages and desktop integration under PREFIX (make install
-# PREFIX=~/.local needs no root). The build is configured for PREFIX so the programs also know
-# it, though they find their data relative to themselves first. Desktops see the new file
-# type once their caches are refreshed, which the package manager does for the package.
-install: CONFIGURE_FLAGS = -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
-install: build
-	cmake --install $(BUILD)
+# PREFIX=~/.local needs no root). It has a build of its own, configured for PREFIX so the
+# programs also know it (though they find their data relative to themselves first), which
+# stays for the next install. Desktops see the new file type once their caches are refreshed,
+# which the package manager does for the package.
+INSTALL_BUILD ?= build-install
+install: deps
+	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target $(PROGRAMS)
+	cmake --install $(INSTALL_BUILD)
 	if command -v update-mime-database >/dev/null; then \
 	  update-mime-database $(abspath $(PREFIX))/share/mime; fi
 	if command -v update-desktop-database >/dev/null; then \
 	  update-desktop-database $(abspath $(PREFIX))/share/applications; fi
 
-# A Debian package of the same files under /usr, in $(BUILD)/packages.
-deb: CONFIGURE_FLAGS = -DCMAKE_INSTALL_PREFIX=/usr
-deb: build
-	cd $(BUILD) && cpack -G DEB
-	@ls $(BUILD)/packages/*.deb
+# A Debian package of the same files under /usr, in $(DEB_BUILD)/packages, from a build of its
+# own that stays, so the next package takes seconds.
+DEB_BUILD ?= build-deb
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(DEB_BUILD) -j $(JOBS) --target $(PROGRAMS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	@ls $(DEB_BUILD)/packages/*.deb
 
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVEKE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -84,4 +95,4 @@ bench: build
 	$(BUILD)/bench/veke_bench
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_UNIT_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_UNIT_BUILD) $(INSTALL_BUILD) $(DEB_BUILD)

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Runs fuzz targets of a fuzz build for a while each: run-fuzzers.sh BUILD SECONDS [TARGET...]
 set -euo pipefail
+if [ ! -d "$1" ]; then
+  echo "SKIP: no fuzz build in $1 (make fuzz-build makes it)"
+  exit 77
+fi
 build=$(cd "$1" && pwd); seconds=$2; shift 2
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
@@ -8,6 +12,10 @@ if [ ${#targets[@]} -eq 0 ]; then
   for f in "$build"/fuzz_*; do [ -x "$f" ] && targets+=("$(basename "$f")"); done
 fi
 for t in "${targets[@]}"; do
+  if [ ! -x "$build/$t" ]; then
+    echo "SKIP: $build/$t is not built (make fuzz-build builds it)"
+    exit 77
+  fi
   seeds="$root/fuzz/corpus/${t#fuzz_}"
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/

@@ -306,6 +306,9 @@ bool MapDrive(char letter, const std::string& folder) {
 void ClearDriveMap() { DriveFolders().fill(""); }
 
 void SetRootOption(const std::string& folder) { Rules().RootOption = folder; }
+void SetRootUnlessGiven(const std::string& folder) {
+  if (Rules().RootOption.empty()) Rules().RootOption = folder;
+}
 void SetAllowOutside(bool allow) { Rules().AllowOutside = allow; }
 void SetRefusalReport(TRefusalReport report) { Rules().Report = report; }
 

@@ -16,6 +16,9 @@ void ClearDriveMap();
 
 // The presentation's tree: the folder its names may reach. Set by --root; "" for none.
 void SetRootOption(const std::string& folder);
+// The same for a folder the player was given to find the presentation in, unless --root
+// said otherwise.
+void SetRootUnlessGiven(const std::string& folder);
 // --allow-outside: names may leave the tree.
 void SetAllowOutside(bool allow);
 // The root of the presentation that plays from the script folder: the --root folder, else

@@ -15,6 +15,7 @@
 #include "platform/PL_Text.h"
 #include "player/VEKCheckFiles.h"
 #include "player/VEKEngine.h"
+#include "player/VEKFindPresentation.h"
 #include "player/VEKMessages.h"
 #include "player/VEKParams.h"
 #include "player/VEKReader.h"
@@ -510,7 +511,14 @@ int RunScriptCheck(std::vector<std::string> scripts, const std::string& programN
   }
   bool clean = true;
   for (const std::string& script : scripts) {
-    const std::string path = ResolveGivenPath(script);
+    // A folder, image or archive is checked by the script it would play.
+    const TFoundPresentation found = FindPresentation(script, "");
+    if (!found.Error.empty()) {
+      std::printf("%s\n", found.Error.c_str());
+      clean = false;
+      continue;
+    }
+    const std::string path = ResolveGivenPath(found.Script);
     // The player's own words follow, as it would end with them.
     if (!IsRegularFile(path)) {
       std::printf("%s: script not found (%s script nem található.)\n", script.c_str(),

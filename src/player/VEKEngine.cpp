@@ -28,18 +28,26 @@ bool SwitchGiven(std::string_view name) {
   return false;
 }
 
+bool IsDisplaySwitch(std::string_view argument) {
+  const std::string upper = UpperAscii(argument);
+  return upper.starts_with("HARDWARE") || upper.starts_with("WINDOWED") ||
+         upper.starts_with("FLIP");
+}
+
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
   TStartOptions options;
   for (size_t i = 0; i < arguments.size();) {
     if (arguments[i] == "--trace" || arguments[i] == "--allow-execute") {
       (arguments[i] == "--trace" ? options.Trace : options.AllowExecute) = true;
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
-    } else if (arguments[i] == "--section") {
+    } else if (arguments[i] == "--section" || arguments[i] == "--script") {
+      const bool section = arguments[i] == "--section";
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-        options.Error = "--section needs the name of a section";
+        options.Error = section ? "--section needs the name of a section"
+                                : "--script needs the name of a script";
         return options;
       }
-      options.Section = arguments[i + 1];
+      (section ? options.Section : options.Script) = arguments[i + 1];
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
                       arguments.begin() + static_cast<std::ptrdiff_t>(i + 2));
     } else {

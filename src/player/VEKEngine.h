@@ -101,6 +101,8 @@ inline constexpr int kFirstObjectCommand = 18;  // from here on an object name c
 void SetProgramArguments(std::vector<std::string> arguments);
 // True if some argument begins with Name, compared without regard to letter case.
 bool SwitchGiven(std::string_view name);
+// HARDWARE, WINDOWED and FLIP, which the player takes by their beginnings in any letter case.
+bool IsDisplaySwitch(std::string_view argument);
 
 class TSE3D;
 
@@ -109,10 +111,11 @@ struct TStartOptions {
   std::string Section;  // UTF-8 as given; empty: the main section
   bool Trace = false;   // a line per frame on stderr (TVEKE::TraceLine)
   bool AllowExecute = false;  // EXECUTE starts programs (--allow-execute)
+  std::string Script;   // --script NAME: the script to play in a folder, image or archive
   std::string Error;    // a malformed option
 };
-// Takes `--section NAME`, `--trace` and `--allow-execute` out of the command line, wherever
-// they stand.
+// Takes `--section NAME`, `--script NAME`, `--trace` and `--allow-execute` out of the
+// command line, wherever they stand.
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments);
 
 class TVEKE {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 #include <exception>
 
@@ -12,6 +13,7 @@
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
+#include "player/VEKFindPresentation.h"
 #include "player/VEKHostOptions.h"
 #include "player/VEKMessages.h"
 
@@ -28,12 +30,17 @@ void SetHungarianFormats() {
 
 void PrintHelp(const std::string& programName) {
   std::printf(
-      "Usage: %s SCRIPT [HARDWARE] [WINDOWED] [FLIP] [options]\n"
-      "Plays a presentation script (.vek).\n\n"
+      "Usage: %s SCRIPT|FOLDER|IMAGE|ARCHIVE [HARDWARE] [WINDOWED] [FLIP] [options]\n"
+      "Plays a presentation script (.vek), or the presentation in a folder, a disc's mount\n"
+      "point, a disc image (.iso, .cue/.bin) or a zip archive, found by its AUTORUN.INF or as\n"
+      "the only script in its root or in a folder just below it.\n\n"
       "  HARDWARE  draw pictures with the display's own blitter\n"
       "  WINDOWED  play in a window instead of full screen\n"
       "  FLIP      full screen with a flipping chain\n"
       "  --section NAME  start at the section NAME, as if the main section called it\n"
+      "  --script NAME   the script to play in a folder, image or archive that holds several\n"
+      "  --list PATH     say what PATH holds: its kind, volume label, files, the script found,\n"
+      "            the switches AUTORUN.INF gives (used unless the command line gives its own)\n"
       "  --trace   a line per frame on stderr: time, section, command, running effects\n"
       "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any),\n"
       "            and warnings where a page can hang or fall silent (they fail nothing)\n"
@@ -49,13 +56,6 @@ void PrintHelp(const std::string& programName) {
       LogFilePath().c_str());
 }
 
-// HARDWARE, WINDOWED and FLIP, which the player takes by their beginnings in any letter case.
-bool IsDisplaySwitch(const std::string& argument) {
-  const std::string upper = UpperAscii(argument);
-  return std::ranges::any_of(std::initializer_list<std::string_view>{"HARDWARE", "WINDOWED", "FLIP"},
-                             [&](std::string_view word) { return upper.starts_with(word); });
-}
-
 // A mistyped switch would otherwise pass unnoticed; play goes on without it.
 void ReportUnknownSwitches(const std::vector<std::string>& arguments,
                            const std::string& programName) {
@@ -64,6 +64,27 @@ void ReportUnknownSwitches(const std::vector<std::string>& arguments,
       std::fprintf(stderr, "%s: ignoring unknown argument %s (known: HARDWARE, WINDOWED, FLIP)\n",
                    programName.c_str(), arguments[i].c_str());
   }
+}
+int ListPresentation(const std::vector<std::string>& arguments, const std::string& chosen,
+                     const std::string& programName) {
+  std::vector<std::string> paths;
+  std::ranges::copy_if(arguments, std::back_inserter(paths),
+                       [](const std::string& word) { return word != "--list"; });
+  if (paths.size() != 1) {
+    std::fprintf(stderr, "%s: --list needs one folder, image, archive or script: %s --list PATH\n",
+                 programName.c_str(), programName.c_str());
+    return 2;
+  }
+  const TFoundPresentation found = FindPresentation(paths[0], chosen);
+  if (found.Kind == "script" && !IsRegularFile(ResolveGivenPath(paths[0]))) {
+    std::fprintf(stderr, "%s: %s: no such file or folder\n", programName.c_str(),
+                 paths[0].c_str());
+    return 2;
+  }
+  if (!found.Root.empty()) std::fputs(DescribePresentation(paths[0], found).c_str(), stdout);
+  if (!found.Error.empty())
+    std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
+  return found.ExitCode;
 }
 }  // namespace
 
@@ -97,6 +118,8 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
     return 0;
   }
+  if (arguments[0] == "--list" || given({"--list"}))
+    return ListPresentation(arguments, start.Script, programName);
   if (arguments[0] == "--check")
     return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
   if (given({"--check"})) {
@@ -104,6 +127,18 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     for (const std::string& argument : arguments)
       if (argument != "--check" && !IsDisplaySwitch(argument)) scripts.push_back(argument);
     return RunScriptCheck(scripts, programName);
+  }
+  const TFoundPresentation found = FindPresentation(arguments[0], start.Script);
+  if (!found.Error.empty()) {
+    std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
+    return found.ExitCode;
+  }
+  if (found.Kind != "script") {
+    SetRootUnlessGiven(found.Root);
+    arguments[0] = found.Script;
+    // The disc's own switches, unless the command line says how to show it.
+    if (std::none_of(arguments.begin() + 1, arguments.end(), IsDisplaySwitch))
+      arguments.insert(arguments.end(), found.Switches.begin(), found.Switches.end());
   }
   SetHungarianFormats();
   SetMessageLog(WriteLog);

@@ -8,6 +8,7 @@
 #include "base/SE_Log.h"
 #include "graphics/SE_Globals.h"
 #include "graphics/SE_Sprite.h"
+#include "platform/PL_Files.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
@@ -42,6 +43,10 @@ void ReportStartFailure(const std::string& text) {
   DebugOutput(text);
 }
 
+// Other programs see only the image or archive, not the files inside it.
+constexpr const char* kInsideImage =
+    "it lies inside a disc image or archive, which other programs cannot open";
+
 // EXECUTE: the program is found like any file of the presentation (beside the script first,
 // letter case ignored, backslashes), else on PATH, and started without a shell.
 void StartScriptProgram(const std::string& commandLine) {
@@ -56,6 +61,8 @@ void StartScriptProgram(const std::string& commandLine) {
     // A file of the current folder must not be taken for a name to look up on PATH.
     resolved = "./" + resolved;
   }
+  if (FileInfoOf(resolved).InContainer)
+    return ReportStartFailure("EXECUTE: cannot start " + words[0] + ": " + kInsideImage);
   const std::string program = FindProgram(resolved);
   if (program.empty())
     return ReportStartFailure("EXECUTE: cannot start " + words[0] +
@@ -82,6 +89,8 @@ void OpenScriptDocument(const std::string& target) {
     if (!IsRegularFile(path))
       return ReportStartFailure("WINOPEN: cannot open " + name +
                                 ": neither a file of the presentation nor an http(s) address");
+    if (FileInfoOf(path).InContainer)
+      return ReportStartFailure("WINOPEN: cannot open " + name + ": " + kInsideImage);
     std::error_code ec;
     opened = std::filesystem::absolute(path, ec).string();
   }

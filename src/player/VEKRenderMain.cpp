@@ -14,8 +14,10 @@
 
 namespace {
 const char* const kUsage =
-    "Usage: veke-render SCRIPT [HARDWARE] [WINDOWED] [FLIP] [options]\n"
-    "Plays a presentation script on a virtual clock and writes its frames as PNG files.\n\n"
+    "Usage: veke-render SCRIPT|FOLDER|IMAGE|ARCHIVE [HARDWARE] [WINDOWED] [FLIP] [options]\n"
+    "Plays a presentation script on a virtual clock and writes its frames as PNG files. A\n"
+    "folder, disc image (.iso, .cue/.bin) or zip archive is played by the script its\n"
+    "AUTORUN.INF names, else by the only script in its root or in a folder just below it.\n\n"
     "  --ms N            virtual milliseconds to play (default 5000; QUIT ends earlier)\n"
     "  --step N          virtual milliseconds per frame, 1 to 1000 (default 20)\n"
     "  --out FILE.png    the last frame\n"
@@ -31,6 +33,9 @@ const char* const kUsage =
     "  --video FILE      a video with sound (.mp4, .webm, .mkv) at 1000/step frames a second\n"
     "  --trace           a line per frame on stderr: time, section, command, running effects\n"
     "  --section NAME    play starts at the section NAME, as if the main section called it\n"
+    "  --script NAME     the script to play in a folder, image or archive that holds several\n"
+    "  --list PATH       say what PATH holds: its kind, volume label, files, the script\n"
+    "                    found, the switches AUTORUN.INF gives\n"
     "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any),\n"
     "                    and warnings where a page can hang or fall silent (they fail nothing)\n"
     "  --no-warnings     with --check: mistakes only\n"
@@ -126,11 +131,12 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       options.AudioFile = value(i);
     } else if (arg == "--video") {
       options.VideoFile = value(i);
-    } else if (arg == "--trace" || arg == "--section" || arg == "--root" ||
-               arg == "--allow-outside" || arg == "--allow-execute") {
+    } else if (arg == "--trace" || arg == "--section" || arg == "--root" || arg == "--script" ||
+               arg == "--allow-outside" || arg == "--allow-execute" || arg == "--list") {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
-      if (arg == "--section" || arg == "--root") options.PlayerArguments.push_back(value(i));
+      if (arg == "--section" || arg == "--root" || arg == "--script")
+        options.PlayerArguments.push_back(value(i));
     } else if (arg == "--drive" || arg == "--memory-limit") {
       std::string error;
       if (!(arg == "--drive" ? MapDriveOption(value(i), error)

@@ -36,47 +36,32 @@ void Put32(uint8_t* p, uint32_t v) {
 }  // namespace
 
 // Where the bytes come from: a file, or a copy in memory for fuzzing and tests. Reads are
-// positioned, and the caller has checked that the bytes lie inside Size().
+// positioned, and the caller has checked that the bytes lie inside Size(); a short read is
+// still an error, as the file may have shrunk since it was measured.
 class TGEResource::TSource {
  public:
-  virtual ~TSource() = default;
-  virtual uint64_t Size() const = 0;
-  virtual void ReadAt(uint64_t offset, void* buffer, size_t count) = 0;
+  TSource(std::unique_ptr<TReadFile> file, std::string name)
+      : File(std::move(file)), Name(std::move(name)) {}
+  uint64_t Size() const { return File->Size(); }
+  void ReadAt(uint64_t offset, void* buffer, size_t count) {
+    if (File->ReadAt(offset, buffer, count) != static_cast<int64_t>(count))
+      Fail("Cannot read resource file " + Name, "ReadByName");
+  }
+
+ private:
+  std::unique_ptr<TReadFile> File;
+  std::string Name;
 };
 
 namespace {
 
-class TFileSource : public TGEResource::TSource {
- public:
-  explicit TFileSource(const std::string& path) : Path(path) {
-    if (!IsRegularFile(path)) Fail("Cannot open resource file " + path, "Open/Load");
-    std::string error;
-    File = OpenReadFile(path, error);
-    if (!File) Fail("Cannot open resource file " + path + ": " + error, "Open/Load");
-  }
-  uint64_t Size() const override { return File->Size(); }
-  void ReadAt(uint64_t offset, void* buffer, size_t count) override {
-    // The file may have shrunk since we measured it; a short read is still an error.
-    if (File->ReadAt(offset, buffer, count) != static_cast<int64_t>(count))
-      Fail("Cannot read resource file " + Path, "ReadByName");
-  }
-
- private:
-  std::string Path;
-  std::unique_ptr<TReadFile> File;
-};
-
-class TMemorySource : public TGEResource::TSource {
- public:
-  explicit TMemorySource(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
-  uint64_t Size() const override { return Bytes.size(); }
-  void ReadAt(uint64_t offset, void* buffer, size_t count) override {
-    if (count) std::memcpy(buffer, Bytes.data() + offset, count);
-  }
-
- private:
-  std::vector<uint8_t> Bytes;
-};
+std::unique_ptr<TGEResource::TSource> OpenSource(const std::string& path) {
+  if (!IsRegularFile(path)) Fail("Cannot open resource file " + path, "Open/Load");
+  std::string error;
+  std::unique_ptr<TReadFile> file = OpenReadFile(path, error);
+  if (!file) Fail("Cannot open resource file " + path + ": " + error, "Open/Load");
+  return std::make_unique<TGEResource::TSource>(std::move(file), path);
+}
 
 // Inflates a zlib stream to exactly `size` bytes; anything else is a damaged entry.
 std::vector<uint8_t> Inflate(const std::vector<uint8_t>& packed, uint32_t size,
@@ -148,21 +133,21 @@ bool TGEResource::Open(const std::string& fileName) {
   const std::string path = ResolveScriptPath(fileName);
   // A name refused for leaving the presentation's tree comes back empty: name it as written.
   if (path.empty()) Fail("Cannot open resource file " + Cp1250ToUtf8(fileName), "Open/Load");
-  Stream = std::make_unique<TFileSource>(path);
+  Stream = OpenSource(path);
   return CheckMagic();
 }
 
 bool TGEResource::OpenPath(const std::string& path) {
   if (Stream) return true;
   FileName = path;
-  Stream = std::make_unique<TFileSource>(path);
+  Stream = OpenSource(path);
   return CheckMagic();
 }
 
 bool TGEResource::OpenMemory(std::vector<uint8_t> bytes, const std::string& name) {
   if (Stream) return true;
   FileName = name;
-  Stream = std::make_unique<TMemorySource>(std::move(bytes));
+  Stream = std::make_unique<TSource>(ReadFileOfBytes(std::move(bytes)), name);
   return CheckMagic();
 }
 
