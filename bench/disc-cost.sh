@@ -12,7 +12,8 @@
 # Prints medians of processor time (user + system) and wall time, and the median of the
 # pairwise ratios. The page cache is warm: every run reads files the one before it read.
 #
-# usage: [DISC_COST_DIR=FOLDER] bench/disc-cost.sh [BUILD_DIR] [RUNS]   (defaults: build, 9)
+# usage: [DISC_COST_DIR=FOLDER] [DISC_COST_INSTRUCTIONS=1] bench/disc-cost.sh [BUILD_DIR] [RUNS]
+#        (defaults: build, 9 pairs)
 # Needs xorriso, zip, ffmpeg (with an MP3 encoder) and python3; about 2 GB in $TMPDIR.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -136,3 +137,21 @@ compare "listing, archive/start-up" "$build/veke --list show.zip" "$build/veke -
 compare "listing, folder/start-up" "$build/veke --list show" "$build/veke --version"
 compare "video 20 s, image/folder" "$render show.iso --ms 20000" "$render show --ms 20000"
 compare "video 20 s, archive/folder" "$render show.zip --ms 20000" "$render show --ms 20000"
+
+# Processor time on a shared machine moves with its load; the instructions a run executes do
+# not. With DISC_COST_INSTRUCTIONS=1 (and valgrind), each way in is counted once as well.
+[ "${DISC_COST_INSTRUCTIONS:-}" = 1 ] || exit 0
+command -v valgrind >/dev/null || { echo "disc-cost: valgrind is missing" >&2; exit 2; }
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+echo "instructions executed (callgrind), millions:"
+for path in show/SHOW.VEK show show.iso show.zip; do
+  printf '  %-14s first frame %8.1f   video 20 s %8.1f   listing %6.1f\n' "$path" \
+    "$(instructions "$render" "$path" $first | awk '{ print $1 / 1e6 }')" \
+    "$(instructions "$render" "$path" --ms 20000 | awk '{ print $1 / 1e6 }')" \
+    "$([ "$path" = show/SHOW.VEK ] && echo 0 || instructions "$build/veke" --list "$path" | awk '{ print $1 / 1e6 }')"
+done
+printf '  %-14s %8.1f\n' "veke --version" "$(instructions "$build/veke" --version | awk '{ print $1 / 1e6 }')"
+
