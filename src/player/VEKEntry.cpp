@@ -81,6 +81,7 @@ int ListPresentation(const std::vector<std::string>& arguments, const std::strin
                  paths[0].c_str());
     return 2;
   }
+  std::fputs(DescribeLeftOut(programName + ": " + paths[0], found).c_str(), stderr);
   if (!found.Root.empty()) std::fputs(DescribePresentation(paths[0], found).c_str(), stdout);
   if (!found.Error.empty())
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
@@ -129,6 +130,7 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     return RunScriptCheck(scripts, programName);
   }
   const TFoundPresentation found = FindPresentation(arguments[0], start.Script);
+  std::fputs(DescribeLeftOut(programName + ": " + arguments[0], found).c_str(), stderr);
   if (!found.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
     return found.ExitCode;

@@ -129,7 +129,9 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
     const std::shared_ptr<TContainer> container = ContainerOf(found.Root);
     found.Kind = container->Kind;
     found.Label = container->Label;
-  } else if (info.Kind == TFileKind::Folder) {
+    found.LeftOut = container->Skipped;
+  } else if (info.Kind == TFileKind::Folder && !IsScriptName(given)) {
+    // A folder named as a script was meant as one: the player says the script is missing.
     std::error_code ec;
     found.Root = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (found.Root.size() > 1 && found.Root.back() == '/') found.Root.pop_back();
@@ -153,6 +155,17 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
   }
   if (!found.Script.empty()) found.ScriptName = Relative(found.Root, found.Script);
   return found;
+}
+
+std::string DescribeLeftOut(const std::string& given, const TFoundPresentation& found) {
+  std::string text;
+  for (std::string name : found.LeftOut) {
+    // A name in a damaged image may hold anything; a terminal would act on control bytes.
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    text += given + ": left out: " + name + "\n";
+  }
+  return text;
 }
 
 std::string DescribePresentation(const std::string& given, const TFoundPresentation& found) {
