@@ -182,7 +182,7 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
   const std::vector<THostileCase> cases = {
       {"cut short before the root", [](S i) { i.resize(17 * 2048); }, nullptr, nullptr},
       {"cut short inside a file", [](S i) { i.resize(Extent(i, "CLIP.AVI;1") + 3 * 2048); },
-       "VIDEO/CLIP.AVI", "SUB/DEEP/B.DAT"},
+       nullptr, nullptr},
       {"a folder that is its parent",
        [](S i) { Put733(i, Record(i, "DEEP") + 2, Extent(i, "SUB") / 2048); }, "SUB/DEEP",
        "SUB/A.DAT"},

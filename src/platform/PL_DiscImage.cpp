@@ -33,6 +33,8 @@ constexpr uint64_t kMaxNames = 1'000'000;
 constexpr uint64_t kMaxFolderBytes = 16 << 20;
 // libiso9660 finds a folder by reading every folder above it again.
 constexpr uint64_t kMaxListingBytes = uint64_t{1} << 30;
+// Burning tools pad a volume with up to 150 sectors (2 seconds of disc) that rips may leave out.
+constexpr uint64_t kPaddingSectors = 150;
 constexpr uint64_t kChunkSectors = 16;  // what a small read fetches: 32 KiB
 constexpr iso_extension_mask_t kNoJoliet = ISO_EXTENSION_ALL & ~ISO_EXTENSION_JOLIET;
 
@@ -202,6 +204,14 @@ class TDiscImage : public TContainer {
   bool ListTree(std::string& error) {
     bool joliet = false;
     ReadDescriptors(joliet);
+    // A copy that stopped early would otherwise mount with most of its names left out, each
+    // told apart; a rip may lack the few padding sectors at the end, which hold no files.
+    if (StatedSectors > Image->Sectors + kPaddingSectors) {
+      error = "the image is cut short: it holds " + std::to_string(Image->Sectors * kSector) +
+              " of the " + std::to_string(StatedSectors * kSector) +
+              " bytes its volume descriptor states";
+      return false;
+    }
     std::vector<TRecord> root;
     // The Rock Ridge names are in the primary tree; the Joliet names in a tree of their own.
     const auto readRoot = [&](bool jolietTree) {
@@ -227,7 +237,11 @@ class TDiscImage : public TContainer {
     for (uint64_t at = 16; at < 16 + 32 && Image->Read(at, 1, sector.data()); ++at) {
       if (sector[0] == 255 || std::memcmp(sector.data() + 1, "CD001", 5) != 0) break;
       const char* id = reinterpret_cast<const char*>(sector.data() + 40);
-      if (sector[0] == 1 && primary.empty()) primary = LabelOf(std::string(id, 32));
+      if (sector[0] == 1 && primary.empty()) {
+        primary = LabelOf(std::string(id, 32));
+        StatedSectors = uint64_t{sector[80]} | uint64_t{sector[81]} << 8 |
+                        uint64_t{sector[82]} << 16 | uint64_t{sector[83]} << 24;
+      }
       // A supplementary descriptor whose escape sequence names UCS-2 levels 1 to 3.
       if (sector[0] == 2 && sector[88] == '%' && sector[89] == '/' &&
           (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
@@ -360,6 +374,7 @@ class TDiscImage : public TContainer {
 
   const std::shared_ptr<TImage> Image;
   bool JolietTree = false;               // the names listed are the Joliet ones
+  uint64_t StatedSectors = 0;            // the volume's size its primary descriptor states
   std::unordered_set<uint64_t> Visited;  // folder extents already listed
   uint64_t Names = 0, ListingBytes = 0;
 };

@@ -144,8 +144,13 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
     return found;
   }
   if (!chosen.empty()) {
-    found.Script = FileInRoot(found.Root, chosen);
-    found.FoundBy = "--script";
+    const std::string script = FileInRoot(found.Root, chosen);
+    // The disc's switches go with the script it starts, also when --script names that one.
+    if (!FindByAutorun(found) || found.Script != script) {
+      found.Switches.clear();
+      found.Script = script;
+      found.FoundBy = "--script";
+    }
     if (found.Script.empty()) {
       found.Error = given + ": no script " + chosen + " in it";
       found.ExitCode = 2;
@@ -158,13 +163,19 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
 }
 
 std::string DescribeLeftOut(const std::string& given, const TFoundPresentation& found) {
+  // A damaged image may leave out thousands: the first ones tell what is wrong.
+  constexpr size_t kShown = 20;
   std::string text;
-  for (std::string name : found.LeftOut) {
+  for (size_t i = 0; i < found.LeftOut.size() && i < kShown; ++i) {
+    std::string name = found.LeftOut[i];
     // A name in a damaged image may hold anything; a terminal would act on control bytes.
     for (char& c : name)
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     text += given + ": left out: " + name + "\n";
   }
+  if (found.LeftOut.size() > kShown)
+    text += given + ": left out: " + std::to_string(found.LeftOut.size() - kShown) +
+            " more names\n";
   return text;
 }
 
