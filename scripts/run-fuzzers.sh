@@ -24,6 +24,7 @@ for t in "${targets[@]}"; do
   # build made without -fno-sanitize-recover.
   (cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
     UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}" \
+    LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0}" \
     "$build/$t" -artifact_prefix="$build/crash-" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 "$work")
   rm -rf "$work"
 done
