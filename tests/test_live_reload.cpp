@@ -45,8 +45,8 @@ class LiveReload : public ::testing::Test, public THeadlessFixture {
 // Main clears red and calls WORK, which clears `colour` and waits; after WORK returns, main
 // clears white. `extra` goes into WORK before its wait.
 std::string Version(const std::string& colour, const std::string& extra = "") {
-  return "CLEAR($F800F800)\nCALL(WORK)\nCLEAR($FFFFFFFF)\nWAIT(100000)\n[WORK]\nCLEAR(" +
-         colour + ")\n" + extra + "WAIT(300)\nRETURN\n";
+  return "CLEAR($F800F800)\nCALL(WORK)\nCLEAR($FFFFFFFF)\nWAIT(100000)\n[WORK]\nCLEAR(" + colour +
+         ")\n" + extra + "WAIT(300)\nRETURN\n";
 }
 
 TEST_F(LiveReload, AGoodSavePlaysAtTheSectionThatPlayedAndAMistakeKeepsTheOldVersionUnderABand) {
@@ -56,9 +56,9 @@ TEST_F(LiveReload, AGoodSavePlaysAtTheSectionThatPlayedAndAMistakeKeepsTheOldVer
     std::string Text;  // the version saved
   };
   const std::vector<TStep> saves = {
-      {100, Version("$07E007E0")},                          // good: green
+      {100, Version("$07E007E0")},                           // good: green
       {200, Version("$FFE0FFE0", "SHOWIMAG(Nothing,1)\n")},  // a mistake: green plays on
-      {300, Version("$FFE0FFE0")},                          // good again: yellow, no band
+      {300, Version("$FFE0FFE0")},                           // good again: yellow, no band
   };
   // What the frames show: the top-left pixel and the bottom-left one, by time.
   std::map<uint32_t, std::pair<uint16_t, uint16_t>> shown;
@@ -70,18 +70,20 @@ TEST_F(LiveReload, AGoodSavePlaysAtTheSectionThatPlayedAndAMistakeKeepsTheOldVer
   });
   const std::string err = testing::internal::GetCapturedStderr();
   const auto at = [&](uint32_t ms) { return shown.lower_bound(ms)->second; };
-  EXPECT_EQ(at(100).first, 0x001F);                                // the first version
+  EXPECT_EQ(at(100).first, 0x001F);                                        // the first version
   EXPECT_EQ(at(160), std::make_pair(uint16_t{0x07E0}, uint16_t{0x07E0}));  // WORK, green
-  EXPECT_EQ(at(260).first, 0x07E0);                                // the old version plays on
-  EXPECT_NE(at(260).second, 0x07E0);                               // under the band
+  EXPECT_EQ(at(260).first, 0x07E0);   // the old version plays on
+  EXPECT_NE(at(260).second, 0x07E0);  // under the band
   EXPECT_EQ(at(360), std::make_pair(uint16_t{0xFFE0}, uint16_t{0xFFE0}));  // band gone
   // WORK waits 300 ms, then returns to main after its CALL (white), not to main's start.
   EXPECT_EQ(at(700).first, 0xFFFF);
   EXPECT_NE(err.find("veke: " + Script.string() + " read again: playing from section WORK"),
-            std::string::npos) << err;
+            std::string::npos)
+      << err;
   EXPECT_NE(err.find("has 1 mistake; still playing the version before:\n" + Script.string() +
                      ":7: unknown command \"SHOWIMAG\""),
-            std::string::npos) << err;
+            std::string::npos)
+      << err;
 }
 
 TEST_F(LiveReload, AReloadKeepsTheCallersAndWhereTheyWere) {
@@ -92,7 +94,8 @@ TEST_F(LiveReload, AReloadKeepsTheCallersAndWhereTheyWere) {
              "CLEAR($07E007E0)\nWAIT(200)\nRETURN\n[B]\nCLEAR($001F001F)\nWAIT(300)\nRETURN\n");
   std::map<uint32_t, uint16_t> shown;
   testing::internal::CaptureStderr();
-  Play(1000, {100}, [&](TPlatformSurface& frame, uint32_t ms) { shown[ms] = PixelOf(frame, 5, 5); });
+  Play(1000, {100},
+       [&](TPlatformSurface& frame, uint32_t ms) { shown[ms] = PixelOf(frame, 5, 5); });
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(shown.lower_bound(150)->second, 0x001F);  // B again
   EXPECT_EQ(shown.lower_bound(500)->second, 0x07E0);  // A after its JUMP
@@ -177,8 +180,10 @@ TEST(Screenshot, GoesToThePicturesFolderElseBesideTheScriptUnderANameNotTaken) {
       {"/no/such/folder", nullptr, false, temp.Path.string() + "/show"},
   };
   for (const TCase& c : cases) {
-    if (c.PicturesDir) setenv("XDG_PICTURES_DIR", c.PicturesDir, 1);
-    else unsetenv("XDG_PICTURES_DIR");
+    if (c.PicturesDir)
+      setenv("XDG_PICTURES_DIR", c.PicturesDir, 1);
+    else
+      unsetenv("XDG_PICTURES_DIR");
     fs::remove(home + "/.config/user-dirs.dirs");
     if (c.UserDirs) std::ofstream(home + "/.config/user-dirs.dirs") << c.UserDirs;
     fs::remove(home + "/Pictures");
@@ -193,8 +198,8 @@ TEST(Screenshot, GoesToThePicturesFolderElseBesideTheScriptUnderANameNotTaken) {
   when.tm_year = 126, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 22, when.tm_min = 15,
   when.tm_sec = 9, when.tm_isdst = -1;
   const std::time_t time = std::mktime(&when);
-  for (const char* expected : {"veke-20261207-221509.png", "veke-20261207-221509-2.png",
-                               "veke-20261207-221509-3.png"}) {
+  for (const char* expected :
+       {"veke-20261207-221509.png", "veke-20261207-221509-2.png", "veke-20261207-221509-3.png"}) {
     const std::string name = ScreenshotName(pics, time);
     EXPECT_EQ(name, pics + "/" + expected);
     std::ofstream(name) << "taken";

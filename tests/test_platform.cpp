@@ -244,16 +244,18 @@ TEST(Settle, ABurstOfEventsComesDueOnceWhenItHasBeenQuietLongEnough) {
     bool Due;      // TakeDue's answer ('?' only)
   };
   const std::vector<TStep> steps = {
-      {'?', 0, -1, false},                                          // nothing pending
-      {'n', 10, -1, false}, {'?', 40, 20, false},                   // 30 ms quiet
-      {'n', 45, 15, false}, {'?', 94, 1, false},                    // the burst goes on
-      {'?', 95, 0, true},   {'?', 96, -1, false},                   // told once
-      {'n', 500, -1, false}, {'?', 2000, 0, true},                  // late asking is due
+      {'?', 0, -1, false},                          // nothing pending
+      {'n', 10, -1, false},  {'?', 40, 20, false},  // 30 ms quiet
+      {'n', 45, 15, false},  {'?', 94, 1, false},   // the burst goes on
+      {'?', 95, 0, true},    {'?', 96, -1, false},  // told once
+      {'n', 500, -1, false}, {'?', 2000, 0, true},  // late asking is due
   };
   for (const TStep& step : steps) {
     EXPECT_EQ(settle.WaitMs(step.Ms), step.Wait) << step.What << step.Ms;
-    if (step.What == 'n') settle.Note(step.Ms);
-    else EXPECT_EQ(settle.TakeDue(step.Ms), step.Due) << step.Ms;
+    if (step.What == 'n')
+      settle.Note(step.Ms);
+    else
+      EXPECT_EQ(settle.TakeDue(step.Ms), step.Due) << step.Ms;
   }
 }
 

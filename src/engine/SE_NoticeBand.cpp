@@ -40,7 +40,11 @@ std::string PlainAscii(const std::string& text) {
   std::string plain;
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const size_t length = lead < 0x80    ? 1
+                          : lead >= 0xF0 ? 4
+                          : lead >= 0xE0 ? 3
+                          : lead >= 0xC0 ? 2
+                                         : 1;
     uint32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
     for (size_t k = 1; k < length && i + k < text.size(); ++k)
       code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
@@ -86,7 +90,8 @@ void TNoticeBand::Stamp(TPlatformSurface& frame, TFrameChanges& changes) {
   frame.Fill(&band, PackRgb(format, 48, 0, 0));
   const TRect edge{0, band.Top, band.Right, band.Top + 1};
   frame.Fill(&edge, PackRgb(format, 255, 200, 0));
-  const auto columns = static_cast<size_t>(std::max(0, (frame.Width() - 2 * kPad) / kNoticeGlyphWidth));
+  const auto columns =
+      static_cast<size_t>(std::max(0, (frame.Width() - 2 * kPad) / kNoticeGlyphWidth));
   int32_t y = band.Top + 1 + kPad;
   for (const std::string& line : Lines) {
     if (y + kNoticeGlyphHeight > frame.Height()) break;

@@ -21,8 +21,8 @@ uint64_t NowMs() {
 
 // Writes close a file; renames, creations and removals (`touch` changes the time only) as
 // editors save; writes in place for programs that keep the file open.
-constexpr uint32_t kSaveEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                 IN_DELETE | IN_ATTRIB | IN_MODIFY;
+constexpr uint32_t kSaveEvents =
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MODIFY;
 }  // namespace
 
 int32_t TSettle::WaitMs(uint64_t nowMs) const {
@@ -78,8 +78,7 @@ bool TFileWatch::Watches(const std::string& path) const {
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec).lexically_normal();
   std::lock_guard<std::mutex> hold(Lock);
   const auto folder = Folders.find(absolute.parent_path().string());
-  return folder != Folders.end() &&
-         Concerns(folder->second, absolute.filename().string());
+  return folder != Folders.end() && Concerns(folder->second, absolute.filename().string());
 }
 
 bool TFileWatch::Concerns(int wd, const std::string& name) const {

@@ -55,7 +55,7 @@ class TFileWatch {
   int Inotify = -1;
   int StopFd = -1;
   mutable std::mutex Lock;
-  std::map<std::string, int> Folders;                // folder → its watch
+  std::map<std::string, int> Folders;                 // folder → its watch
   std::map<int, std::set<std::string>> NamesByWatch;  // watch → upper-cased names in it
   std::atomic<bool> Changed{false};
   std::thread Thread;

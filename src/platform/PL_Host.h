@@ -30,7 +30,17 @@ struct TScreenChoice {
 };
 
 // Input and window events, with mouse positions in presentation pixels.
-enum class THostEventType { Close, MouseMove, MouseDown, MouseUp, Minimized, Restored, FocusLost, FocusGained, WindowKey };
+enum class THostEventType {
+  Close,
+  MouseMove,
+  MouseDown,
+  MouseUp,
+  Minimized,
+  Restored,
+  FocusLost,
+  FocusGained,
+  WindowKey
+};
 // Keys of the window that are the player's, not the presentation's (which takes no keys):
 // F5 reloads a watched script, F12 saves a screenshot. The host toggles full screen itself.
 enum class TWindowKey { Reload, Screenshot };

@@ -329,8 +329,8 @@ std::string ResolvePath(std::string_view name) {
   std::string path = Resolve(name, !Rules().AllowOutside && !ScriptFolder().empty());
   if (!NameListener() || path.empty()) return path;
   // A file the author has yet to make is expected beside the script.
-  if (FileInfoOf(path).Kind == TFileKind::Missing && !path.starts_with('/') &&
-      DriveOf(path) < 0 && !ScriptFolder().empty())
+  if (FileInfoOf(path).Kind == TFileKind::Missing && !path.starts_with('/') && DriveOf(path) < 0 &&
+      !ScriptFolder().empty())
     NameListener()((fs::path(ScriptFolder()) / path).string());
   else
     NameListener()(path);

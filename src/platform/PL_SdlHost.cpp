@@ -87,7 +87,7 @@ class TSdlHost : public THost {
   uint32_t ButtonState = 0;  // mouse buttons as the events so far left them
   bool Texture555 = false;
   bool FullScreen = false;
-  bool KeepWindow = false;  // CloseDisplay leaves the window for the next OpenDisplay
+  bool KeepWindow = false;   // CloseDisplay leaves the window for the next OpenDisplay
   SDL_Rect WindowedPlace{};  // where the window was before F11 made it cover the screen
   TScreenChoice Choice;
   int32_t FrameWidth = 0, FrameHeight = 0;
@@ -327,7 +327,7 @@ void TSdlHost::CloseDisplay() {
   if (std::exchange(KeepWindow, false) && Window) return;
   if (Renderer) SDL_DestroyRenderer(Renderer);
   if (Window) SDL_DestroyWindow(Window);
-  Texture = nullptr, Renderer = nullptr, Window = nullptr;
+  Renderer = nullptr, Window = nullptr;
   Direct = false;
 }
 
@@ -425,6 +425,7 @@ void TSdlHost::ToggleFullScreen() {
   }
   SDL_SetWindowFullscreen(Window, 0);
   SDL_SetWindowBordered(Window, SDL_TRUE);
+  SDL_SetWindowResizable(Window, SDL_TRUE);
   // A play that began full screen gets a window of the presentation's size.
   if (WindowedPlace.w <= 0) {
     const int centred = static_cast<int>(

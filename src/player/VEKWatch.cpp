@@ -61,14 +61,15 @@ void TLiveReload::ReloadKey(TVEKE& play) {
                  ScriptName.c_str(), Cp1250ToUtf8(Resume.back().Section).c_str());
     return;
   }
-  const std::string count = std::to_string(findings.size()) +
-                            (findings.size() == 1 ? " mistake" : " mistakes");
-  std::fprintf(stderr, "%s: %s has %s; still playing the version before:\n",
-               ProgramName.c_str(), ScriptName.c_str(), count.c_str());
+  const std::string count =
+      std::to_string(findings.size()) + (findings.size() == 1 ? " mistake" : " mistakes");
+  std::fprintf(stderr, "%s: %s has %s; still playing the version before:\n", ProgramName.c_str(),
+               ScriptName.c_str(), count.c_str());
   std::vector<std::string> lines = {ScriptName + ": " + count +
                                     "; still playing the version before (save or F5 checks again)"};
   for (const TFinding& finding : findings) {
-    const std::string line = ScriptName + ":" + std::to_string(finding.Line) + ": " + finding.Message;
+    const std::string line =
+        ScriptName + ":" + std::to_string(finding.Line) + ": " + finding.Message;
     std::fprintf(stderr, "%s\n", line.c_str());
     lines.push_back(line);
   }
@@ -106,8 +107,8 @@ std::vector<TResumePoint> TVEKE::PlayPlace() const {
   std::vector<const TVKSection*> chain(CallStack.begin(), CallStack.end());
   chain.push_back(CurrentSection);
   for (const TVKSection* section : chain)
-    place.push_back({section->Name, section->CommandIndex,
-                     CommandWords(*section, section->CommandIndex)});
+    place.push_back(
+        {section->Name, section->CommandIndex, CommandWords(*section, section->CommandIndex)});
   return place;
 }
 

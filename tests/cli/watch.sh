@@ -11,7 +11,7 @@ script=$work/show/show.vek
 
 # Main clears red and calls WORK, which clears the colour given and waits.
 version() {
-  printf 'CLEAR($F800F800)\nCALL(WORK)\nCLEAR($FFFFFFFF)\nWAIT(100000)\n[WORK]\nCLEAR(%s)\n%sWAIT(100000)\nRETURN\n' "$1" "${2:-}"
+  printf 'CLEAR($F800F800)\nCALL(WORK)\nCLEAR($FFFFFFFF)\nWAIT(100000)\n[WORK]\nCLEAR(%s)\n%bWAIT(100000)\nRETURN\n' "$1" "${2:-}"
 }
 # As editors save: a new file renamed over the old one.
 save() { version "$@" >"$script.new" && mv "$script.new" "$script"; }
