@@ -31,9 +31,11 @@ install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_D
 add_custom_target(compressed_docs ALL DEPENDS ${VEKE_COMPRESSED_FILES})
 
 # A double-click on a script plays it: the MIME type names *.vek files, the desktop entry
-# opens that type with veke. Desktops read these from share/; the Debian package's triggers
-# refresh their caches, `make install` does it by hand.
-install(FILES packaging/veke.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# opens that type with veke. A second entry offers the player for disc images under "Open
+# With" without becoming their default. Desktops read these from share/; the Debian
+# package's triggers refresh their caches, `make install` does it by hand.
+install(FILES packaging/veke.desktop packaging/veke-disc.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/veke.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES packaging/veke.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
@@ -68,5 +70,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # EXECUTE and WINOPEN open documents with xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# veke-render --map runs Graphviz's dot; nothing else needs it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS graphviz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

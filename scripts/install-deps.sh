@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, with apt, only the Debian packages that are missing. Safe to run again.
 # dpkg-dev and file let `make deb` work out the package's dependencies; groff, the MIME
-# database and the desktop file validator let the tests check the installed files.
+# database and the desktop file validator let the tests check the installed files; graphviz's
+# dot lays out `veke-render --map`.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev libpng-dev libfreetype-dev
   libmeshoptimizer-dev
   libcdio-dev libiso9660-dev libzip-dev xorriso
+  graphviz
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth xdotool imagemagick sox

@@ -117,6 +117,43 @@ TEST(Processes, StartedProgramsRunWithoutWaitingAndLeaveNoZombies) {
   EXPECT_EQ(CountZombieChildren(), 0);
 }
 
+// A program waited for: its exit code and output kept, a hung one killed at the limit (well
+// before it would end), one that cannot start told, and no zombie left.
+TEST(Processes, ProgramsWaitedForAreTimedAndLeaveNoZombies) {
+  TTempFolder temp;
+  const std::string output = (temp.Path / "output").string();
+  const struct {
+    std::vector<std::string> Words;
+    bool Started, TimedOut;
+    int ExitCode;
+    std::string Output;
+  } cases[] = {
+      {{"sh", "-c", "echo said; echo told >&2; exit 3"}, true, false, 3, "said\ntold\n"},
+      {{"true"}, true, false, 0, ""},
+      {{"sh", "-c", "kill -9 $$"}, true, false, -1, ""},
+      {{"sleep", "30"}, true, true, -1, ""},
+      {{"/no/such/program"}, false, false, -1, ""},
+      {{}, false, false, -1, ""},
+  };
+  for (const auto& wanted : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const TProgramRun run = RunProgram(wanted.Words, output, 300);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string name = wanted.Words.empty() ? "(none)" : wanted.Words.back();
+    EXPECT_EQ(run.Started, wanted.Started) << name;
+    EXPECT_EQ(run.TimedOut, wanted.TimedOut) << name;
+    EXPECT_EQ(run.ExitCode, wanted.ExitCode) << name;
+    EXPECT_EQ(run.Started, run.Error.empty()) << name << ": " << run.Error;
+    EXPECT_LT(took, std::chrono::seconds(5)) << name;
+    std::ifstream file(output, std::ios::binary);
+    const std::string said{std::istreambuf_iterator<char>(file), {}};
+    if (run.Started) {
+      EXPECT_EQ(said, wanted.Output) << name;
+    }
+  }
+  EXPECT_EQ(CountZombieChildren(), 0);
+}
+
 TEST(LogFile, DatesAndTimesUseTheHungarianFormats) {
   TFormatSettings saved = FormatSettings;
   FormatSettings.DateSeparator = '.';

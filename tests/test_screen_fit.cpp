@@ -163,4 +163,31 @@ TEST(HostOptions, ScreenScaleAndDrivesAreTakenWhereverTheyStandAndBadOnesRefused
   EXPECT_EQ(PlayerMain({"--scale", "blurry", "show.vek"}, "veke"), 2);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("veke: bad --scale"), std::string::npos);
 }
+
+// A quoted folder reaches the player with its "~" (sh leaves it in D=~/cd, too); the player
+// takes it as the shell would have.
+TEST(HostOptions, ALeadingTildeIsTheHomeFolder) {
+  THeadlessFixture fixture;
+  TTempFolder temp;
+  temp.Write("cd/VIDEO/INTRO.AVI", "");
+  const char* savedHome = std::getenv("HOME");
+  const std::string saved = savedHome ? savedHome : "";
+  setenv("HOME", temp.Path.c_str(), 1);
+  const std::string home = temp.Path.string();
+  const std::pair<std::string, std::string> cases[] = {
+      {"~", home},
+      {"~/cd", home + "/cd"},
+      {"cd/~", "cd/~"},
+      {"/x/~/y", "/x/~/y"},
+      {"~no-such-user-here/x", "~no-such-user-here/x"},
+      {"~root/x", "/root/x"}};
+  for (const auto& [given, expanded] : cases) EXPECT_EQ(ExpandHome(given), expanded) << given;
+  std::vector<std::string> words = {"--drive", "d=~/cd", "--root=~", "show.vek"};
+  std::string error;
+  EXPECT_TRUE(TakeHostOptions(words, error)) << error;
+  EXPECT_EQ(ResolvePath("D:\\video\\intro.avi"), (temp.Path / "cd/VIDEO/INTRO.AVI").string());
+  ClearDriveMap();
+  SetRootOption("");
+  setenv("HOME", saved.c_str(), 1);
+}
 }  // namespace

@@ -82,6 +82,38 @@ TEST_F(ScriptCheck, EveryParseErrorIsListedWithThePlayersOwnText) {
   }
 }
 
+// A field left out shifts the later values one place back; the value that does not fit its
+// place fits the next one.
+TEST_F(ScriptCheck, AFieldLeftOutIsToldWhenTheValuesFitOnePlaceFurtherOn) {
+  const std::string hint = "; a parameter seems to be missing before it (";
+  const struct {
+    std::string Line, Finding;
+  } cases[] = {
+      {"CREATEIMAGE(Sun, sun.spr, 0, 0, TRUE, TRUE)",
+       "CREATEIMAGE: parameter 5 is not a number: \"TRUE\"" + hint +
+           "6 given, CREATEIMAGE takes 7; an empty one still needs its comma)"},
+      {"CREATEBUTTON(B, , sun.spr, , 0, 0, 255, VISIBLE, ENABLED, X)",
+       "CREATEBUTTON: parameter 8 is not a number: \"VISIBLE\"" + hint +
+           "10 given, CREATEBUTTON takes 11; an empty one still needs its comma)"},
+      {"CREATEANIM(K, clip.avi, 0, 0, 0, FALSE, FALSE)",
+       "CREATEANIM: parameter 6 is not a number: \"FALSE\"" + hint +
+           "7 given, CREATEANIM takes 8; an empty one still needs its comma)"},
+      // Two short, or a value that fits neither place: nothing to suggest.
+      {"CREATEIMAGE(Sun, sun.spr, 0, TRUE, TRUE)",
+       "CREATEIMAGE: parameter 4 is not a number: \"TRUE\""},
+      {"CREATEIMAGE(Sun, , sun.spr, 0, X, TRUE)",
+       "CREATEIMAGE: parameter 5 is not a number: \"X\""},
+  };
+  for (const auto& [line, finding] : cases) {
+    const TLines findings = Check(line + "\n");
+    ASSERT_EQ(findings.size(), 1u) << line;
+    EXPECT_EQ(findings[0].substr(0, findings[0].rfind(" (")), "1: " + finding) << line;
+  }
+  // The player stops with its own words, as before.
+  EXPECT_EQ(PlayerStops("CREATEIMAGE(Sun, sun.spr, 0, 0, TRUE, TRUE)\n"),
+            "Hibás egész szám paraméter. Sor:1");
+}
+
 TEST_F(ScriptCheck, UnknownWordsAreListedWithTheWordMeant) {
   EXPECT_EQ(Check("SHOWIMAG(x, TRUE)\n"
                   "QUIT // the end\n"
@@ -207,7 +239,7 @@ TEST_F(ScriptCheck, FilesAreFoundAsThePlayerFindsThemAndMustLoad) {
       "CREATEIMAGE(A, , pics\\moon.spr, 0, 0, TRUE, TRUE)\n"
       "CREATEIMAGE(B, , broken.bmp, 0, 0, TRUE, TRUE)\n"
       "CREATEIMAGE(C, Pics.GER, solid, 0, 0, TRUE, TRUE)\n"
-      "CREATEIMAGE(D, pics.ger, Liquid, 0, 0, TRUE, TRUE)\n"
+      "CREATEIMAGE(D, pics.ger, Soild, 0, 0, TRUE, TRUE)\n"
       "CREATEIMAGE(E, notres.ger, Solid, 0, 0, TRUE, TRUE)\n"
       "CREATEBUTTON(F, , pics\\sun.spr, Hover.spr, , 0, 0, 255, VISIBLE, ENABLED, RETURN)\n"
       "CREATETEXT(G, words.txt, 0, 0, 100, 20, ARIAL14)\n"
@@ -225,7 +257,7 @@ TEST_F(ScriptCheck, FilesAreFoundAsThePlayerFindsThemAndMustLoad) {
   const TLines expected{
       "2: file not found: pics\\moon.spr",
       "3: picture does not load: broken.bmp: Unknown picture format (DecodePicture)",
-      "5: resource file pics.ger has no entry \"Liquid\"",
+      "5: resource file pics.ger has no entry \"Soild\" (did you mean \"Solid\"?)",
       "6: not a resource file: notres.ger",
       "7: file not found: Hover.spr",
       "9: file not found: nowords.txt",

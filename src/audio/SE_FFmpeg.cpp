@@ -56,9 +56,10 @@ void TInputFile::Close() {
 
 std::string TInputFile::Open(const std::string& url, const std::string& name) {
   Close();
-  if (!Custom && ContainerOf(url)) {
+  const std::string path = url.starts_with("file:") ? url.substr(5) : url;
+  if (!Custom && ContainerOf(path)) {
     std::string error;
-    auto file = OpenReadFile(url, error);
+    auto file = OpenReadFile(path, error);
     if (!file) return "cannot open " + name + ": " + error;
     Custom = std::make_unique<TIoFile>();
     Custom->File = std::move(file);

@@ -176,7 +176,8 @@ std::unique_ptr<TReadFile> OpenReadFile(const std::string& path, std::string& er
     }
     return container->Open(*entry, error);
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without waiting: a FIFO given for a file would otherwise block until a writer came.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error = std::strerror(errno);
     return nullptr;

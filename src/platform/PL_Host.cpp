@@ -75,7 +75,8 @@ constexpr size_t kBoxedKept = 4096;
 void SetMessageLog(TMessageLog log) { messageLog = log; }
 
 void RecordMessage(const std::string& caption, const std::string& text) {
-  const std::string line = MessageOriginPrefix() + caption + ": " + text;
+  // The engine's boxes have no caption; its text then follows the line number directly.
+  const std::string line = MessageOriginPrefix() + (caption.empty() ? "" : caption + ": ") + text;
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
   if (messageLog) messageLog(line);

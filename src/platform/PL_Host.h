@@ -148,8 +148,8 @@ void SetExitHandler(TExitHandler handler);
 // Diagnostics for developers (the debugger output of the original): stderr.
 void DebugOutput(const std::string& text);
 
-// Writes "CAPTION: TEXT" to stderr and to the message log: the part of a message box every
-// host shares, box or not.
+// Writes "CAPTION: TEXT" (TEXT alone for a box without a caption) to stderr and to the
+// message log: the part of a message box every host shares, box or not.
 void RecordMessage(const std::string& caption, const std::string& text);
 // Where RecordMessage also writes its line (the program's log); none until a program sets it.
 using TMessageLog = void (*)(const std::string& line);

@@ -1,9 +1,12 @@
 #include "platform/PL_Paths.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -356,6 +359,19 @@ std::string SpecialFileKind(const std::string& path) {
   if (S_ISBLK(st.st_mode)) return "block device";
   if (S_ISSOCK(st.st_mode)) return "socket";
   return "";
+}
+
+std::string ExpandHome(const std::string& path) {
+  if (!path.starts_with('~')) return path;
+  const size_t slash = std::min(path.find('/'), path.size());
+  const std::string user = path.substr(1, slash - 1);
+  const char* home = nullptr;
+  if (user.empty()) home = std::getenv("HOME");
+  if (!home || !*home) {
+    const passwd* entry = user.empty() ? getpwuid(getuid()) : getpwnam(user.c_str());
+    home = entry ? entry->pw_dir : nullptr;
+  }
+  return home && *home ? home + path.substr(slash) : path;
 }
 
 std::string FolderOf(const std::string& path) {

@@ -66,6 +66,10 @@ bool IsRegularFile(const std::string& path);
 // device", "block device" or "socket"; "" for anything else (missing ones too).
 std::string SpecialFileKind(const std::string& path);
 
+// A folder the user typed, with a leading "~" or "~/" made the home folder and "~NAME" that
+// user's home, as a shell would have done had it not been quoted; anything else as it is.
+std::string ExpandHome(const std::string& path);
+
 // Folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
 

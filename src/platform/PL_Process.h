@@ -16,3 +16,15 @@ bool SpawnDetached(const std::vector<std::string>& words, std::string* error = n
 
 // Full path of the running executable ("" when unknown).
 std::string SelfExecutablePath();
+
+// How a program that was waited for went.
+struct TProgramRun {
+  bool Started = false;
+  bool TimedOut = false;  // still running at the time limit, so it was killed
+  int ExitCode = -1;      // its exit status; -1 when it did not exit by itself
+  std::string Error;      // why it did not start
+};
+// Runs the program without a shell, reading nothing and writing its output and errors into
+// `outputFile`, and waits for it at most `limitMs` milliseconds.
+TProgramRun RunProgram(const std::vector<std::string>& words, const std::string& outputFile,
+                       uint32_t limitMs);

@@ -10,6 +10,8 @@ bool IsValidUtf8(std::string_view text);
 // Characters that code page 1250 lacks become '?'.
 std::string Utf8ToCp1250(std::string_view text);
 std::string Cp1250ToUtf8(std::string_view text);
+// The DOS code page of Central European Windows, in which its zip tools wrote file names.
+std::string Cp852ToUtf8(std::string_view text);
 
 // Script and text file contents: a UTF-8 byte-order mark, or text that is valid UTF-8 and not
 // plain ASCII, is converted to code page 1250; anything else is taken as code page 1250.

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -145,6 +146,8 @@ std::unordered_set<const TVKSection*> SectionsOnLoops(const TSectionGraph& graph
 class TScriptCheck {
  public:
   std::vector<TFinding> Run(std::string_view bytes);
+  // After Run: the sections, the ways between them and which play.
+  TScriptOutline Outline() const;
 
  private:
   // A CALL, JUMP or button: where it is, and the section it names.
@@ -153,7 +156,7 @@ class TScriptCheck {
     int32_t Line;
     std::string What;
     std::string Target;
-    bool Button = false;
+    std::string Button;  // the button's name (UTF-8); "" for CALL and JUMP
   };
   // A WAITFOR or WAITFORPOS: whether its object is one of its own section's, declared before
   // any RESETSECTION, and whether only a click can end it.
@@ -166,7 +169,8 @@ class TScriptCheck {
   struct TSectionFacts {
     bool Reset = false;    // a RESETSECTION has been read
     int32_t JumpLine = 0;  // its first JUMP
-    bool Returns = false;  // a RETURN, or a button that returns
+    // "RETURN" for a RETURN, the names of buttons that return (UTF-8)
+    std::vector<std::string> ReturnsBy;
     bool Button = false;
     std::vector<std::pair<int32_t, std::string>> OnceOnly;  // before any RESETSECTION
     std::vector<TWait> Waits;
@@ -205,6 +209,7 @@ class TScriptCheck {
   TFontChoice Font;
   std::unordered_map<const TVKSection*, TSectionFacts> SectionFacts;
   std::unordered_map<const TVKObjectEntry*, const TVKSection*> Owners;
+  std::unordered_set<const TVKSection*> Reached;  // found by Reachability, kept for Outline
 };
 
 std::vector<TFinding> TScriptCheck::Run(std::string_view bytes) {
@@ -304,9 +309,10 @@ void TScriptCheck::ObjectFiles(const TScriptLine& line) {
     if (!d->Pressed.empty()) Files.Picture(line, d->ResFile, d->Pressed);
     if (UpperAscii(TrimBlanks(d->TargetSection)) != "RETURN")
       Entries.push_back({Script.CurrentSection, line.Number,
-                         "button " + QuotedName(line.ObjectName), d->TargetSection, true});
+                         "button " + QuotedName(line.ObjectName), d->TargetSection,
+                         Cp1250ToUtf8(line.ObjectName)});
     else
-      Facts().Returns = true;
+      Facts().ReturnsBy.push_back(Cp1250ToUtf8(line.ObjectName));
   }
   if (const auto* d = std::get_if<TTextDecl>(&line.Declaration)) Files.Text(line, *d, Font);
   if (const auto* d = std::get_if<TAnimDecl>(&line.Declaration)) Files.Video(line, d->File);
@@ -326,17 +332,17 @@ void TScriptCheck::Command(const TScriptLine& line) {
   TSectionFacts& facts = Facts();
   if (line.Word == "WAITFOR" || line.Word == "WAITFORPOS") Wait(line, entry);
   if (line.Word == "RESETSECTION") facts.Reset = true;
-  if (line.Word == "RETURN") facts.Returns = true;
+  if (line.Word == "RETURN") facts.ReturnsBy.push_back("RETURN");
   if (line.Word == "JUMP" && facts.JumpLine == 0) facts.JumpLine = line.Number;
   if (!facts.Reset && std::ranges::find(kOnceOnlyWords, line.Word) != std::end(kOnceOnlyWords))
     facts.OnceOnly.emplace_back(line.Number, line.Word);
   // The run-time reader takes these parameters apart, as it will when the line runs.
   std::string params = line.Params;
   if (line.Word == "CALL" || line.Word == "JUMP")
-    Entries.push_back({Script.CurrentSection, line.Number, line.Word, NextParam(params)});
+    Entries.push_back({Script.CurrentSection, line.Number, line.Word, NextParam(params), ""});
   if (line.Word == "LOADBACKGROUND") {
-    const std::string resFile = NextParam(params);
-    Files.Picture(line, resFile, NextParam(params));
+    const std::string resFile = NextParam(params, true);
+    Files.Picture(line, resFile, NextParam(params, true));
   }
 }
 
@@ -421,20 +427,20 @@ void TScriptCheck::Reachability() {
   for (const TEntry& entry : Entries)
     if (const TVKSection* target = Script.FindSection(entry.Target))
       leadsTo[entry.From].push_back(target);
-  std::unordered_set<const TVKSection*> reached{Script.Sections.front().get()};
+  Reached.insert(Script.Sections.front().get());
   std::vector<const TVKSection*> toWalk{Script.Sections.front().get()};
   while (!toWalk.empty()) {
     const TVKSection* section = toWalk.back();
     toWalk.pop_back();
     for (const TVKSection* target : leadsTo[section])
-      if (reached.insert(target).second) toWalk.push_back(target);
+      if (Reached.insert(target).second) toWalk.push_back(target);
   }
   for (const auto& section : Script.Sections)
-    if (!reached.contains(section.get()) && !SectionsTold.contains(section.get()))
+    if (!Reached.contains(section.get()) && !SectionsTold.contains(section.get()))
       Add(section->LineNumber, "section " + QuotedName(section->Name) +
                                    " cannot be reached: no CALL, JUMP or button of a section "
                                    "that plays enters it");
-  ComeBackWarnings(leadsTo, reached);
+  ComeBackWarnings(leadsTo, Reached);
 }
 
 void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
@@ -451,7 +457,7 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
   for (const TEntry& entry : Entries) {
     const TVKSection* target = Script.FindSection(entry.Target);
     if (!target || !reached.contains(entry.From)) continue;
-    if (++places[target] == 2 || (entry.Button && SectionFacts[target].Returns))
+    if (++places[target] == 2 || (!entry.Button.empty() && !SectionFacts[target].ReturnsBy.empty()))
       enteredAgain(target);
   }
   for (const TVKSection* section : SectionsOnLoops(leadsTo, Script.Sections.front().get()))
@@ -491,15 +497,57 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
     }
   }
 }
+
+TScriptOutline TScriptCheck::Outline() const {
+  TScriptOutline outline;
+  std::unordered_map<const TVKSection*, size_t> places;
+  for (const auto& section : Script.Sections) {
+    places.emplace(section.get(), outline.Sections.size());
+    outline.Sections.push_back(
+        {Cp1250ToUtf8(section->Name), section->LineNumber, Reached.contains(section.get())});
+  }
+  std::set<std::tuple<size_t, size_t, TLinkKind, std::string>> drawn;
+  const auto link = [&](size_t from, size_t to, TLinkKind kind, const std::string& label) {
+    if (drawn.emplace(from, to, kind, label).second)
+      outline.Links.push_back({from, to, kind, label});
+  };
+  for (const TEntry& entry : Entries) {
+    const TVKSection* target = Script.FindSection(entry.Target);
+    if (!target) continue;
+    const size_t from = places.at(entry.From), to = places.at(target);
+    const bool button = !entry.Button.empty();
+    link(from, to,
+         button                 ? TLinkKind::Button
+         : entry.What == "CALL" ? TLinkKind::Call
+                                : TLinkKind::Jump,
+         entry.Button);
+    // Every way in, a JUMP too, keeps where it came from, and a RETURN goes back there.
+    const auto facts = SectionFacts.find(target);
+    if (facts == SectionFacts.end() || facts->second.ReturnsBy.empty()) continue;
+    std::set<std::string> ways(facts->second.ReturnsBy.begin(), facts->second.ReturnsBy.end());
+    std::string label;
+    for (const std::string& way : ways) label += (label.empty() ? "" : ", ") + way;
+    link(to, from, TLinkKind::Return, label);
+  }
+  return outline;
+}
 }  // namespace
 
 std::vector<TFinding> CheckScriptText(std::string_view bytes) { return TScriptCheck().Run(bytes); }
 
-std::vector<TFinding> CheckScript(const std::string& path) {
+TScriptOutline OutlineScript(const std::string& path) {
   std::string bytes, error;
   if (!ReadWholeFile(path, bytes, error)) throw std::runtime_error(error);
   SetScriptFolder(FolderOf(path));
-  return CheckScriptText(bytes);
+  TScriptCheck check;
+  std::vector<TFinding> findings = check.Run(bytes);
+  TScriptOutline outline = check.Outline();
+  outline.Findings = std::move(findings);
+  return outline;
+}
+
+std::vector<TFinding> CheckScript(const std::string& path) {
+  return std::move(OutlineScript(path).Findings);
 }
 
 int RunScriptCheck(std::vector<std::string> scripts, const std::string& programName) {

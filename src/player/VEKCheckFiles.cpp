@@ -50,11 +50,13 @@ std::unique_ptr<TGEResource> TFileCheck::OpenEntry(const TScriptLine& line,
       return nullptr;
     }
     if (resource->ReadHeaderByName(entry, header)) return resource;
+    std::vector<std::string> names;
+    for (const TGEResourceHeader& listed : resource->ListEntries()) names.push_back(listed.Name);
+    Add(line.Number, "resource file " + file + " has no entry " +
+                         QuotedName(AsWritten(line, entry)) + DidYouMean(entry, names));
   } catch (const std::exception& error) {
     Add(line.Number, "resource file " + file + " cannot be read: " + error.what());
-    return nullptr;
   }
-  Add(line.Number, "resource file " + file + " has no entry " + QuotedName(AsWritten(line, entry)));
   return nullptr;
 }
 

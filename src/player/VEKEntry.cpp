@@ -35,7 +35,7 @@ void PrintHelp(const std::string& programName) {
       "Plays a presentation script (.vek), or the presentation in a folder, a disc's mount\n"
       "point, a disc image (.iso, .cue/.bin) or a zip archive, found by its AUTORUN.INF or as\n"
       "the only script in its root or in a folder just below it.\n\n"
-      "  HARDWARE  draw pictures with the display's own blitter\n"
+      "  HARDWARE  draw pictures with the display's own blitter, without alpha (no fades)\n"
       "  WINDOWED  play in a window instead of full screen\n"
       "  FLIP      full screen with a flipping chain\n"
       "  --section NAME  start at the section NAME, as if the main section called it\n"
@@ -86,6 +86,7 @@ int ListPresentation(const std::vector<std::string>& arguments, const std::strin
                  paths[0].c_str());
     return 2;
   }
+  std::fputs(DescribeLeftOut(programName + ": " + paths[0], found).c_str(), stderr);
   if (!found.Root.empty()) std::fputs(DescribePresentation(paths[0], found).c_str(), stdout);
   if (!found.Error.empty())
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
@@ -134,6 +135,7 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     return RunScriptCheck(scripts, programName);
   }
   const TFoundPresentation found = FindPresentation(arguments[0], start.Script);
+  std::fputs(DescribeLeftOut(programName + ": " + arguments[0], found).c_str(), stderr);
   if (!found.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
     return found.ExitCode;

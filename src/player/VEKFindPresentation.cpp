@@ -129,7 +129,9 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
     const std::shared_ptr<TContainer> container = ContainerOf(found.Root);
     found.Kind = container->Kind;
     found.Label = container->Label;
-  } else if (info.Kind == TFileKind::Folder) {
+    found.LeftOut = container->Skipped;
+  } else if (info.Kind == TFileKind::Folder && !IsScriptName(given)) {
+    // A folder named as a script was meant as one: the player says the script is missing.
     std::error_code ec;
     found.Root = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (found.Root.size() > 1 && found.Root.back() == '/') found.Root.pop_back();
@@ -142,8 +144,13 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
     return found;
   }
   if (!chosen.empty()) {
-    found.Script = FileInRoot(found.Root, chosen);
-    found.FoundBy = "--script";
+    const std::string script = FileInRoot(found.Root, chosen);
+    // The disc's switches go with the script it starts, also when --script names that one.
+    if (!FindByAutorun(found) || found.Script != script) {
+      found.Switches.clear();
+      found.Script = script;
+      found.FoundBy = "--script";
+    }
     if (found.Script.empty()) {
       found.Error = given + ": no script " + chosen + " in it";
       found.ExitCode = 2;
@@ -153,6 +160,23 @@ TFoundPresentation FindPresentation(const std::string& given, const std::string&
   }
   if (!found.Script.empty()) found.ScriptName = Relative(found.Root, found.Script);
   return found;
+}
+
+std::string DescribeLeftOut(const std::string& given, const TFoundPresentation& found) {
+  // A damaged image may leave out thousands: the first ones tell what is wrong.
+  constexpr size_t kShown = 20;
+  std::string text;
+  for (size_t i = 0; i < found.LeftOut.size() && i < kShown; ++i) {
+    std::string name = found.LeftOut[i];
+    // A name in a damaged image may hold anything; a terminal would act on control bytes.
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    text += given + ": left out: " + name + "\n";
+  }
+  if (found.LeftOut.size() > kShown)
+    text += given + ": left out: " + std::to_string(found.LeftOut.size() - kShown) +
+            " more names\n";
+  return text;
 }
 
 std::string DescribePresentation(const std::string& given, const TFoundPresentation& found) {

@@ -14,6 +14,7 @@ struct TFoundPresentation {
   std::string ScriptName;  // the script's name inside Root, with "/" ("SHOW/MAIN.VEK")
   std::vector<std::string> Switches;  // display switches AUTORUN.INF starts it with
   std::string FoundBy;  // how the script was found, for --list
+  std::vector<std::string> LeftOut;  // names of the image or archive that could not be taken
   std::string Error;    // why no script can be played; then ExitCode tells how bad
   int ExitCode = 0;
 };
@@ -21,6 +22,9 @@ struct TFoundPresentation {
 // Finds the presentation in `given`. A script (or a name that does not exist) is returned as
 // it is, for the player to open or complain about. `chosen` is --script's name, "" for none.
 TFoundPresentation FindPresentation(const std::string& given, const std::string& chosen);
+
+// The names left out of the image or archive, one line each, to be told once as it mounts.
+std::string DescribeLeftOut(const std::string& given, const TFoundPresentation& found);
 
 // The lines `veke --list` prints: where, what, the volume label, the number of files and their
 // bytes, the script, the switches and how it was found.

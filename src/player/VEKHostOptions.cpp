@@ -33,7 +33,7 @@ const char* const kScreenOptionsHelp =
 
 bool MapDriveOption(const std::string& text, std::string& error) {
   const size_t equals = text.find('=');
-  const std::string folder = equals == std::string::npos ? "" : text.substr(equals + 1);
+  const std::string folder = equals == std::string::npos ? "" : ExpandHome(text.substr(equals + 1));
   const char letter = static_cast<char>(text.empty() ? 0 : text[0] | 0x20);
   if (!(equals == 1 || (equals == 2 && text[1] == ':')) || letter < 'a' || letter > 'z' ||
       folder.empty()) {
@@ -76,7 +76,8 @@ bool ApplyScreenOption(const std::string& name, const std::string& value, TScree
   return true;
 }
 
-bool SetRootFolderOption(const std::string& folder, std::string& error) {
+bool SetRootFolderOption(const std::string& given, std::string& error) {
+  const std::string folder = ExpandHome(given);
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     error = "--root " + folder + ": not a folder";

@@ -200,8 +200,8 @@ void TVEKE::ExecuteCommand(TVKCommand& command) {
   } else if (name == "WINOPEN") {
     OpenScriptDocument(FirstParamAsWritten(command.Params));
   } else if (name == "LOADBACKGROUND") {
-    std::string resFile = NextParam(params);
-    LoadBackground(resFile, NextParam(params));
+    std::string resFile = NextParam(params, true);
+    LoadBackground(resFile, NextParam(params, true));
   } else if (name == "WAITFOR" || name == "WAITFORPOS") {
     command.Waiting = true;
     command.HangTold = false;

@@ -120,20 +120,16 @@ bool TParamReader::Next(std::string& value, bool keepCase) {
   return false;
 }
 
-std::string TParamReader::RestUpToParen() const {
-  return UpperAscii(TrimBlanks(Rest.substr(0, Rest.find(')'))));
+std::string TParamReader::RestUpToParen(bool keepCase) const {
+  const std::string_view rest = TrimBlanks(Rest.substr(0, Rest.find(')')));
+  return keepCase ? std::string(rest) : UpperAscii(rest);
 }
 
-std::string NextParam(std::string& text) {
-  size_t comma = text.find(',');
-  std::string value;
-  if (comma == std::string::npos) {
-    value = UpperAscii(TrimBlanks(text));
-    text.clear();
-  } else {
-    value = UpperAscii(TrimBlanks(std::string_view(text).substr(0, comma)));
-    text.erase(0, comma + 1);
-  }
+std::string NextParam(std::string& text, bool keepCase) {
+  const size_t comma = text.find(',');
+  const std::string_view rest = TrimBlanks(std::string_view(text).substr(0, comma));
+  std::string value = keepCase ? std::string(rest) : UpperAscii(rest);
+  text.erase(0, comma == std::string::npos ? text.size() : comma + 1);
   return value;
 }
 

@@ -25,8 +25,9 @@ class TParamReader {
   // the first "," (or else ")") and is trimmed, and upper-cased unless `keepCase` (file names,
   // which messages show as written). False when none is there.
   bool Next(std::string& value, bool keepCase = false);
-  // The rest of the text up to the first ")" (or all of it), trimmed and upper-cased.
-  std::string RestUpToParen() const;
+  // The rest of the text up to the first ")" (or all of it), trimmed, and upper-cased unless
+  // `keepCase`.
+  std::string RestUpToParen(bool keepCase = false) const;
   // What is left to read.
   std::string_view Remaining() const { return Rest; }
 
@@ -35,8 +36,9 @@ class TParamReader {
 };
 
 // Run-time reading of a copy of a command's parameters.
-// The next comma-separated parameter, trimmed and upper-cased; "" when none is left.
-std::string NextParam(std::string& text);
+// The next comma-separated parameter, trimmed, and upper-cased unless `keepCase`; "" when none
+// is left.
+std::string NextParam(std::string& text, bool keepCase = false);
 // Empty gives -1, BLACK 0, WHITE -1; a text that is not a number warns and gives 0.
 int32_t ParamInt(std::string& text);
 // A true or false keyword; anything else (empty too) is true.

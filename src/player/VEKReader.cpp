@@ -21,9 +21,78 @@ TLineError ParamError(std::string_view rest, const std::string& word, int index,
 class TDeclParams {
  public:
   TDeclParams(std::string_view text, const std::string& word, bool inParens)
-      : Reader(text), Word(word), InParens(inParens) {}
+      : Text(text), Reader(text), Word(word), InParens(inParens) {}
 
-  std::string Str(bool keepCase = false) {
+  std::string Str(bool keepCase = false) { return Take(TPlace::Text, keepCase); }
+  // A file name (or the name of a resource entry, which may be a file), in its own letter
+  // case: both are looked for with case ignored anyway, and messages show them as written.
+  std::string File() { return Take(TPlace::Text, true); }
+  int32_t Int() {
+    const std::string value = Take(TPlace::Int);
+    int32_t number = 0;
+    if (!Error && !IntFits(value, number))
+      Fail("Hibás egész szám paraméter.", "not a number", value);
+    return number;
+  }
+  long double Real() {
+    const std::string value = Take(TPlace::Real);
+    long double number = 0;
+    if (!Error && !TextToReal(value, number))
+      Fail("Hibás egész szám paraméter.", "not a number", value);
+    return number;
+  }
+  bool Bool() {
+    const std::string value = Take(TPlace::Bool);
+    const int truth = BoolKeyword(value);
+    if (!Error && truth < 0) Fail("Hibás logikai paraméter.", "not a boolean word", value);
+    return truth == 1;
+  }
+
+  // The first failure, once every parameter has been asked for. When the line has one
+  // parameter fewer than the declaration takes and the value that does not fit its place fits
+  // the next one, a field was most likely left out before it (an empty one still needs its
+  // comma), and the English text says so.
+  std::optional<TLineError> Finish() {
+    if (!Error || FailedIndex == 0 || FailedIndex >= Places.size()) return Error;
+    TParamReader counter(Text);
+    std::string ignored;
+    size_t given = 0;
+    while (given <= Places.size() && counter.Next(ignored)) ++given;
+    if (given + 1 == Places.size() && Fits(Places[FailedIndex], FailedValue))
+      Error->English += "; a parameter seems to be missing before it (" + std::to_string(given) +
+                        " given, " + Cp1250ToUtf8(Word) + " takes " +
+                        std::to_string(Places.size()) + "; an empty one still needs its comma)";
+    return Error;
+  }
+
+ private:
+  enum class TPlace { Text, Int, Real, Bool };
+
+  static bool IntFits(const std::string& value, int32_t& number) {
+    if (value == "BLACK" || value == "WHITE") {
+      number = value == "BLACK" ? 0 : -1;
+      return true;
+    }
+    return TextToInt(value, number);
+  }
+  static bool Fits(TPlace place, const std::string& value) {
+    int32_t number = 0;
+    long double real = 0;
+    switch (place) {
+      case TPlace::Int:
+        return IntFits(value, number);
+      case TPlace::Real:
+        return TextToReal(value, real);
+      case TPlace::Bool:
+        return BoolKeyword(value) >= 0;
+      case TPlace::Text:
+        return true;
+    }
+    return false;
+  }
+
+  std::string Take(TPlace place, bool keepCase = false) {
+    Places.push_back(place);
     std::string value;
     if (Error) return value;
     ++Index;
@@ -31,40 +100,18 @@ class TDeclParams {
       Error = ParamError(Reader.Remaining(), Word, Index, InParens);
     return value;
   }
-  // A file name (or the name of a resource entry, which may be a file), in its own letter
-  // case: both are looked for with case ignored anyway, and messages show them as written.
-  std::string File() { return Str(true); }
-  int32_t Int() {
-    const std::string value = Str();
-    if (Error) return 0;
-    if (value == "BLACK") return 0;
-    if (value == "WHITE") return -1;
-    int32_t number = 0;
-    if (!TextToInt(value, number)) Fail("Hibás egész szám paraméter.", "not a number", value);
-    return number;
-  }
-  long double Real() {
-    const std::string value = Str();
-    long double number = 0;
-    if (!Error && !TextToReal(value, number))
-      Fail("Hibás egész szám paraméter.", "not a number", value);
-    return number;
-  }
-  bool Bool() {
-    const std::string value = Str();
-    const int truth = BoolKeyword(value);
-    if (!Error && truth < 0) Fail("Hibás logikai paraméter.", "not a boolean word", value);
-    return truth == 1;
-  }
-
-  std::optional<TLineError> Error;
-
- private:
   void Fail(const std::string& text, const std::string& what, const std::string& value) {
     Error = TLineError{text, Cp1250ToUtf8(Word) + ": parameter " + std::to_string(Index) + " is " +
                                  what + ": " + QuotedName(value)};
+    FailedIndex = Index;
+    FailedValue = value;
   }
 
+  std::optional<TLineError> Error;
+  std::string_view Text;
+  std::vector<TPlace> Places;  // of every parameter asked for, in order
+  size_t FailedIndex = 0;      // the place (from 1) whose value did not fit; 0 for none
+  std::string FailedValue;
   TParamReader Reader;
   const std::string& Word;
   bool InParens;
@@ -145,11 +192,14 @@ bool ReadDeclaration(TScriptLine& line, std::string_view params, bool inParens) 
     return false;
   }
   line.Kind = TLineKind::Declaration;
-  line.Error = p.Error;
+  line.Error = p.Finish();
   return true;
 }
 
 bool KeepsLetterCase(std::string_view word) { return word == "EXECUTE" || word == "WINOPEN"; }
+// File names and resource entries are looked for with case ignored; messages show them as
+// the script writes them.
+bool KeepsNameCase(std::string_view word) { return word == "LOADBACKGROUND"; }
 
 void ReadCommand(TScriptLine& line, std::string_view params, bool inParens) {
   line.Kind = TLineKind::Command;
@@ -165,7 +215,7 @@ void ReadCommand(TScriptLine& line, std::string_view params, bool inParens) {
     // address may hold parentheses of its own, so the line ends at its last ")".
     line.Params = std::string(TrimBlanks(params.substr(0, params.rfind(')'))));
   } else if (line.CommandPosition >= kFirstParamCommand) {
-    line.Params = TParamReader(params).RestUpToParen();
+    line.Params = TParamReader(params).RestUpToParen(KeepsNameCase(line.Word));
   }
 }
 }  // namespace

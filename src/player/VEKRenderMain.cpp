@@ -10,6 +10,7 @@
 #include "platform/PL_Host.h"
 #include "player/VEKEntry.h"
 #include "player/VEKHostOptions.h"
+#include "player/VEKMap.h"
 #include "player/VEKRecorder.h"
 
 namespace {
@@ -42,6 +43,9 @@ const char* const kUsage =
     "  --check SCRIPT... list the script's mistakes without playing it (exit 1 if any),\n"
     "                    and warnings where a page can hang or fall silent (they fail nothing)\n"
     "  --no-warnings     with --check: mistakes only\n"
+    "  --map FILE        draw the sections as boxes, each with a picture of how it looks when\n"
+    "                    entered, and arrows for CALL, JUMP, RETURN and buttons, as .svg or\n"
+    "                    .png (needs Graphviz's dot); the script's mistakes go to stderr\n"
     "  --help, --version\n";
 
 void PrintUsage(FILE* to) {
@@ -55,6 +59,9 @@ struct TRenderOptions {
   std::string FramesDir;
   std::string AudioFile;
   std::string VideoFile;
+  std::string MapFile, MapScript;
+  // What each section's play for the map is given: the tree, the drives, the display.
+  std::vector<std::string> MapPlayOptions;
   bool Failed = false;
 };
 
@@ -127,8 +134,11 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
         BadOption("bad --key (wanted ESCAPE@MS, or F5@MS with --watch): " + text);
       host.Schedule(Number(text.substr(sign + 1), arg),
                     key == "F5" ? THostEventType::WindowKey : THostEventType::Close);
+    } else if (arg == "--map") {
+      options.MapFile = value(i);
     } else if (arg == "--rgb555") {
       host.Rgb555 = true;
+      options.MapPlayOptions.push_back(arg);
     } else if (arg == "--clock-start") {
       host.StartClock(Number(value(i), arg));
     } else if (arg == "--audio") {
@@ -142,11 +152,17 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       options.PlayerArguments.push_back(arg);
       if (arg == "--section" || arg == "--root" || arg == "--script")
         options.PlayerArguments.push_back(value(i));
+      if (arg != "--trace" && arg != "--section" && arg != "--list" && arg != "--watch")
+        options.MapPlayOptions.insert(
+            options.MapPlayOptions.end(),
+            options.PlayerArguments.end() - (arg == "--root" || arg == "--script" ? 2 : 1),
+            options.PlayerArguments.end());
     } else if (arg == "--drive" || arg == "--memory-limit") {
       std::string error;
-      if (!(arg == "--drive" ? MapDriveOption(value(i), error)
-                             : MemoryLimitOption(value(i), error)))
+      const std::string given = value(i);
+      if (!(arg == "--drive" ? MapDriveOption(given, error) : MemoryLimitOption(given, error)))
         BadOption(error);
+      options.MapPlayOptions.insert(options.MapPlayOptions.end(), {arg, given});
     } else if (arg == "--help" || arg == "-h") {
       PrintUsage(stdout);
       std::exit(0);
@@ -154,6 +170,11 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
                arg != "--no-warnings" && i > 1) {
       BadOption("unknown option " + arg);
     } else {
+      // Words after the script are display switches, which the map's plays keep.
+      if (!arg.starts_with("--") && options.MapScript.empty())
+        options.MapScript = arg;
+      else if (!arg.starts_with("--"))
+        options.MapPlayOptions.push_back(arg);
       options.PlayerArguments.push_back(arg);
     }
   }
@@ -180,6 +201,13 @@ int main(int argc, char** argv) {
   if (options.PlayerArguments.empty()) {
     PrintUsage(stderr);
     return 2;
+  }
+  if (!options.MapFile.empty()) {
+    if (options.MapScript.empty()) BadOption("--map needs a script: veke-render SCRIPT --map FILE");
+    const auto chosen = std::ranges::find(options.PlayerArguments, "--script");
+    return DrawScriptMap({options.MapScript,
+                          chosen != options.PlayerArguments.end() ? *(chosen + 1) : "",
+                          options.MapFile, options.MapPlayOptions});
   }
   if (!options.FramesDir.empty()) {
     std::error_code error;

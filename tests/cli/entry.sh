@@ -17,7 +17,7 @@ check() {  # check NAME EXPECTED_CODE EXPECTED_STDERR_TEXT -- COMMAND...
 }
 
 check usage 0 "VEK: using: VEKE script.vek" -- "$veke"
-check help 0 "Usage: veke SCRIPT [HARDWARE] [WINDOWED] [FLIP]" -- "$veke" --help
+check help 0 "Usage: veke SCRIPT|FOLDER|IMAGE|ARCHIVE [HARDWARE] [WINDOWED] [FLIP]" -- "$veke" --help
 check version 0 "veke " -- "$veke" --version
 check missing 1 "Üzenet: $work/nope.vek script nem található." -- "$veke" "$work/nope.vek"
 mkdir "$work/dir.vek"

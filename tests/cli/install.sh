@@ -16,7 +16,9 @@ check_tree() {
     [ -x "$prefix/bin/$program" ] || say "$name: bin/$program missing"
     [ -s "$prefix/share/man/man1/$program.1.gz" ] || say "$name: no manual page for $program"
   done
+  [ -x "$prefix/bin/fontgen" ] || say "$name: bin/fontgen missing"
   for file in "$font" "$demo/demo.vek" "$demo/3d/cube.vko" "$prefix/share/applications/veke.desktop" \
+    "$prefix/share/applications/veke-disc.desktop" \
     "$prefix/share/mime/packages/veke.xml" "$prefix/share/icons/hicolor/scalable/apps/veke.svg"; do
     [ -f "$file" ] || say "$name: ${file#"$prefix"/} missing"
   done
@@ -35,18 +37,28 @@ check_tree() {
   mv "$font.good" "$font"
 }
 
-# The desktop entry opens exactly the type that the MIME definition gives *.vek files.
+# The desktop entry opens exactly the type that the MIME definition gives *.vek files; the
+# disc entry offers the player for disc images and .cue sheets under "Open With", out of menus
+# and last in KDE's order, and for no archive or other type whose default it could become.
 check_desktop_files() {
   local share=$1/share
-  local type report
+  local type report entry
   type=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$share/mime/packages/veke.xml")
   grep -qx "MimeType=$type;" "$share/applications/veke.desktop" || say "desktop entry does not open $type"
-  grep -qx "Exec=veke %f" "$share/applications/veke.desktop" || say "desktop entry does not run veke with the file"
-  if command -v desktop-file-validate >/dev/null; then
-    # Hints too: for an entry this small they point at real mistakes.
-    report=$(desktop-file-validate "$share/applications/veke.desktop" 2>&1) && [ -z "$report" ] \
-      || say "desktop entry: $report"
-  fi
+  grep -qx "MimeType=application/x-cd-image;application/x-iso9660-image;application/x-cue;" \
+    "$share/applications/veke-disc.desktop" || say "disc entry does not open exactly the image types"
+  for line in NoDisplay=true InitialPreference=0; do
+    grep -qx "$line" "$share/applications/veke-disc.desktop" || say "disc entry lacks $line"
+  done
+  [ -e "$share/applications/mimeapps.list" ] && say "an installed mimeapps.list names defaults"
+  for entry in veke veke-disc; do
+    grep -qx "Exec=veke %f" "$share/applications/$entry.desktop" || say "$entry.desktop does not run veke with the file"
+    if command -v desktop-file-validate >/dev/null; then
+      # Hints too: for an entry this small they point at real mistakes.
+      report=$(desktop-file-validate "$share/applications/$entry.desktop" 2>&1) && [ -z "$report" ] \
+        || say "$entry.desktop: $report"
+    fi
+  done
   if command -v update-mime-database >/dev/null; then
     update-mime-database "$share/mime" 2>/dev/null || say "update-mime-database"
     # No flags after the glob: it matches DEMO.VEK as well as demo.vek.

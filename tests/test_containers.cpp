@@ -1,0 +1,283 @@
+// Disc images read in place: names, sizes and bytes as the files had them on disk, and damaged
+// images refused or mounted without their bad entries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "DiscSamples.h"
+#include "TestSupport.h"
+#include "platform/PL_Files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Its folder of many files takes several sectors of directory records.
+const std::vector<TSampleFile> kLongTree = [] {
+  std::vector<TSampleFile> tree = {{"README.TXT", 12},
+                                   {"Sub Folder/Long Name.dat", 10000},
+                                   {"Sub Folder/Deep/a.txt", 2},
+                                   {"VIDEO/intro clip.avi", 150001},
+                                   {"empty.txt", 0}};
+  for (int i = 0; i < 150; ++i) tree.push_back({"Many/picture " + std::to_string(i) + ".bmp", 9});
+  return tree;
+}();
+const std::vector<TSampleFile> kShortTree = {{"README.TXT", 3000},  {"NOEXT", 5},
+                                             {"SUB/A.DAT", 4096},   {"SUB/B.DAT", 100},
+                                             {"SUB/DEEP/B.DAT", 7}, {"VIDEO/CLIP.AVI", 70000}};
+
+std::string ReadAll(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  return ReadWholeFile(path, bytes, error) ? std::string(bytes.begin(), bytes.end()) : error;
+}
+
+// Reads that cross sector boundaries, start at odd places and run past the end.
+void CheckReads(const std::string& path, const std::string& content) {
+  std::string error;
+  std::unique_ptr<TReadFile> file = OpenReadFile(path, error);
+  ASSERT_TRUE(file) << path << ": " << error;
+  ASSERT_EQ(file->Size(), content.size());
+  const size_t size = content.size();
+  const std::pair<size_t, size_t> spans[] = {
+      {2047, 3}, {1, 5000}, {4095, 70000}, {size > 5 ? size - 5 : 0, 100}, {size, 10}, {0, size}};
+  for (auto [offset, count] : spans) {
+    std::string got(count, '\0');
+    const size_t expected = offset >= size ? 0 : std::min(count, size - offset);
+    ASSERT_EQ(file->ReadAt(offset, got.data(), count), static_cast<int64_t>(expected)) << offset;
+    EXPECT_TRUE(got.compare(0, expected, content, std::min(offset, size), expected) == 0)
+        << path << " at " << offset;
+  }
+}
+
+struct TImageCase {
+  const char* Name;
+  const std::vector<TSampleFile>* Tree;
+  std::string Options;  // xorriso's
+  int Mode;             // 0: the .iso; 1 or 2: a .bin in that mode, with its cue sheet
+  std::string Bin, Cue, Mount;
+  std::string Label;
+  bool LinkSkipped;  // the symbolic link, which only Rock Ridge holds
+};
+
+// A cue sheet of one data track, and of an audio track after it from `audioAt` sectors on.
+std::string CueSheet(const std::string& bin, int mode, size_t audioAt) {
+  std::string sheet = "FILE \"" + bin + "\" BINARY\r\n  TRACK 01 MODE" + std::to_string(mode) +
+                      "/2352\r\n    INDEX 01 00:00:00\r\n";
+  char time[32];
+  std::snprintf(time, sizeof time, "%02zu:%02zu:%02zu", audioAt / 4500, audioAt / 75 % 60,
+                audioAt % 75);
+  if (audioAt) sheet += "  TRACK 02 AUDIO\r\n    INDEX 01 " + std::string(time) + "\r\n";
+  return sheet;
+}
+
+TEST(DiscImages, ListAndReadEveryKindOfImageAsTheFilesWere) {
+  const std::string rockOff = " -- -rockridge off";
+  // clang-format off
+  const std::vector<TImageCase> cases = {
+      {"Joliet and Rock Ridge", &kLongTree, "-J -R -V 'Show Disc'", 0, "", "", "", "Show Disc",
+       true},
+      {"Joliet", &kLongTree, "-J -V ' JOLIET ' " + rockOff, 0, "", "", "", "JOLIET", false},
+      {"Rock Ridge", &kLongTree, "-R -V RR", 0, "", "", "", "RR", true},
+      {"level 1", &kShortTree, "-V PLAIN" + rockOff, 0, "", "", "", "PLAIN", false},
+      {"mode 1", &kLongTree, "-J -R -V CUE1", 1, "SHOW.BIN", "SHOW.CUE", "SHOW.CUE", "CUE1", true},
+      {"mode 2 and audio", &kLongTree, "-J -V MIXED" + rockOff, 2, "show.bin", "show.cue",
+       "show.bin", "MIXED", false},
+  };
+  // clang-format on
+  for (const TImageCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder temp;
+    WriteSampleTree(temp.Path / "tree", *c.Tree);
+    fs::create_symlink("README.TXT", temp.Path / "tree" / "link.txt");
+    fs::path mount = temp.Path / "show.iso";
+    ASSERT_TRUE(MakeIso(temp.Path / "tree", mount, c.Options)) << "xorriso is needed";
+    if (c.Mode != 0) {
+      const size_t audioAt = c.Mode == 2 ? fs::file_size(mount) / 2048 : 0;
+      MakeRawBin(mount, temp.Path / c.Bin, c.Mode, audioAt ? 400 : 0);
+      temp.Write(c.Cue, CueSheet(c.Bin, c.Mode, audioAt));
+      fs::remove(mount);
+      mount = temp.Path / c.Mount;
+    }
+    std::string error;
+    const std::string point = MountContainer(mount.string(), error);
+    ASSERT_EQ(point, fs::weakly_canonical(mount).string()) << error;
+    std::shared_ptr<TContainer> container = ContainerOf(point + "/");
+    EXPECT_EQ(container->Kind, c.Mode ? "BIN/CUE image" : "ISO 9660 image");
+    EXPECT_EQ(container->Label, c.Label);
+    EXPECT_EQ(container->Skipped,
+              c.LinkSkipped ? std::vector<std::string>{"link.txt"} : std::vector<std::string>{});
+    EXPECT_EQ(container->FileCount, c.Tree->size());
+    std::map<std::string, std::set<std::string>> folders;  // what each folder should list
+    uint64_t total = 0;
+    for (const TSampleFile& file : *c.Tree) {
+      total += file.Size;
+      for (fs::path path = file.Path; !path.empty(); path = path.parent_path())
+        folders[path.parent_path().string()].insert(path.filename().string());
+      const TFileInfo info = FileInfoOf(point + "/" + file.Path);
+      EXPECT_TRUE(info.Kind == TFileKind::Regular && info.Size == file.Size && info.InContainer)
+          << file.Path;
+      CheckReads(point + "/" + file.Path, SampleBytes(file.Path, file.Size));
+    }
+    EXPECT_EQ(container->TotalBytes, total);
+    for (const auto& [folder, names] : folders) {
+      std::vector<std::string> listed;
+      EXPECT_TRUE(ListFolder(point + "/" + folder, listed)) << folder;
+      EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), names) << folder;
+    }
+    // Files of one image read from several threads at once.
+    std::vector<std::thread> readers;
+    std::atomic<int> same = 0;
+    for (size_t i = 0; i < 4; ++i)
+      readers.emplace_back([&, i] {
+        const TSampleFile& file = (*c.Tree)[i];
+        for (int turn = 0; turn < 20; ++turn)
+          same += ReadAll(point + "/" + file.Path) == SampleBytes(file.Path, file.Size);
+      });
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(same, 4 * 20);
+  }
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// Sets a field that ISO 9660 writes in both byte orders.
+void Put733(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = bytes[at + 7 - i] = static_cast<char>(value >> (8 * i));
+}
+
+// The directory record of `name` (found by its length byte and name, which no other part of
+// these small images holds) or of the root; its extent is 2 bytes in, its size 10.
+size_t Record(const std::string& image, const std::string& name = "") {
+  return name.empty() ? 16 * 2048 + 156 : image.find(static_cast<char>(name.size()) + name) - 32;
+}
+size_t Extent(const std::string& image, const std::string& name = "") {
+  return Le32(image, Record(image, name) + 2) * size_t{2048};
+}
+
+struct THostileCase {
+  const char* Name;
+  std::function<void(std::string& image)> Damage;
+  const char* Skipped;  // a name the mount leaves out; nullptr: the image is refused
+  const char* Intact;   // a file that still reads as it was
+  bool Joliet = false;  // damages a BIN/CUE image with Joliet names instead of a plain .iso
+};
+
+TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
+  using S = std::string&;
+  const std::string jolietSub("\0S\0U\0B", 6);
+  // clang-format off
+  const std::vector<THostileCase> cases = {
+      {"cut short before the root", [](S i) { i.resize(17 * 2048); }, nullptr, nullptr},
+      {"cut short inside a file", [](S i) { i.resize(Extent(i, "CLIP.AVI;1") + 3 * 2048); },
+       nullptr, nullptr},
+      {"a folder that is its parent",
+       [](S i) { Put733(i, Record(i, "DEEP") + 2, Extent(i, "SUB") / 2048); }, "SUB/DEEP",
+       "SUB/A.DAT"},
+      {"a folder that is the root", [](S i) { Put733(i, Record(i, "SUB") + 2, Extent(i) / 2048); },
+       "SUB", "README.TXT"},
+      {"a record longer than its sector", [](S i) { i[Record(i, "A.DAT;1")] = 7; }, "SUB", "NOEXT"},
+      {"a size past the end", [](S i) { Put733(i, Record(i, "A.DAT;1") + 10, 0x7FFFFFF0); },
+       "SUB/A.DAT", "SUB/DEEP/B.DAT"},
+      {"an extent past the end", [](S i) { Put733(i, Record(i, "README.TXT;1") + 2, 0xFFFFFF); },
+       "README.TXT", "NOEXT"},
+      {"two records of one name", [](S i) { i[Record(i, "B.DAT;1") + 33] = 'A'; }, "SUB/A.DAT",
+       "SUB/DEEP/B.DAT"},
+      {"a slash in a name", [](S i) { i[Record(i, "NOEXT.;1") + 33] = '/'; }, "/OEXT",
+       "README.TXT"},
+      {"a huge root folder", [](S i) { Put733(i, Record(i) + 10, 0xFFFFF000); }, nullptr, nullptr},
+      {"a root folder of garbage", [](S i) { i.replace(Extent(i), 2048, 2048, 'A'); }, nullptr,
+       nullptr},
+      {"nothing at all", [](S i) { i.clear(); }, nullptr, nullptr},
+      {"a Joliet name of half a character",  // ".." given a one-byte name
+       [&](S i) { const size_t at = Extent(i, jolietSub); i[at + uint8_t(i[at]) + 33] = 'x'; },
+       "SUB", "README.TXT", true},
+  };
+  // clang-format on
+  TTempFolder made;
+  WriteSampleTree(made.Path / "tree", kShortTree);
+  std::string good[2];
+  for (int withJoliet : {0, 1}) {
+    const fs::path iso = made.Path / "made.iso";
+    ASSERT_TRUE(MakeIso(made.Path / "tree", iso,
+                        withJoliet ? "-J -- -rockridge off" : "-- -rockridge off"));
+    std::ifstream in(iso, std::ios::binary);
+    good[withJoliet].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  for (const THostileCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder temp;
+    std::string image = good[c.Joliet];
+    c.Damage(image);
+    fs::path mount = temp.Write("bad.iso", image);
+    if (c.Joliet) {
+      MakeRawBin(mount, temp.Path / "bad.bin", 1);
+      fs::remove(mount);
+      mount = temp.Write("bad.cue", CueSheet("bad.bin", 1, 0));
+    }
+    const auto files = [&] {
+      std::map<std::string, uintmax_t> sizes;
+      for (const auto& file : fs::directory_iterator(temp.Path))
+        sizes[file.path()] = file.file_size();
+      return sizes;
+    };
+    const auto before = files();
+    std::string error;
+    const std::string point = MountContainer(mount.string(), error);
+    EXPECT_EQ(files(), before);
+    if (!c.Skipped) {
+      EXPECT_TRUE(point.empty() && !error.empty()) << point;
+      continue;
+    }
+    ASSERT_NE(point, "") << error;
+    const std::vector<std::string>& skipped = ContainerOf(point)->Skipped;
+    EXPECT_NE(std::find(skipped.begin(), skipped.end(), c.Skipped), skipped.end())
+        << ::testing::PrintToString(skipped);
+    std::vector<std::string> left;
+    EXPECT_TRUE(FileInfoOf(point + "/" + c.Skipped).Kind == TFileKind::Missing ||
+                (ListFolder(point + "/" + c.Skipped, left) && left.empty()));
+    const auto intact = std::find_if(kShortTree.begin(), kShortTree.end(),
+                                     [&](const TSampleFile& f) { return f.Path == c.Intact; });
+    CheckReads(point + "/" + c.Intact, SampleBytes(c.Intact, intact->Size));
+  }
+}
+
+TEST(DiscImages, BinCueImagesThatCannotBeReadSayWhy) {
+  TTempFolder temp;
+  WriteSampleTree(temp.Path / "tree", kShortTree);
+  ASSERT_TRUE(MakeIso(temp.Path / "tree", temp.Path / "show.iso", "-- -rockridge off"));
+  struct TCase {
+    std::string Bin, Cue, Sheet, Mount, Reason;
+  };
+  // clang-format off
+  const std::vector<TCase> cases = {
+      {"a.bin", "a.cue", CueSheet("gone.bin", 1, 0), "a.cue", "gone.bin"},
+      {"b.bin", "b.cue", "FILE \"b.bin\" BINARY\n TRACK 01 AUDIO\n", "b.cue", "AUDIO"},
+      {"c.bin", "c.cue", "REM nothing\n", "c.cue", "no track"},
+      {"alone.bin", "", "", "alone.bin", "alone.cue"},
+      {"d (Track 1).bin", "d.cue", CueSheet("d (Track 1).bin", 1, 0), "d.cue", "d.bin"},
+      {"e.bin", "E.CUE", CueSheet("e.bin", 1, 0), "e.bin", "E.BIN"},
+  };
+  // clang-format on
+  for (const TCase& c : cases) {
+    MakeRawBin(temp.Path / "show.iso", temp.Path / c.Bin, 1);
+    if (!c.Cue.empty()) temp.Write(c.Cue, c.Sheet);
+    std::string error;
+    EXPECT_EQ(MountContainer((temp.Path / c.Mount).string(), error), "") << c.Mount;
+    EXPECT_NE(error.find(c.Reason), std::string::npos) << c.Mount << ": " << error;
+  }
+}
+
+}  // namespace
