@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/PL_Files.h"
@@ -42,8 +43,9 @@ std::string ScreenshotFolder(const std::string& scriptPath) {
        {Environment("XDG_PICTURES_DIR"), home.empty() ? "" : UserDirsPictures(home),
         home.empty() ? "" : home + "/Pictures"})
     if (IsFolder(folder)) return folder;
-  const std::string beside = FolderOf(scriptPath);
-  return FileInfoOf(beside).InContainer ? "." : beside;
+  std::error_code ec;
+  return ContainerOf(scriptPath) ? std::filesystem::current_path(ec).string()
+                                 : FolderOf(scriptPath);
 }
 
 std::string ScreenshotName(const std::string& folder, std::time_t time) {

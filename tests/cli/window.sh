@@ -2,7 +2,7 @@
 # The real window under Xvfb: title and size, Escape, and full screen scaled with its aspect.
 source "$(dirname "$0")/common.bash"
 src=$2
-screen_size=1280x1024 with_virtual_screen xdotool convert compare identify
+screen_size=1280x1024 with_virtual_screen xdotool convert compare identify zip
 export DISPLAY=$display
 unset SDL_VIDEODRIVER
 for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
@@ -76,6 +76,21 @@ if XDG_PICTURES_DIR=$work/pics play "$work/grad.vek" WINDOWED; then
 else
   say "no window for the window keys"
 fi
+# Without a pictures folder a screenshot goes beside the script, or, for a script inside an
+# archive, into the current folder.
+mkdir -p "$work/home" "$work/here"
+(cd "$work" && zip -q grad.zip grad.vek grad.bmp) || say "zip exit $?"
+cd "$work/here"
+if HOME=$work/home XDG_PICTURES_DIR= play "$work/grad.zip" WINDOWED; then
+  sleep 0.5
+  shot=$(screenshot)
+  case "$shot" in "$work"/here/veke-*.png) ;; *) say "F12 from an archive saved to '$shot'" ;; esac
+  [ -f "$shot" ] || say "no screenshot in the current folder: $(ls "$work/here")"
+  escape_and_wait "$w" $pid
+else
+  say "no window for the archive"
+fi
+cd - >/dev/null
 
 if play "$work/blue.vek"; then
   p() { convert "$work/full.png" -format "%[pixel:p{$1,$2}]" info:; }
