@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "TestSupport.h"
+#include "engine/SE_NoticeBand.h"
 #include "platform/PL_Paths.h"
 
 namespace {
@@ -177,4 +178,49 @@ TEST_P(FrameChanges, SayEverythingThatChangedInEveryFrameOfTheDemo) {
 
 INSTANTIATE_TEST_SUITE_P(BothModes, FrameChanges, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Surface" : "Memory"; });
+TEST(NoticeBand, CoversTheBottomWhileShownAndGivesThePresentationItsPixelsBack) {
+  auto frame = TPlatformSurface::Create(320, 200, PixelFormatForDepth(16, false));
+  for (int32_t y = 0; y < 200; ++y)
+    for (int32_t x = 0; x < 320; ++x)
+      reinterpret_cast<uint16_t*>(frame->Pixels() + y * frame->Pitch())[x] =
+          static_cast<uint16_t>(x * 7 + y * 13);
+  const std::vector<uint8_t> picture(frame->Pixels(), frame->Pixels() + 200 * frame->Pitch());
+  const auto pictureShown = [&] {
+    return std::equal(picture.begin(), picture.end(), frame->Pixels());
+  };
+  TNoticeBand band;
+  TFrameChanges changes;
+  changes.Resize(320, 200);
+  changes.Reset();
+  band.Stamp(*frame, changes);  // nothing shown: nothing drawn, nothing changed
+  EXPECT_TRUE(pictureShown());
+  EXPECT_TRUE(changes.Empty());
+
+  band.Show({"show.vek: 1 mistake", "show.vek:7: unknown command \"SHOWIMAG\" (Nem létező)"});
+  band.Stamp(*frame, changes);
+  EXPECT_FALSE(pictureShown());
+  ASSERT_EQ(changes.List().size(), 1u);
+  const TRect covered = changes.List()[0];
+  EXPECT_EQ(covered.Bottom, 200);
+  EXPECT_EQ(covered.Width(), 320);
+  EXPECT_GT(covered.Height(), 2 * 13);
+  EXPECT_LT(covered.Height(), 3 * 14 + 8);
+  EXPECT_TRUE(std::equal(picture.begin(), picture.begin() + covered.Top * frame->Pitch(),
+                         frame->Pixels()));  // above it, the presentation
+  band.Unstamp(*frame);
+  EXPECT_TRUE(pictureShown());
+
+  // Gone: the next present sends the rows it covered again, once.
+  band.Show({});
+  changes.Reset();
+  band.Stamp(*frame, changes);
+  EXPECT_TRUE(pictureShown());
+  ASSERT_EQ(changes.List().size(), 1u);
+  EXPECT_EQ(changes.List()[0].Top, covered.Top);
+  changes.Reset();
+  band.Stamp(*frame, changes);
+  EXPECT_TRUE(changes.Empty());
+  EXPECT_EQ(PlainAscii("Nem létező szekció: ŐŰ €"), "Nem letezo szekcio: OU ?");
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "base/SE_Log.h"
+#include "platform/PL_FileWatch.h"
 #include "platform/PL_FrameChanges.h"
 #include "platform/PL_Paths.h"
 #include "platform/PL_Process.h"
@@ -269,6 +270,54 @@ TEST(FrameChangeList, CutsJoinsAndStaysShort) {
   dots.AddAll();
   ASSERT_EQ(dots.List().size(), 1u);
   EXPECT_EQ(dots.List()[0].Width(), 640);
+}
+
+TEST(Settle, ABurstOfEventsComesDueOnceWhenItHasBeenQuietLongEnough) {
+  TSettle settle(50);
+  struct TStep {
+    char What;  // 'n': an event noted; '?': asked whether it is due
+    uint64_t Ms;
+    int32_t Wait;  // WaitMs before
+    bool Due;      // TakeDue's answer ('?' only)
+  };
+  const std::vector<TStep> steps = {
+      {'?', 0, -1, false},                          // nothing pending
+      {'n', 10, -1, false},  {'?', 40, 20, false},  // 30 ms quiet
+      {'n', 45, 15, false},  {'?', 94, 1, false},   // the burst goes on
+      {'?', 95, 0, true},    {'?', 96, -1, false},  // told once
+      {'n', 500, -1, false}, {'?', 2000, 0, true},  // late asking is due
+  };
+  for (const TStep& step : steps) {
+    EXPECT_EQ(settle.WaitMs(step.Ms), step.Wait) << step.What << step.Ms;
+    if (step.What == 'n')
+      settle.Note(step.Ms);
+    else
+      EXPECT_EQ(settle.TakeDue(step.Ms), step.Due) << step.Ms;
+  }
+}
+
+TEST(FileWatch, ASaveByRenameIsToldOnceAndOtherFilesOfTheFolderAreNot) {
+  TTempFolder temp;
+  const std::string script = temp.Write("show.vek", "CLEAR(0)\n").string();
+  TFileWatch watch;
+  ASSERT_TRUE(watch.Error.empty()) << watch.Error;
+  watch.Watch(temp.Path.string() + "/SHOW.VEK");  // as a script names it
+  const auto changeWithin = [&](int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+      if (watch.TakeChange()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  };
+  temp.Write("other.bmp", "x");
+  EXPECT_FALSE(changeWithin(300));
+  // An editor's save: a new file, written in pieces, renamed over the old one.
+  for (int i = 0; i < 3; ++i) temp.Write(".show.vek.swp", std::string(i + 1, 'x'));
+  temp.Write("show.vek.new", "CLEAR(1)\n");
+  std::filesystem::rename(temp.Path / "show.vek.new", script);
+  EXPECT_TRUE(changeWithin(2000));
+  EXPECT_FALSE(changeWithin(200));
 }
 
 }  // namespace

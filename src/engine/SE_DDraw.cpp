@@ -5,6 +5,7 @@
 
 #include "base/SE_DDrawErrors.h"
 #include "engine/SE_Font.h"
+#include "image/SE_PngWriter.h"
 #include "platform/PL_Host.h"
 
 namespace {
@@ -60,8 +61,20 @@ void TGEDDraw::FlipSurface() { PresentChanges(FlipFlags == 1); }
 void TGEDDraw::BlitToWindow() { PresentChanges(false); }
 
 void TGEDDraw::PresentChanges(bool waitRetrace) {
+  Notice.Stamp(*BackSurface, Changes);
   Host().Present(*BackSurface, waitRetrace, Changes);
+  Notice.Unstamp(*BackSurface);
   Changes.Reset();
+}
+
+bool TGEDDraw::WriteShownPng(const std::string& path, std::string& error) {
+  // A copy, so what the screen is owed when the band goes stays owed.
+  TNoticeBand band = Notice;
+  TFrameChanges unused;
+  band.Stamp(*BackSurface, unused);
+  const bool written = WritePng(path, *BackSurface, error);
+  band.Unstamp(*BackSurface);
+  return written;
 }
 
 void TGEDDraw::TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/SE_NoticeBand.h"
 #include "graphics/SE_Display.h"
 
 class TGEFont;
@@ -28,6 +29,11 @@ class TGEDDraw : public TGEDisplay {
   // font's fixed face (nothing when there is no font); `color` is a GDI colour (0x00BBGGRR).
   void TextOut(int32_t x, int32_t y, const std::string& text, uint32_t color);
   TGEFont* TextFont = nullptr;  // the engine's font, set once it exists
+
+  // The player's notices over the frames shown, not part of the presentation.
+  TNoticeBand Notice;
+  // The frame last shown, as the screen shows it (notices too), at the presentation's size.
+  bool WriteShownPng(const std::string& path, std::string& error);
 
   bool Windowed = false;
   bool Flip = false;

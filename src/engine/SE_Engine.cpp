@@ -1,6 +1,7 @@
 #include "engine/SE_Engine.h"
 
 #include <cmath>
+#include <utility>
 
 #include "base/SE_DDrawErrors.h"
 #include "platform/PL_Host.h"
@@ -66,6 +67,8 @@ void TGEngine::Run() {
 
 bool TGEngine::RunOnce() {
   Host().RunTasks();
+  for (const TWindowKey key : std::exchange(PendingKeys, {}))
+    if (OnWindowKey) OnWindowKey(key);
   THostEvent event;
   if (QuitPosted) {
     Terminated = true;
@@ -102,6 +105,9 @@ void TGEngine::HandleEvent(const THostEvent& event) {
       break;
     case THostEventType::FocusGained:
       if (!Windowed) AppActive = true;
+      break;
+    case THostEventType::WindowKey:
+      PendingKeys.push_back(event.Key);
       break;
   }
 }

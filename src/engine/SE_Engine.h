@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/SE_Sound.h"
 #include "base/SE_Object.h"
@@ -54,6 +55,8 @@ class TGEngine : public TGEObject {
   // Asks the loop to end after the current frame (the quit message).
   void PostQuit() { QuitPosted = true; }
   void ShowCursor(bool visible);
+  // Handles a window key as if it had been pressed, before the next frame.
+  void PostWindowKey(TWindowKey key) { PendingKeys.push_back(key); }
 
   // One turn of the loop: the quit message, else one waiting event, else one frame.
   // True when a frame was run.
@@ -83,6 +86,9 @@ class TGEngine : public TGEObject {
   bool AppActive = true;
   TFrameEvent OnFrame;
   TFrameEvent OnAfterFrame;
+  // The window's own keys, handed on between frames (a key can come in while a long frame
+  // draws, and a screenshot then must not catch it half drawn).
+  std::function<void(TWindowKey)> OnWindowKey;
   std::string Caption;
   bool Windowed = false;
   bool Flip = false;
@@ -102,6 +108,7 @@ class TGEngine : public TGEObject {
   void DrawOverlay(const std::string& text);
 
   bool QuitPosted = false;
+  std::vector<TWindowKey> PendingKeys;
   bool DisplayOpen = false;
   bool FrameClosed = false;  // a close came in while the current frame was drawn
   std::chrono::steady_clock::time_point LastFramePoll;

@@ -30,9 +30,23 @@ struct TScreenChoice {
 };
 
 // Input and window events, with mouse positions in presentation pixels.
-enum class THostEventType { Close, MouseMove, MouseDown, MouseUp, Minimized, Restored, FocusLost, FocusGained };
+enum class THostEventType {
+  Close,
+  MouseMove,
+  MouseDown,
+  MouseUp,
+  Minimized,
+  Restored,
+  FocusLost,
+  FocusGained,
+  WindowKey
+};
+// Keys of the window that are the player's, not the presentation's (which takes no keys):
+// F5 reloads a watched script, F12 saves a screenshot. The host toggles full screen itself.
+enum class TWindowKey { Reload, Screenshot };
 struct THostEvent {
   THostEventType Type = THostEventType::Close;
+  TWindowKey Key = TWindowKey::Reload;  // of a WindowKey event
   int32_t X = 0, Y = 0;
   bool Left = false, Right = false, Middle = false, Shift = false, Ctrl = false;
 };
@@ -50,6 +64,10 @@ class THost {
   // A new play begins: messages boxed in an earlier one may have their box again.
   void NewPlay() { BoxedInPlay.clear(); }
 
+  // The window's own keys (F11 and Alt+Enter toggle full screen; F5 and F12, see TWindowKey):
+  // on unless turned off, as a kiosk must.
+  void SetWindowKeys(bool on) { WindowKeysOn = on; }
+
   // Milliseconds from an arbitrary start; wraps around at 2^32 like the system timer.
   virtual uint32_t TimeMs() = 0;
 
@@ -63,6 +81,10 @@ class THost {
   // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
   virtual bool OpenDisplay(const TDisplayRequest& request, std::string& error) = 0;
   virtual void CloseDisplay() = 0;
+  // The next CloseDisplay leaves the window open for the OpenDisplay after it (the same
+  // presentation started again), which takes it as the user left it: place, size, full
+  // screen or not.
+  virtual void KeepDisplay() {}
   // Where and how the next OpenDisplay shows the frames; the headless host keeps it only.
   virtual void ChooseScreen(const TScreenChoice& choice) = 0;
   // True when the screen reports the 5-5-5 layout for 16-bit pixels.
@@ -98,6 +120,7 @@ class THost {
   virtual void RunTasks() = 0;
 
  protected:
+  bool WindowKeysOn = true;
   // True the first time in a play that this caption and text come from the script line being
   // read or run (MessageOriginPrefix): a warning repeated by a looping script would otherwise
   // stop the show with a modal box on every turn. Its repeats go to stderr and the log only.

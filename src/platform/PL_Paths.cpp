@@ -319,8 +319,25 @@ std::string PresentationRoot() {
   return ScriptFolder().empty() ? "" : RootOf(ScriptFolderPath()).string();
 }
 
+namespace {
+TNameListener& NameListener() {
+  static TNameListener listener;
+  return listener;
+}
+}  // namespace
+
+void SetNameListener(TNameListener listener) { NameListener() = std::move(listener); }
+
 std::string ResolvePath(std::string_view name) {
-  return Resolve(name, !Rules().AllowOutside && !ScriptFolder().empty());
+  std::string path = Resolve(name, !Rules().AllowOutside && !ScriptFolder().empty());
+  if (!NameListener() || path.empty()) return path;
+  // A file the author has yet to make is expected beside the script.
+  if (FileInfoOf(path).Kind == TFileKind::Missing && !path.starts_with('/') && DriveOf(path) < 0 &&
+      !ScriptFolder().empty())
+    NameListener()((fs::path(ScriptFolder()) / path).string());
+  else
+    NameListener()(path);
+  return path;
 }
 
 std::string ResolveScriptPath(std::string_view cp1250Name) {

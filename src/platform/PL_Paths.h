@@ -2,6 +2,7 @@
 // File names as Windows presentations write them: backslashes, any letter case, relative to
 // the script's folder or else to the current folder, or rooted on the disc they came from
 // ("\PICS\A.BMP", "D:\VIDEO\INTRO.AVI").
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,12 @@ void SetRefusalReport(TRefusalReport report);
 // player's own when it is not the script's, is passed over without a word ("" too).
 // Returns the name with slashes when nothing matches, so messages can show it.
 std::string ResolvePath(std::string_view name);
+
+// Told of every name ResolvePath looks up: the file found, or for a name found nowhere the
+// place beside the script where it would be found first. Live reload watches these; none by
+// default.
+using TNameListener = std::function<void(const std::string& path)>;
+void SetNameListener(TNameListener listener);
 
 // The same for a name in code page 1250, as scripts hold them.
 std::string ResolveScriptPath(std::string_view cp1250Name);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/PL_Host.h"
@@ -45,6 +46,7 @@ class TSdlHost : public THost {
 
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override;
+  void KeepDisplay() override { KeepWindow = true; }
   void ChooseScreen(const TScreenChoice& choice) override { Choice = choice; }
   bool DisplayIs555() override { return Texture555; }
   bool PollEvent(THostEvent& event) override;
@@ -63,6 +65,10 @@ class TSdlHost : public THost {
 
  private:
   bool Translate(const SDL_Event& sdl, THostEvent& event);
+  bool TranslateKey(const SDL_KeyboardEvent& key, THostEvent& event);
+  void ToggleFullScreen();
+  // The window kept from the play before: the new play's frames in it.
+  bool ReuseWindow(const TDisplayRequest& request, std::string& error);
   void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
   bool OpenWindow(const TDisplayRequest& request, std::string& error);
   // Where the frame goes in the window as it is now: the user may resize it at any time.
@@ -81,6 +87,8 @@ class TSdlHost : public THost {
   uint32_t ButtonState = 0;  // mouse buttons as the events so far left them
   bool Texture555 = false;
   bool FullScreen = false;
+  bool KeepWindow = false;   // CloseDisplay leaves the window for the next OpenDisplay
+  SDL_Rect WindowedPlace{};  // where the window was before F11 made it cover the screen
   TScreenChoice Choice;
   int32_t FrameWidth = 0, FrameHeight = 0;
   int Vsync = -1;
@@ -203,6 +211,7 @@ bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
 }
 
 bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
+  if (Window) return ReuseWindow(request, error);
   std::string warning;
   const int32_t display = ChooseDisplay(Choice.Display, warning);
   if (!warning.empty()) DebugOutput(warning);
@@ -222,7 +231,7 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
     error = SDL_GetError();
     return false;
   }
-  uint32_t format = SdlPixelFormatOf(request.Format);
+  const uint32_t format = SdlPixelFormatOf(request.Format);
   Renderer = SDL_CreateRenderer(Window, -1, 0);
   const char* asked = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
   if (!(asked && *asked) && (!Renderer || DrawnByProcessor(Renderer)) &&
@@ -258,6 +267,20 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
     wake.type = WakeEventType();
     SDL_PushEvent(&wake);
   });
+  return true;
+}
+
+bool TSdlHost::ReuseWindow(const TDisplayRequest& request, std::string& error) {
+  SDL_SetWindowTitle(Window, request.Caption.c_str());
+  if (!FullScreen && (request.Width != FrameWidth || request.Height != FrameHeight))
+    SDL_SetWindowSize(Window, request.Width, request.Height);
+  FrameWidth = request.Width, FrameHeight = request.Height;
+  const uint32_t format = SdlPixelFormatOf(request.Format);
+  Texture555 = format == SDL_PIXELFORMAT_RGB555;
+  if (Direct) Widen = WidenTable(format);
+  if (!Direct && !CreateTexture(request, format, error)) return false;
+  Shown.clear();
+  ShownStale = true;
   return true;
 }
 
@@ -300,9 +323,11 @@ TScreenFit TSdlHost::CurrentFit() {
 
 void TSdlHost::CloseDisplay() {
   if (Texture) SDL_DestroyTexture(Texture);
+  Texture = nullptr;
+  if (std::exchange(KeepWindow, false) && Window) return;
   if (Renderer) SDL_DestroyRenderer(Renderer);
   if (Window) SDL_DestroyWindow(Window);
-  Texture = nullptr, Renderer = nullptr, Window = nullptr;
+  Renderer = nullptr, Window = nullptr;
   Direct = false;
 }
 
@@ -322,8 +347,7 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
       event.Type = THostEventType::Close;
       return true;
     case SDL_KEYDOWN:
-      event.Type = THostEventType::Close;
-      return sdl.key.keysym.sym == SDLK_ESCAPE;
+      return TranslateKey(sdl.key, event);
     case SDL_MOUSEMOTION:
       event.Type = THostEventType::MouseMove;
       ButtonState = sdl.motion.state;
@@ -363,6 +387,53 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
     default:
       return false;
   }
+}
+
+bool TSdlHost::TranslateKey(const SDL_KeyboardEvent& key, THostEvent& event) {
+  const SDL_Keycode code = key.keysym.sym;
+  if (code == SDLK_ESCAPE) {
+    event.Type = THostEventType::Close;
+    return true;
+  }
+  if (!WindowKeysOn || key.repeat) return false;
+  const bool enter = code == SDLK_RETURN || code == SDLK_KP_ENTER;
+  if (code == SDLK_F11 || (enter && (key.keysym.mod & KMOD_ALT))) {
+    ToggleFullScreen();
+    return false;
+  }
+  if (code != SDLK_F5 && code != SDLK_F12) return false;
+  event.Type = THostEventType::WindowKey;
+  event.Key = code == SDLK_F5 ? TWindowKey::Reload : TWindowKey::Screenshot;
+  return true;
+}
+
+void TSdlHost::ToggleFullScreen() {
+  if (!Window) return;
+  FullScreen = !FullScreen;
+  ShownStale = true;
+  if (FullScreen) {
+    SDL_GetWindowPosition(Window, &WindowedPlace.x, &WindowedPlace.y);
+    SDL_GetWindowSize(Window, &WindowedPlace.w, &WindowedPlace.h);
+    // Covered by hand as well, for desktops without a window manager to take the request.
+    SDL_Rect bounds{0, 0, FrameWidth, FrameHeight};
+    SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(Window), 0), &bounds);
+    SDL_SetWindowBordered(Window, SDL_FALSE);
+    SDL_SetWindowPosition(Window, bounds.x, bounds.y);
+    SDL_SetWindowSize(Window, bounds.w, bounds.h);
+    SDL_SetWindowFullscreen(Window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  SDL_SetWindowFullscreen(Window, 0);
+  SDL_SetWindowBordered(Window, SDL_TRUE);
+  SDL_SetWindowResizable(Window, SDL_TRUE);
+  // A play that began full screen gets a window of the presentation's size.
+  if (WindowedPlace.w <= 0) {
+    const int centred = static_cast<int>(
+        SDL_WINDOWPOS_CENTERED_DISPLAY(std::max(SDL_GetWindowDisplayIndex(Window), 0)));
+    WindowedPlace = {centred, centred, FrameWidth, FrameHeight};
+  }
+  SDL_SetWindowSize(Window, WindowedPlace.w, WindowedPlace.h);
+  SDL_SetWindowPosition(Window, WindowedPlace.x, WindowedPlace.y);
 }
 
 bool TSdlHost::PollEvent(THostEvent& event) {

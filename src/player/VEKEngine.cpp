@@ -37,8 +37,11 @@ bool IsDisplaySwitch(std::string_view argument) {
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
   TStartOptions options;
   for (size_t i = 0; i < arguments.size();) {
-    if (arguments[i] == "--trace" || arguments[i] == "--allow-execute") {
-      (arguments[i] == "--trace" ? options.Trace : options.AllowExecute) = true;
+    if (arguments[i] == "--trace" || arguments[i] == "--allow-execute" ||
+        arguments[i] == "--watch") {
+      (arguments[i] == "--trace"   ? options.Trace
+       : arguments[i] == "--watch" ? options.Watch
+                                   : options.AllowExecute) = true;
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
     } else if (arguments[i] == "--section" || arguments[i] == "--script") {
       const bool section = arguments[i] == "--section";
@@ -94,6 +97,7 @@ void TVEKE::Execute(const std::string& scriptFileName) {
   }
   SetScriptFolder(FolderOf(path));
   ScriptName = scriptFileName;
+  ScriptPath = path;
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
   PrepareScene();
@@ -127,6 +131,7 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   if (!Engine->Ready) FatalError("Inicializálás hiba: " + Engine->ErrorText, 1);
   EngineCreated = true;
   Engine->ShowCursor(true);
+  Engine->OnWindowKey = [this](TWindowKey key) { WindowKey(key); };
   FontFile = fontFile.empty() ? kDefaultFontFile : fontFile;
   Engine->Font = std::make_unique<TGEFont>(*Engine->Display, FontFile);
   Engine->Display->TextFont = Engine->Font.get();

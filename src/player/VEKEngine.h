@@ -105,6 +105,24 @@ bool SwitchGiven(std::string_view name);
 bool IsDisplaySwitch(std::string_view argument);
 
 class TSE3D;
+class TVEKE;
+
+// What plays a watched script is told: after every frame, and when F5 is pressed (between
+// frames, where the play may be ended to start again).
+class TPlayWatch {
+ public:
+  virtual ~TPlayWatch() = default;
+  virtual void AfterFrame(TVEKE& play) = 0;
+  virtual void ReloadKey(TVEKE& play) = 0;
+};
+
+// A section of the chain that played when a watched script was read again: its name and,
+// for a caller, the command it had come to (its words, to know it again in the new version).
+struct TResumePoint {
+  std::string Section;
+  int32_t CommandIndex = -1;
+  std::string Command;
+};
 
 // Where and how play starts, for authors working on one part of a presentation.
 struct TStartOptions {
@@ -112,10 +130,14 @@ struct TStartOptions {
   bool Trace = false;   // a line per frame on stderr (TVEKE::TraceLine)
   bool AllowExecute = false;  // EXECUTE starts programs (--allow-execute)
   std::string Script;   // --script NAME: the script to play in a folder, image or archive
+  bool Watch = false;   // --watch: play again after every clean save (VEKWatch.h)
+  // Set for a play started again after a save: the main section first, the section that
+  // played last. It takes the place of Section.
+  std::vector<TResumePoint> Resume;
   std::string Error;    // a malformed option
 };
-// Takes `--section NAME`, `--script NAME`, `--trace` and `--allow-execute` out of the
-// command line, wherever they stand.
+// Takes `--section NAME`, `--script NAME`, `--trace`, `--allow-execute` and `--watch` out of
+// the command line, wherever they stand.
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments);
 
 class TVEKE {
@@ -129,7 +151,10 @@ class TVEKE {
   void Execute(const std::string& scriptFileName);
   // Play begins in the section Start.Section (as if the main section called it before its
   // first command); the main section goes on after it returns. An unknown name is fatal.
+  // A play started again after a save enters the sections of Start.Resume in turn instead.
   void EnterStartSection();
+  // The chain of sections playing now, the main section first (see TResumePoint).
+  std::vector<TResumePoint> PlayPlace() const;
   // What runs in this frame: the time of play, the section and its caller, the current
   // command with its script line and whether it waits, and the running effects.
   std::string TraceLine(uint32_t playedMs) const;
@@ -163,8 +188,10 @@ class TVEKE {
   // The declared name of an object of any section; "" when it is gone.
   std::string NameOf(const TVKObject* object) const;
 
-  // The script's name as messages on stderr give it ("SCRIPT:LINE: ").
+  // The script's name as messages on stderr give it ("SCRIPT:LINE: "), and as found.
   std::string ScriptName;
+  std::string ScriptPath;
+  TPlayWatch* Watch = nullptr;  // --watch: the watch, which outlives the play
   TStartOptions Start;
   uint32_t PlayStartMs = 0;  // the host's clock when play began
   bool EngineCreated = false;
@@ -236,7 +263,12 @@ class TVEKE {
   // click says so once, on stderr and in the log.
   void TellHangingWait(TVKCommand& command);
   void EnterSection(const std::string& name);
+  // The sections of Start.Resume, each entered from the one before, as far as they are there.
+  void ResumeSections();
   void ReturnFromSection();
+  // F12 (VEKScreenshot.cpp) and F5.
+  void WindowKey(TWindowKey key);
+  void SaveScreenshot();
   void FreeSectionObjects();
   void FreeObject(const TVKObject* object);
   void LoadBackground(const std::string& resFile, const std::string& picture);

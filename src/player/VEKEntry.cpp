@@ -16,6 +16,7 @@
 #include "player/VEKFindPresentation.h"
 #include "player/VEKHostOptions.h"
 #include "player/VEKMessages.h"
+#include "player/VEKWatch.h"
 
 namespace {
 void SetHungarianFormats() {
@@ -42,14 +43,18 @@ void PrintHelp(const std::string& programName) {
       "  --list PATH     say what PATH holds: its kind, volume label, files, the script found,\n"
       "            the switches AUTORUN.INF gives (used unless the command line gives its own)\n"
       "  --trace   a line per frame on stderr: time, section, command, running effects\n"
+      "  --watch   play the script again after every save of it or of a file it uses,\n"
+      "            from the section that was playing; a script with mistakes plays on in\n"
+      "            the version before, its mistakes shown at the bottom. F5: read it again\n"
       "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any),\n"
       "            and warnings where a page can hang or fall silent (they fail nothing)\n"
       "  --no-warnings  with --check: mistakes only\n"
       "  --help    show this text\n"
       "  --version show the version\n\n"
       "Options, anywhere on the line:\n%s%s%s\n"
-      "Escape ends the presentation. Messages also go to stderr; video and sound errors are\n"
-      "logged in %s.\n"
+      "Escape ends the presentation; F11 or Alt+Enter toggles full screen; F12 saves a\n"
+      "screenshot in the pictures folder (else beside the script). Messages also go to\n"
+      "stderr; video and sound errors are logged in %s.\n"
       "The script language is described in docs/script-reference.md; presentations copied\n"
       "off a disc in docs/running-cd-presentations.md.\n",
       programName.c_str(), kTreeOptionsHelp, kScreenOptionsHelp, kMemoryOptionHelp,
@@ -148,9 +153,7 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);
   try {
-    TVEKE veke;
-    veke.Start = start;
-    veke.Execute(arguments[0]);
+    PlayScript(arguments[0], start, programName);
   } catch (const TFatalExit& fatal) {
     return fatal.ExitCode;
   } catch (const std::exception& error) {

@@ -168,6 +168,7 @@ void TVEKE::Step(int32_t) {
     DrawObjects();
   }
   if (Start.Trace) std::fprintf(stderr, "%s\n", TraceLine(Host().TimeMs() - PlayStartMs).c_str());
+  if (Watch) Watch->AfterFrame(*this);
 }
 
 void TVEKE::ExecuteCommand(TVKCommand& command) {
@@ -277,6 +278,7 @@ void TVEKE::EnterSection(const std::string& name) {
 }
 
 void TVEKE::EnterStartSection() {
+  if (!Start.Resume.empty()) return ResumeSections();
   if (Start.Section.empty()) return;
   // Declarations have all run while the script was read and the main section has run no
   // command yet, so a RETURN goes on with its first one.

@@ -27,6 +27,9 @@ const char* const kUsage =
     "  --click X,Y@MS    left button pressed at MS and released one frame later\n"
     "  --move X,Y@MS     mouse moved to X,Y at MS\n"
     "  --key ESCAPE@MS   Escape pressed at MS\n"
+    "  --key F5@MS       with --watch: the script checked and read again at MS, as a save\n"
+    "                    does (repeatable; the same inputs give the same frames)\n"
+    "  --watch           as veke --watch: a saved script is read again (see veke(1))\n"
     "  --rgb555          the display reports the 5-5-5 pixel layout\n"
     "  --clock-start N   the virtual clock's reading at start (default 0)\n"
     "  --audio FILE.wav  the mixed sound, 44 100 Hz 16-bit stereo: one step of it per frame,\n"
@@ -127,9 +130,10 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       std::string text = value(i);
       size_t sign = text.find('@');
       std::string key = text.substr(0, sign);
-      if (sign == std::string::npos || (key != "ESCAPE" && key != "ESC"))
-        BadOption("bad --key (only ESCAPE@MS does anything): " + text);
-      host.Schedule(Number(text.substr(sign + 1), arg), THostEventType::Close);
+      if (sign == std::string::npos || (key != "ESCAPE" && key != "ESC" && key != "F5"))
+        BadOption("bad --key (wanted ESCAPE@MS, or F5@MS with --watch): " + text);
+      host.Schedule(Number(text.substr(sign + 1), arg),
+                    key == "F5" ? THostEventType::WindowKey : THostEventType::Close);
     } else if (arg == "--map") {
       options.MapFile = value(i);
     } else if (arg == "--rgb555") {
@@ -142,12 +146,13 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
     } else if (arg == "--video") {
       options.VideoFile = value(i);
     } else if (arg == "--trace" || arg == "--section" || arg == "--root" || arg == "--script" ||
-               arg == "--allow-outside" || arg == "--allow-execute" || arg == "--list") {
+               arg == "--allow-outside" || arg == "--allow-execute" || arg == "--list" ||
+               arg == "--watch") {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
       if (arg == "--section" || arg == "--root" || arg == "--script")
         options.PlayerArguments.push_back(value(i));
-      if (arg != "--trace" && arg != "--section" && arg != "--list")
+      if (arg != "--trace" && arg != "--section" && arg != "--list" && arg != "--watch")
         options.MapPlayOptions.insert(
             options.MapPlayOptions.end(),
             options.PlayerArguments.end() - (arg == "--root" || arg == "--script" ? 2 : 1),

@@ -2,7 +2,7 @@
 # The real window under Xvfb: title and size, Escape, and full screen scaled with its aspect.
 source "$(dirname "$0")/common.bash"
 src=$2
-screen_size=1280x1024 with_virtual_screen xdotool convert
+screen_size=1280x1024 with_virtual_screen xdotool convert compare identify zip
 export DISPLAY=$display
 unset SDL_VIDEODRIVER
 for i in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
@@ -35,6 +35,62 @@ if play "$work/blue.vek" WINDOWED; then
 else
   say "no window titled VEKE"
 fi
+
+# The window's own keys: F12 saves the presentation's pixels at its size, also full screen
+# (F11, Alt+Enter), where the player says, in the pictures folder.
+convert -size 640x480 gradient:'#ff0000-#0000ff' -type TrueColor BMP3:"$work/grad.bmp"
+printf 'LOADBACKGROUND(,grad.bmp)\nWAIT(100000)\n' > "$work/grad.vek"
+"$render" "$work/grad.vek" --ms 200 --out "$work/grad-render.png" || say "veke-render grad exit $?"
+mkdir -p "$work/pics"
+geometry() { xdotool getwindowgeometry "$w" | grep Geometry | awk '{print $2}'; }
+screenshot() {  # presses F12; prints the file the player names
+  local before
+  before=$(grep -c 'screenshot saved as' "$work/player.err")
+  xdotool windowfocus --sync "$w" key F12 2>/dev/null
+  for i in $(seq 50); do
+    [ "$(grep -c 'screenshot saved as' "$work/player.err")" -gt "$before" ] && break
+    sleep 0.1
+  done
+  grep 'screenshot saved as' "$work/player.err" | tail -1 | sed 's/.*saved as //'
+}
+if XDG_PICTURES_DIR=$work/pics play "$work/grad.vek" WINDOWED; then
+  sleep 0.5
+  shot=$(screenshot)
+  case "$shot" in "$work"/pics/veke-*.png) ;; *) say "F12 saved to '$shot'" ;; esac
+  [ "$(identify -format %wx%h "$shot" 2>/dev/null)" = 640x480 ] || say "screenshot size $(identify -format %wx%h "$shot")"
+  differ=$(compare -metric AE "$shot" "$work/grad-render.png" null: 2>&1)
+  [ "$differ" = 0 ] || say "the screenshot differs from veke-render's frame in $differ pixels"
+  for keys in F11 alt+Return; do
+    xdotool windowfocus --sync "$w" key $keys 2>/dev/null
+    for i in $(seq 30); do [ "$(geometry)" = 1280x1024 ] && break; sleep 0.1; done
+    [ "$(geometry)" = 1280x1024 ] || say "$keys did not make the window full screen: $(geometry)"
+    shot=$(screenshot)
+    [ "$(identify -format %wx%h "$shot" 2>/dev/null)" = 640x480 ] || say "full-screen screenshot is not 640x480"
+    xdotool windowfocus --sync "$w" key $keys 2>/dev/null
+    for i in $(seq 30); do [ "$(geometry)" = 640x480 ] && break; sleep 0.1; done
+    [ "$(geometry)" = 640x480 ] || say "$keys did not give the window back: $(geometry)"
+  done
+  [ "$(ls "$work/pics" | grep -c '^veke-.*\.png$')" = 3 ] || say "screenshots: $(ls "$work/pics")"
+  escape_and_wait "$w" $pid; code=$?
+  [ $code = 0 ] || say "Escape after the window keys ended with $code"
+else
+  say "no window for the window keys"
+fi
+# Without a pictures folder a screenshot goes beside the script, or, for a script inside an
+# archive, into the current folder.
+mkdir -p "$work/home" "$work/here"
+(cd "$work" && zip -q grad.zip grad.vek grad.bmp) || say "zip exit $?"
+cd "$work/here"
+if HOME=$work/home XDG_PICTURES_DIR= play "$work/grad.zip" WINDOWED; then
+  sleep 0.5
+  shot=$(screenshot)
+  case "$shot" in "$work"/here/veke-*.png) ;; *) say "F12 from an archive saved to '$shot'" ;; esac
+  [ -f "$shot" ] || say "no screenshot in the current folder: $(ls "$work/here")"
+  escape_and_wait "$w" $pid
+else
+  say "no window for the archive"
+fi
+cd - >/dev/null
 
 if play "$work/blue.vek"; then
   p() { convert "$work/full.png" -format "%[pixel:p{$1,$2}]" info:; }
