@@ -23,7 +23,7 @@ build: configure
 setup: build
 
 # The programs and their data without the test suite, which takes far longer to compile.
-PROGRAMS = veke veke-render ger obj2vk fontgen font_sheets
+PROGRAMS = veke veke-render ger obj2vk fontgen font_sheets compressed_docs
 programs: configure
 	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
 
