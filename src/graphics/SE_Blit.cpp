@@ -146,9 +146,19 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
     if (CopySolid && span->Solid) {
       std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
     } else if (CopySolid && span->RunBegin != span->RunEnd) {
-      for (uint32_t r = span->RunBegin; r < span->RunEnd; ++r) {
-        const int32_t from = std::max(first, spans->Runs[r].First - sourceX);
-        const int32_t to = std::min(end, spans->Runs[r].End - sourceX);
+      const TVisibleSpans::TRun* run = spans->Runs.data() + span->RunBegin;
+      const TVisibleSpans::TRun* last = spans->Runs.data() + span->RunEnd;
+      if (sourceX == 0 && span->End <= columns) {
+        // The whole row is drawn (the usual case): its runs need no clipping.
+        for (; run != last; ++run)
+          CopyRun(dst + std::ptrdiff_t{run->First} * bytesPerPixel,
+                  src + std::ptrdiff_t{run->First} * bytesPerPixel,
+                  static_cast<size_t>(run->End - run->First) * bytesPerPixel);
+        continue;
+      }
+      for (; run != last; ++run) {
+        const int32_t from = std::max(first, run->First - sourceX);
+        const int32_t to = std::min(end, run->End - sourceX);
         if (from < to)
           CopyRun(dst + std::ptrdiff_t{from} * bytesPerPixel,
                   src + std::ptrdiff_t{from} * bytesPerPixel,
