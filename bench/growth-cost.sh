@@ -46,15 +46,15 @@ for n in 1 100 1000; do
     echo 'CREATEENGINE(640,480,VEKE,)'
     for i in $(seq "$n"); do echo "CREATEIMAGE(P$i,,pic32.bmp,$((i * 7 % 600)),$((i * 13 % 440)),FALSE,TRUE)"; done
     echo 'CREATEIMAGE(M,,pic128.bmp,0,0,FALSE,TRUE)'
-    echo 'MOVEIMAGE(M,500,340,60000)'
+    echo 'MOVEIMAGE(M,500,340,6000)'
     echo 'WAIT(100000)'
   } >objects$n.vek
   row "$n still pictures" "$(per_frame objects$n.vek)"
 done
 
-echo "## Picture size: one picture moving on 640x480 (instructions a frame)"
+echo "## Picture size: one picture moving 500 pixels in 6 s on 1024x768 (instructions a frame)"
 for s in 32 128 512; do
-  printf 'CREATEENGINE(640,480,VEKE,)\nCREATEIMAGE(M,,pic%s.bmp,0,0,FALSE,TRUE)\nMOVEIMAGE(M,120,0,60000)\nWAIT(100000)\n' \
+  printf 'CREATEENGINE(1024,768,VEKE,)\nCREATEIMAGE(M,,pic%s.bmp,0,0,FALSE,TRUE)\nMOVEIMAGE(M,500,0,6000)\nWAIT(100000)\n' \
     "$s" >picture$s.vek
   row "${s}x$s" "$(per_frame picture$s.vek)"
 done
