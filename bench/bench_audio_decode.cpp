@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 

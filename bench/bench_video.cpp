@@ -7,8 +7,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 

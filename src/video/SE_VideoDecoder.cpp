@@ -168,7 +168,7 @@ class TFFmpegVideoDecoder final : public TVideoDecoder {
   TPacketPtr Packet;
   bool FileEnded = false;
   int32_t PictureWidth = 0, PictureHeight = 0;
-  bool OwnSize = false;                    // frames are written at the first frame's size
+  bool OwnSize = false;                     // frames are written at the first frame's size
   int32_t FirstWidth = 0, FirstHeight = 0;  // of the first frame decoded since the start
 
   // The frame due last (Shown) and the one after it, read ahead to know when Shown ends.
