@@ -14,3 +14,5 @@ bool RunChild(std::vector<std::string> arguments, TChildCost& cost);
 
 // The wall clock in seconds from an arbitrary start.
 double WallSeconds();
+// The processor seconds of this process, all its threads, from an arbitrary start.
+double ProcessSeconds();

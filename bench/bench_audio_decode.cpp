@@ -1,21 +1,20 @@
 // Decoding a 30-second 128 kbit/s stereo MP3 to 44 100 Hz 16-bit stereo: our decoder (open and
-// read to the end, in the blocks a refill asks for) against the `ffmpeg` command doing the
-// same to /dev/null, in processor time, in multiples of real time. ffmpeg's time includes
-// starting a process, so its start-up (the same command stopping at once) is measured too and
-// the closing lines give the ratio with and without it.
+// read to the end, in the blocks a refill asks for) against what `ffmpeg -i FILE -f s16le -ar
+// 44100 -ac 2 -` does with the same file, run as a plain loop over FFmpeg's libraries in this
+// process (its decoder, then libswresample). Both in processor time, in multiples of real time.
 #include <benchmark/benchmark.h>
-#include <time.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "BenchChild.h"
+#include "BenchFFmpegPeer.h"
+#include "BenchRatios.h"
 #include "audio/SE_AudioDecoder.h"
-
 
 namespace {
 
@@ -41,78 +40,75 @@ const std::string& Mp3File() {
   return path;
 }
 
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-
-// Processor seconds per run of each case, for the closing lines.
-std::map<std::string, double>& Costs() {
-  static std::map<std::string, double> costs;
-  return costs;
-}
-
-void Report(benchmark::State& state, const std::string& name, double seconds) {
-  const double runs = static_cast<double>(state.iterations());
-  state.counters["x realtime"] = benchmark::Counter(runs * kSeconds / seconds);
-  state.counters["cpu ms"] = benchmark::Counter(seconds / runs * 1000);
-  Costs()[name] = seconds / runs;
+void Count(benchmark::State& state, double seconds) {
+  state.counters["x realtime"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kSeconds / seconds);
 }
 
 void DecodeOurs(benchmark::State& state) {
   std::vector<int16_t> block(size_t{kBlockFrames} * 2);
   double seconds = 0;
   for (auto _ : state) {
-    const double start = ThreadSeconds();
+    const double start = ProcessSeconds();
     std::string error;
     auto decoder = TAudioDecoder::Open(Mp3File(), error);
     if (!decoder) return state.SkipWithError(error.c_str());
     uint64_t frames = 0;
     for (uint32_t got; (got = decoder->Read(block.data(), kBlockFrames)) > 0;) frames += got;
-    seconds += ThreadSeconds() - start;
+    seconds += ProcessSeconds() - start;
+    state.SetIterationTime(ProcessSeconds() - start);
     if (frames < kSeconds * 44100) return state.SkipWithError("the file decoded short");
   }
-  Report(state, "ours", seconds);
+  Count(state, seconds);
 }
 
-void DecodeFfmpeg(benchmark::State& state, bool startUpOnly) {
-  std::vector<std::string> command = {"ffmpeg", "-v", "quiet", "-i", Mp3File()};
-  if (startUpOnly) command.insert(command.end(), {"-t", "0"});
-  command.insert(command.end(), {"-f", "s16le", "-ar", "44100", "-ac", "2", "-"});
+struct TResampler {
+  std::unique_ptr<SwrContext, TResamplerFreer> Context;
+  std::vector<int16_t> Out;
+  uint64_t Frames = 0;
+
+  void Convert(const AVFrame* frame) {
+    if (!Context) {
+      SwrContext* made = nullptr;
+      AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO, in = frame->ch_layout;
+      swr_alloc_set_opts2(&made, &stereo, AV_SAMPLE_FMT_S16, kMixerRate, &in,
+                          AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+      Context.reset(made);
+      if (swr_init(made) < 0) return;
+    }
+    const int count = frame ? frame->nb_samples : 0;
+    const int room = swr_get_out_samples(Context.get(), count);
+    if (Out.size() < size_t(room) * 2) Out.resize(size_t(room) * 2);
+    auto* out = reinterpret_cast<uint8_t*>(Out.data());
+    auto** in = frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr;
+    Frames += std::max(swr_convert(Context.get(), &out, room, in, count), 0);
+  }
+};
+
+void DecodeFfmpeg(benchmark::State& state) {
   double seconds = 0;
   for (auto _ : state) {
-    TChildCost child;
-    const double cost = RunChild(command, child) ? child.Processor : -1;
-    if (cost < 0) return state.SkipWithError("the ffmpeg command did not run");
-    seconds += cost;
+    const double start = ProcessSeconds();
+    TResampler resampler;
+    const bool decoded = DecodeLikeFfmpeg(Mp3File(), AVMEDIA_TYPE_AUDIO, [&](const AVFrame* frame) {
+      if (frame || resampler.Context) resampler.Convert(frame);
+    });
+    seconds += ProcessSeconds() - start;
+    state.SetIterationTime(ProcessSeconds() - start);
+    if (!decoded || resampler.Frames < kSeconds * 44100)
+      return state.SkipWithError("FFmpeg decoded the file short");
   }
-  Report(state, startUpOnly ? "ffmpeg start-up" : "ffmpeg", seconds);
+  Count(state, seconds);
 }
 
 const bool kRegistered = [] {
   benchmark::RegisterBenchmark("mp3-decode/ours", DecodeOurs)
       ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
-  benchmark::RegisterBenchmark("mp3-decode/ffmpeg", DecodeFfmpeg, false)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("mp3-decode/ffmpeg-libs", DecodeFfmpeg)
       ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
-  benchmark::RegisterBenchmark("mp3-decode/ffmpeg-start-up", DecodeFfmpeg, true)
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime();
-  // Made before the handler is registered, so that they are still there when it runs.
-  Costs();
-  std::atexit([] {
-    const std::map<std::string, double>& costs = Costs();
-    if (!costs.contains("ours") || !costs.contains("ffmpeg")) return;  // filtered out
-    std::printf("\nMP3 decoding, processor time ours/ffmpeg: %.2fx",
-                costs.at("ours") / costs.at("ffmpeg"));
-    if (costs.contains("ffmpeg start-up") && costs.at("ffmpeg") > costs.at("ffmpeg start-up"))
-      std::printf(", without ffmpeg's start-up: %.2fx",
-                  costs.at("ours") / (costs.at("ffmpeg") - costs.at("ffmpeg start-up")));
-    std::printf("\n");
-  });
+      ->UseManualTime();
+  TimeRatios().push_back({"mp3-decode/ours", "mp3-decode/ffmpeg-libs"});
   return true;
 }();
 

@@ -192,15 +192,21 @@ void RegisterAll() {
   }
 }
 
-// Passes everything to the console and keeps each case's rate for the closing table.
+// Passes everything to the console and keeps each case's rate for the closing tables: its
+// Mpx/s, or its one counter (frames a second, multiples of real time), or runs per unit of the
+// time it reports. With repetitions, the
+// median's rate replaces the single runs'.
 class TCollector : public benchmark::ConsoleReporter {
  public:
   explicit TCollector(OutputOptions options) : ConsoleReporter(options) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const auto rate = run.counters.find("Mpx/s");
-      if (!run.error_occurred && rate != run.counters.end())
-        Rates[run.benchmark_name()] = rate->second.value;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median)) continue;
+      auto rate = run.counters.find("Mpx/s");
+      if (rate == run.counters.end() && run.counters.size() == 1) rate = run.counters.begin();
+      Rates[run.run_name.function_name] =
+          rate != run.counters.end() ? rate->second.value : 1 / run.GetAdjustedRealTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }

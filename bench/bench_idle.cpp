@@ -6,12 +6,12 @@
 // the same on every display: the closing table prints each size's time against 640 x 480.
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 
+#include "BenchChild.h"
 #include "BenchPlayer.h"
 #include "BenchRatios.h"
 
@@ -57,12 +57,6 @@ std::map<std::string, double>& Rates() {
   return rates;
 }
 
-
-double ProcessSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
 
 struct TDisplayCase {
   int32_t Width, Height;

@@ -46,10 +46,10 @@ class TFFmpegAudioDecoder final : public TAudioDecoder {
   std::string OpenDecoder();
   void Fail(const std::string& text);
 
-  bool Refill();
+  bool Refill(int16_t* block = nullptr, uint32_t space = 0);
   bool NextFrame();
   void SendPacket();
-  uint32_t Convert(const AVFrame* frame);
+  uint32_t Convert(const AVFrame* frame, int16_t* block, uint32_t space);
   const uint8_t** DropInput(const AVFrame* frame, int& count);
 
   bool SeekNear(uint64_t frame, uint64_t& start);
@@ -79,6 +79,7 @@ class TFFmpegAudioDecoder final : public TAudioDecoder {
   // grows, so steady decoding reuses it.
   std::vector<int16_t> Pending;
   uint32_t PendingStart = 0, PendingEnd = 0;
+  uint32_t PendingDirect = 0;  // frames the last refill wrote straight into the caller's block
   std::vector<const uint8_t*> Planes;  // input planes past the samples a seek drops
   int64_t InputDrop = 0;               // decoded samples a seek drops before the resampler
   uint64_t DiscardFrames = 0;          // output frames a seek drops after it
@@ -169,7 +170,15 @@ void TFFmpegAudioDecoder::Fail(const std::string& text) {
 
 uint32_t TFFmpegAudioDecoder::Read(int16_t* out, uint32_t frames) {
   uint32_t done = 0;
-  while (done < frames && (PendingStart < PendingEnd || Refill())) {
+  while (done < frames) {
+    if (PendingStart == PendingEnd) {
+      if (!Refill(out + size_t{done} * 2, frames - done)) break;
+      // What went straight into `out` is counted in Pending's place.
+      if (PendingStart == PendingEnd) {
+        done += PendingDirect;
+        continue;
+      }
+    }
     const uint32_t count = std::min(frames - done, PendingEnd - PendingStart);
     std::memcpy(out + size_t{done} * 2, Pending.data() + size_t{PendingStart} * 2,
                 size_t{count} * 2 * sizeof(int16_t));
@@ -180,21 +189,23 @@ uint32_t TFFmpegAudioDecoder::Read(int16_t* out, uint32_t frames) {
 }
 
 // Converts the next frames into Pending until some are left after what a seek discards;
-// false at the end of the stream.
-bool TFFmpegAudioDecoder::Refill() {
+// false at the end of the stream. Frames that fit in `block` (`space` frames) go straight
+// there instead, counted in PendingDirect, and Pending stays empty.
+bool TFFmpegAudioDecoder::Refill(int16_t* block, uint32_t space) {
   AtStart = false;
-  PendingStart = PendingEnd = 0;
+  PendingStart = PendingEnd = PendingDirect = 0;
   while (Stage != TStage::Ended) {
     uint32_t made = 0;
     if (Stage == TStage::Flushing) {
-      made = Convert(nullptr);
+      made = Convert(nullptr, block, space);
       if (made == 0) Stage = TStage::Ended;
     } else if (FrameReady || NextFrame()) {
       FrameReady = false;
-      made = Convert(Frame.get());
+      made = Convert(Frame.get(), block, space);
     } else {
       Stage = Resampler ? TStage::Flushing : TStage::Ended;
     }
+    if (PendingDirect > 0) return true;
     const auto dropped = static_cast<uint32_t>(std::min<uint64_t>(DiscardFrames, made));
     DiscardFrames -= dropped;
     PendingStart = dropped;
@@ -231,9 +242,10 @@ void TFFmpegAudioDecoder::SendPacket() {
   }
 }
 
-// Converts a decoded frame, or the resampler's tail when `frame` is null, into Pending;
-// returns the frames made.
-uint32_t TFFmpegAudioDecoder::Convert(const AVFrame* frame) {
+// Converts a decoded frame, or the resampler's tail when `frame` is null, into Pending, or
+// into `block` when all it may make fits in its `space` frames and none is to be dropped
+// (saving a copy of every sample; then PendingDirect holds the count); returns the frames made.
+uint32_t TFFmpegAudioDecoder::Convert(const AVFrame* frame, int16_t* block, uint32_t space) {
   if (frame) {
     const std::string failure = Resampler.Prepare(frame, Name);
     Fail(failure);
@@ -246,14 +258,16 @@ uint32_t TFFmpegAudioDecoder::Convert(const AVFrame* frame) {
   const uint8_t** in = frame ? DropInput(frame, count) : nullptr;
   if (frame && count == 0) return 0;
   const int room = std::max(swr_get_out_samples(Resampler.Get(), count), kMinRoom);
-  if (Pending.size() < size_t(room) * 2) Pending.resize(size_t(room) * 2);
-  auto* out = reinterpret_cast<uint8_t*>(Pending.data());
+  const bool direct = block != nullptr && DiscardFrames == 0 && space >= uint32_t(room);
+  if (!direct && Pending.size() < size_t(room) * 2) Pending.resize(size_t(room) * 2);
+  auto* out = reinterpret_cast<uint8_t*>(direct ? block : Pending.data());
   const int made = swr_convert(Resampler.Get(), &out, room, in, count);
   if (made < 0) {
     Fail("cannot convert the audio of " + Name + ": " + AvError(made));
     Stage = TStage::Ended;
     return 0;
   }
+  if (direct) PendingDirect = static_cast<uint32_t>(made);
   return static_cast<uint32_t>(made);
 }
 

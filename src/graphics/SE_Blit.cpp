@@ -17,8 +17,9 @@ const TRowKernels BlitRows::ReferenceRows = {
 namespace {
 
 // Copies of the short runs of outlines, inline: a call of the library copy costs as much as
-// such a run takes (whole rows of bordered pictures are long enough for the library's). Sixteen bytes at a time, the last block overlapping
-// the one before, as source and destination never overlap each other.
+// such a run takes (whole rows of bordered pictures are long enough for the library's). Sixteen
+// bytes at a time, the last block overlapping the one before, as source and destination never
+// overlap each other.
 inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t bytes) {
   const auto block = [&](size_t size, size_t at) { std::memcpy(dst + at, src + at, size); };
   if (bytes >= 128) {
@@ -146,9 +147,19 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
     if (CopySolid && span->Solid) {
       std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
     } else if (CopySolid && span->RunBegin != span->RunEnd) {
-      for (uint32_t r = span->RunBegin; r < span->RunEnd; ++r) {
-        const int32_t from = std::max(first, spans->Runs[r].First - sourceX);
-        const int32_t to = std::min(end, spans->Runs[r].End - sourceX);
+      const TVisibleSpans::TRun* run = spans->Runs.data() + span->RunBegin;
+      const TVisibleSpans::TRun* last = spans->Runs.data() + span->RunEnd;
+      if (sourceX == 0 && span->End <= columns) {
+        // The whole row is drawn (the usual case): its runs need no clipping.
+        for (; run != last; ++run)
+          CopyRun(dst + std::ptrdiff_t{run->First} * bytesPerPixel,
+                  src + std::ptrdiff_t{run->First} * bytesPerPixel,
+                  static_cast<size_t>(run->End - run->First) * bytesPerPixel);
+        continue;
+      }
+      for (; run != last; ++run) {
+        const int32_t from = std::max(first, run->First - sourceX);
+        const int32_t to = std::min(end, run->End - sourceX);
         if (from < to)
           CopyRun(dst + std::ptrdiff_t{from} * bytesPerPixel,
                   src + std::ptrdiff_t{from} * bytesPerPixel,
@@ -179,8 +190,8 @@ TKeyRow KeyRowFor(int32_t bytesPerPixel) {
 
 void DrawKeyed(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
                int32_t bytesPerPixel) {
-  DrawArea<false, true>(WholeImage(sprite), sprite, target, bounds, bytesPerPixel,
-                        SpansOf(sprite), KeyRowFor(bytesPerPixel));
+  DrawArea<false, true>(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, SpansOf(sprite),
+                        KeyRowFor(bytesPerPixel));
 }
 
 void DrawOpaque(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
@@ -195,8 +206,8 @@ void KeyRect(const TBlitSprite& sprite, const TKeyRect& rect, TSurfaceDesc& targ
              int32_t bytesPerPixel) {
   const TArea area{rect.SourceLeft, rect.SourceTop, rect.DestX,
                    rect.DestY,      rect.Columns,   rect.Rows};
-  DrawArea<false, true>(area, sprite, target, TargetBounds(target), bytesPerPixel,
-                        SpansOf(sprite), KeyRowFor(bytesPerPixel));
+  DrawArea<false, true>(area, sprite, target, TargetBounds(target), bytesPerPixel, SpansOf(sprite),
+                        KeyRowFor(bytesPerPixel));
 }
 
 // ---- Blends ----------------------------------------------------------------------------
