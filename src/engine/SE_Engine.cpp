@@ -89,6 +89,7 @@ void TGEngine::HandleEvent(const THostEvent& event) {
     case THostEventType::MouseMove:
     case THostEventType::MouseDown:
     case THostEventType::MouseUp:
+      LastInputMs = Host().TimeMs();
       MouseState = {event.X, event.Y, event.Left, event.Right, event.Middle, event.Shift,
                     event.Ctrl};
       // A tap shorter than a frame would otherwise never be seen pressed.

@@ -99,6 +99,7 @@ class TGEngine : public TGEObject {
   std::unique_ptr<TGEAnimPlay> AnimPlay;
   std::unique_ptr<TGEFont> Font;  // given by the script player
   TMouseState MouseState;
+  uint32_t LastInputMs = 0;  // the host's clock at the last mouse event
   bool PressSeen = false;  // a left press arrived since the last snapshot
 
  private:

@@ -1,6 +1,7 @@
 #include "platform/PL_Host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +81,28 @@ void RecordMessage(const std::string& caption, const std::string& text) {
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
   if (messageLog) messageLog(line);
+}
+
+bool ParseKeyChord(std::string_view text, TKeyChord& chord, std::string& error) {
+  chord = {};
+  std::string rest(text);
+  std::transform(rest.begin(), rest.end(), rest.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (size_t plus; (plus = rest.find('+')) != std::string::npos && plus + 1 < rest.size();) {
+    const std::string modifier = rest.substr(0, plus);
+    rest.erase(0, plus + 1);
+    if (modifier == "ctrl" || modifier == "control")
+      chord.Ctrl = true;
+    else if (modifier == "alt")
+      chord.Alt = true;
+    else if (modifier == "shift")
+      chord.Shift = true;
+    else
+      return error = "unknown modifier " + modifier + " (known: ctrl, alt, shift)", false;
+  }
+  if (rest.empty()) return error = "no key after the modifiers", false;
+  chord.Key = rest;
+  return true;
 }
 
 bool THost::FirstOfPlay(const std::string& caption, const std::string& text) {

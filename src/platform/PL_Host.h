@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -44,6 +45,14 @@ enum class THostEventType {
 // Keys of the window that are the player's, not the presentation's (which takes no keys):
 // F5 reloads a watched script, F12 saves a screenshot. The host toggles full screen itself.
 enum class TWindowKey { Reload, Screenshot };
+// A key with the modifiers held for it, as `ctrl+alt+shift+q` names it (SDL's key names).
+struct TKeyChord {
+  bool Ctrl = false, Alt = false, Shift = false;
+  std::string Key;  // empty: no chord
+};
+// "ctrl+alt+shift+q" into a chord; false with the reason when it names no key.
+bool ParseKeyChord(std::string_view text, TKeyChord& chord, std::string& error);
+
 struct THostEvent {
   THostEventType Type = THostEventType::Close;
   TWindowKey Key = TWindowKey::Reload;  // of a WindowKey event
@@ -67,6 +76,15 @@ class THost {
   // The window's own keys (F11 and Alt+Enter toggle full screen; F5 and F12, see TWindowKey):
   // on unless turned off, as a kiosk must.
   void SetWindowKeys(bool on) { WindowKeysOn = on; }
+  // Kiosk mode: full screen; Escape and the window's close do not end play, only `exitChord`
+  // does (none: nothing does); window keys off; the pointer hides after 3 s without movement.
+  void SetKiosk(const TKeyChord& exitChord) {
+    Kiosk = true;
+    ExitChord = exitChord;
+    WindowKeysOn = false;
+  }
+  // In kiosk mode the pointer shows on movement only where there is something to click.
+  void SetPointerWanted(bool wanted) { PointerWanted = wanted; }
 
   // Milliseconds from an arbitrary start; wraps around at 2^32 like the system timer.
   virtual uint32_t TimeMs() = 0;
@@ -121,6 +139,9 @@ class THost {
 
  protected:
   bool WindowKeysOn = true;
+  bool Kiosk = false;
+  TKeyChord ExitChord;
+  bool PointerWanted = false;
   // True the first time in a play that this caption and text come from the script line being
   // read or run (MessageOriginPrefix): a warning repeated by a looping script would otherwise
   // stop the show with a modal box on every turn. Its repeats go to stderr and the log only.

@@ -51,7 +51,10 @@ class TSdlHost : public THost {
   bool DisplayIs555() override { return Texture555; }
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) override;
-  void ShowCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+  // In kiosk mode the pointer is ours alone (HidePointerWhenIdle).
+  void ShowCursor(bool visible) override {
+    if (!Kiosk) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+  }
   // Nothing to draw: let the processor rest instead of spinning until the window is back.
   void FrameSkipped() override { SDL_Delay(10); }
   bool FrameDue() override;
@@ -67,6 +70,9 @@ class TSdlHost : public THost {
   bool Translate(const SDL_Event& sdl, THostEvent& event);
   bool TranslateKey(const SDL_KeyboardEvent& key, THostEvent& event);
   void ToggleFullScreen();
+  bool IsExitChord(const SDL_Keysym& key) const;
+  // Kiosk mode: a pointer not moved for 3 s, or with nothing to click, is hidden.
+  void HidePointerWhenIdle();
   // The window kept from the play before: the new play's frames in it.
   bool ReuseWindow(const TDisplayRequest& request, std::string& error);
   void FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t buttons);
@@ -88,6 +94,7 @@ class TSdlHost : public THost {
   bool Texture555 = false;
   bool FullScreen = false;
   bool KeepWindow = false;   // CloseDisplay leaves the window for the next OpenDisplay
+  uint32_t PointerMovedMs = 0;
   SDL_Rect WindowedPlace{};  // where the window was before F11 made it cover the screen
   TScreenChoice Choice;
   int32_t FrameWidth = 0, FrameHeight = 0;
@@ -215,7 +222,9 @@ bool TSdlHost::OpenWindow(const TDisplayRequest& request, std::string& error) {
   std::string warning;
   const int32_t display = ChooseDisplay(Choice.Display, warning);
   if (!warning.empty()) DebugOutput(warning);
-  FullScreen = request.FullScreen;
+  FullScreen = request.FullScreen || Kiosk;
+  // A kiosk screen must not go blank or dark while the presentation plays.
+  if (Kiosk) SDL_DisableScreenSaver();
   FrameWidth = request.Width, FrameHeight = request.Height;
   SDL_Rect bounds{0, 0, request.Width, request.Height};
   uint32_t flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -344,11 +353,14 @@ void TSdlHost::FillMouse(THostEvent& event, int32_t x, int32_t y, uint32_t butto
 bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
   switch (sdl.type) {
     case SDL_QUIT:
+      // Alt+F4 and the window's close box: in kiosk mode only the exit chord ends play.
       event.Type = THostEventType::Close;
-      return true;
+      return !Kiosk;
     case SDL_KEYDOWN:
       return TranslateKey(sdl.key, event);
     case SDL_MOUSEMOTION:
+      PointerMovedMs = SDL_GetTicks();
+      if (Kiosk && PointerWanted) SDL_ShowCursor(SDL_ENABLE);
       event.Type = THostEventType::MouseMove;
       ButtonState = sdl.motion.state;
       FillMouse(event, sdl.motion.x, sdl.motion.y, sdl.motion.state);
@@ -391,7 +403,7 @@ bool TSdlHost::Translate(const SDL_Event& sdl, THostEvent& event) {
 
 bool TSdlHost::TranslateKey(const SDL_KeyboardEvent& key, THostEvent& event) {
   const SDL_Keycode code = key.keysym.sym;
-  if (code == SDLK_ESCAPE) {
+  if (Kiosk ? IsExitChord(key.keysym) : code == SDLK_ESCAPE) {
     event.Type = THostEventType::Close;
     return true;
   }
@@ -405,6 +417,19 @@ bool TSdlHost::TranslateKey(const SDL_KeyboardEvent& key, THostEvent& event) {
   event.Type = THostEventType::WindowKey;
   event.Key = code == SDLK_F5 ? TWindowKey::Reload : TWindowKey::Screenshot;
   return true;
+}
+
+bool TSdlHost::IsExitChord(const SDL_Keysym& key) const {
+  if (ExitChord.Key.empty() || key.sym != SDL_GetKeyFromName(ExitChord.Key.c_str())) return false;
+  return ExitChord.Ctrl == ((key.mod & KMOD_CTRL) != 0) &&
+         ExitChord.Alt == ((key.mod & KMOD_ALT) != 0) &&
+         ExitChord.Shift == ((key.mod & KMOD_SHIFT) != 0);
+}
+
+void TSdlHost::HidePointerWhenIdle() {
+  if (Kiosk && (!PointerWanted || SDL_GetTicks() - PointerMovedMs >= 3000) &&
+      SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE)
+    SDL_ShowCursor(SDL_DISABLE);
 }
 
 void TSdlHost::ToggleFullScreen() {
@@ -446,6 +471,7 @@ bool TSdlHost::PollEvent(THostEvent& event) {
 }
 
 void TSdlHost::Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) {
+  HidePointerWhenIdle();
   if (!Texture && !Direct) return;
   if (!Direct && Vsync != static_cast<int>(waitRetrace)) {
     Vsync = waitRetrace;

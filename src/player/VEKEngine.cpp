@@ -1,6 +1,8 @@
 #include "player/VEKEngine.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
@@ -34,15 +36,53 @@ bool IsDisplaySwitch(std::string_view argument) {
          upper.starts_with("FLIP");
 }
 
+namespace {
+// The value of --exit-keys, --on-quit or --idle-restart into the options; false when bad.
+bool TakeKioskValue(const std::string& option, const std::string& value, TStartOptions& options,
+                    bool& onQuitGiven) {
+  if (option == "--exit-keys") {
+    std::string error;
+    if (ParseKeyChord(value, options.ExitChord, error)) return true;
+    options.Error = "--exit-keys " + value + ": " + error;
+    return false;
+  }
+  if (option == "--on-quit") {
+    onQuitGiven = true;
+    options.RestartOnQuit = value == "restart";
+    if (value == "restart" || value == "exit") return true;
+    options.Error = "--on-quit takes restart or exit, not " + value;
+    return false;
+  }
+  char* end = nullptr;
+  const unsigned long minutes = std::strtoul(value.c_str(), &end, 10);
+  if (value.empty() || *end || value[0] == '-' || minutes < 1 || minutes > 10000) {
+    options.Error = "--idle-restart takes minutes from 1 to 10000, not " + value;
+    return false;
+  }
+  options.IdleRestartMs = static_cast<uint32_t>(minutes * 60000);
+  return true;
+}
+}  // namespace
+
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
   TStartOptions options;
+  bool onQuitGiven = false;
   for (size_t i = 0; i < arguments.size();) {
-    if (arguments[i] == "--trace" || arguments[i] == "--allow-execute" ||
-        arguments[i] == "--watch") {
-      (arguments[i] == "--trace"   ? options.Trace
-       : arguments[i] == "--watch" ? options.Watch
-                                   : options.AllowExecute) = true;
+    const std::string& word = arguments[i];
+    if (word == "--trace" || word == "--allow-execute" || word == "--watch" || word == "--kiosk") {
+      (word == "--trace"   ? options.Trace
+       : word == "--watch" ? options.Watch
+       : word == "--kiosk" ? options.Kiosk
+                           : options.AllowExecute) = true;
       arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i));
+    } else if (word == "--exit-keys" || word == "--on-quit" || word == "--idle-restart") {
+      if (i + 1 >= arguments.size()) {
+        options.Error = word + " needs a value";
+        return options;
+      }
+      if (!TakeKioskValue(word, arguments[i + 1], options, onQuitGiven)) return options;
+      arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
+                      arguments.begin() + static_cast<std::ptrdiff_t>(i + 2));
     } else if (arguments[i] == "--section" || arguments[i] == "--script") {
       const bool section = arguments[i] == "--section";
       if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
@@ -57,6 +97,7 @@ TStartOptions TakeStartOptions(std::vector<std::string>& arguments) {
       ++i;
     }
   }
+  if (!onQuitGiven) options.RestartOnQuit = options.Kiosk;
   return options;
 }
 
@@ -101,8 +142,14 @@ void TVEKE::Execute(const std::string& scriptFileName) {
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
   PrepareScene();
+  Host().SetPointerWanted(std::ranges::any_of(Sections, [](const auto& section) {
+    return std::ranges::any_of(section->Declarations, [](const TVKDeclaration& declaration) {
+      return declaration.Kind == kKindButton;
+    });
+  }));
   EnterStartSection();
   PlayStartMs = Host().TimeMs();
+  Engine->LastInputMs = PlayStartMs;
   try {
     Engine->Run();
   } catch (...) {
@@ -121,7 +168,7 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   params.BitDepth = 16;
   params.Caption = caption;
   params.Hardware = SwitchGiven("HARDWARE");
-  params.FullScreen = !SwitchGiven("WINDOWED");
+  params.FullScreen = Start.Kiosk || !SwitchGiven("WINDOWED");
   params.Flip = SwitchGiven("FLIP");
   Buttons.reset();
   Engine.reset();
@@ -139,6 +186,13 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
       *Engine->Display, kButtonsPlain,
       StreamedButtonSounds(Engine->SoundReady ? Engine->Sound.get() : nullptr),
       Engine->Font.get());
+}
+
+void TVEKE::RestartPlay(std::string reason) {
+  if (!RestartReason.empty()) return;
+  RestartReason = std::move(reason);
+  Host().KeepDisplay();
+  Engine->PostQuit();
 }
 
 void TVEKE::EnsureEngine() {

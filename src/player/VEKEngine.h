@@ -134,10 +134,15 @@ struct TStartOptions {
   // Set for a play started again after a save: the main section first, the section that
   // played last. It takes the place of Section.
   std::vector<TResumePoint> Resume;
+  bool Kiosk = false;   // --kiosk (TKeyChord ExitChord: --exit-keys)
+  TKeyChord ExitChord;
+  bool RestartOnQuit = false;   // --on-quit restart|exit; restart is the kiosk's default
+  uint32_t IdleRestartMs = 0;   // --idle-restart MINUTES; 0: never
   std::string Error;    // a malformed option
 };
-// Takes `--section NAME`, `--script NAME`, `--trace`, `--allow-execute` and `--watch` out of
-// the command line, wherever they stand.
+// Takes `--section NAME`, `--script NAME`, `--trace`, `--allow-execute`, `--watch`, `--kiosk`,
+// `--exit-keys CHORD`, `--on-quit restart|exit` and `--idle-restart MINUTES` out of the
+// command line, wherever they stand.
 TStartOptions TakeStartOptions(std::vector<std::string>& arguments);
 
 class TVEKE {
@@ -193,6 +198,8 @@ class TVEKE {
   std::string ScriptPath;
   TPlayWatch* Watch = nullptr;  // --watch: the watch, which outlives the play
   TStartOptions Start;
+  // Set when the play ended to start again from the beginning: why, for the message.
+  std::string RestartReason;
   uint32_t PlayStartMs = 0;  // the host's clock when play began
   bool EngineCreated = false;
   bool NeedRedraw = false;
@@ -234,6 +241,8 @@ class TVEKE {
     }
   }
   void ExecuteCommand(TVKCommand& command);
+  // Ends the play so that it starts again from its beginning, everything freed and read again.
+  void RestartPlay(std::string reason);
   // EXECUTE: starts the program when the user allowed it, else says what was not started.
   void RunProgramCommand(const std::string& commandLine);
   bool ExecuteRefusalShown = false;  // the first refused EXECUTE of the play had its box

@@ -169,13 +169,18 @@ void TVEKE::Step(int32_t) {
   }
   if (Start.Trace) std::fprintf(stderr, "%s\n", TraceLine(Host().TimeMs() - PlayStartMs).c_str());
   if (Watch) Watch->AfterFrame(*this);
+  if (Start.IdleRestartMs && Host().TimeMs() - Engine->LastInputMs >= Start.IdleRestartMs)
+    RestartPlay("no input for " + std::to_string(Start.IdleRestartMs / 60000) + " minutes");
 }
 
 void TVEKE::ExecuteCommand(TVKCommand& command) {
   const std::string& name = command.Name;
   std::string params = command.Params;  // every run reads a fresh copy
   if (name == "QUIT") {
-    Engine->PostQuit();
+    if (Start.RestartOnQuit)
+      RestartPlay("QUIT");
+    else
+      Engine->PostQuit();
   } else if (name == "WAIT") {
     command.Remaining = static_cast<uint32_t>(ParamInt(params));
     command.LastTime = Engine->TotalTime;

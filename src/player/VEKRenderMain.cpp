@@ -30,6 +30,10 @@ const char* const kUsage =
     "  --key F5@MS       with --watch: the script checked and read again at MS, as a save\n"
     "                    does (repeatable; the same inputs give the same frames)\n"
     "  --watch           as veke --watch: a saved script is read again (see veke(1))\n"
+    "  --on-quit restart|exit  QUIT plays the presentation again from its start, or ends\n"
+    "                    the run (the default)\n"
+    "  --idle-restart MINUTES  after MINUTES of the virtual clock without input, the\n"
+    "                    presentation plays again from its start, everything read again\n"
     "  --rgb555          the display reports the 5-5-5 pixel layout\n"
     "  --clock-start N   the virtual clock's reading at start (default 0)\n"
     "  --audio FILE.wav  the mixed sound, 44 100 Hz 16-bit stereo: one step of it per frame,\n"
@@ -147,12 +151,14 @@ TRenderOptions ParseOptions(int argc, char** argv, THeadlessHost& host) {
       options.VideoFile = value(i);
     } else if (arg == "--trace" || arg == "--section" || arg == "--root" || arg == "--script" ||
                arg == "--allow-outside" || arg == "--allow-execute" || arg == "--list" ||
-               arg == "--watch") {
+               arg == "--watch" || arg == "--on-quit" || arg == "--idle-restart") {
       // The player itself reads these; a section name may look like anything.
       options.PlayerArguments.push_back(arg);
-      if (arg == "--section" || arg == "--root" || arg == "--script")
+      const bool restart = arg == "--on-quit" || arg == "--idle-restart";
+      if (arg == "--section" || arg == "--root" || arg == "--script" || restart)
         options.PlayerArguments.push_back(value(i));
-      if (arg != "--trace" && arg != "--section" && arg != "--list" && arg != "--watch")
+      if (arg != "--trace" && arg != "--section" && arg != "--list" && arg != "--watch" &&
+          !restart)
         options.MapPlayOptions.insert(
             options.MapPlayOptions.end(),
             options.PlayerArguments.end() - (arg == "--root" || arg == "--script" ? 2 : 1),

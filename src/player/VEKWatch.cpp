@@ -86,12 +86,21 @@ void PlayScript(const std::string& script, TStartOptions start, const std::strin
   std::unique_ptr<TLiveReload> watch;
   if (start.Watch)
     watch = std::make_unique<TLiveReload>(ResolveGivenPath(script), script, programName);
-  do {
+  if (start.Kiosk) Host().SetKiosk(start.ExitChord);
+  const TStartOptions first = start;
+  for (bool again = true; again;) {
     TVEKE veke;
     veke.Start = start;
     veke.Watch = watch.get();
     veke.Execute(script);
-  } while (watch && watch->TakeRestart(start));
+    if (!veke.RestartReason.empty()) {
+      std::fprintf(stderr, "%s: %s: playing %s again from its start\n", programName.c_str(),
+                   veke.RestartReason.c_str(), script.c_str());
+      start = first;
+    } else {
+      again = watch && watch->TakeRestart(start);
+    }
+  }
 }
 
 namespace {
