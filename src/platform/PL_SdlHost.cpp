@@ -189,6 +189,9 @@ void TSdlHost::CloseAudio() {
 
 bool TSdlHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
   PrepareX11Screen(Choice.Display);
+  // SDL makes SIGTERM a close request, which a kiosk ignores: the service manager's stop
+  // must still end it.
+  if (Kiosk) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = SDL_GetError();
     return false;
