@@ -2,7 +2,8 @@
 # Installs, with apt, only the Debian packages that are missing. Safe to run again.
 # dpkg-dev and file let `make deb` work out the package's dependencies; groff, the MIME
 # database and the desktop file validator let the tests check the installed files; graphviz's
-# dot lays out `veke-render --map`.
+# dot lays out `veke-render --map`; xorriso and python3 make the disc images, archives and maps
+# that the checks read.
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,7 @@ packages=(
   libjpeg62-turbo-dev zlib1g-dev libpng-dev libfreetype-dev
   libmeshoptimizer-dev
   libcdio-dev libiso9660-dev libzip-dev xorriso
-  graphviz
+  graphviz python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm
   xvfb xauth xdotool imagemagick sox

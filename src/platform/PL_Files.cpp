@@ -43,7 +43,8 @@ class TBytesFile : public TReadFile {
   explicit TBytesFile(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
   uint64_t Size() const override { return Bytes.size(); }
   int64_t ReadAt(uint64_t offset, void* buffer, size_t count) override {
-    if (offset >= Bytes.size()) return 0;
+    // An empty read may come with no buffer at all, which memcpy must not be given.
+    if (offset >= Bytes.size() || count == 0) return 0;
     const size_t n = std::min<uint64_t>(count, Bytes.size() - offset);
     std::memcpy(buffer, Bytes.data() + offset, n);
     return static_cast<int64_t>(n);
