@@ -3,7 +3,8 @@
 # dpkg-dev and file let `make deb` work out the package's dependencies; groff, the MIME
 # database and the desktop file validator let the tests check the installed files; graphviz's
 # dot lays out `veke-render --map`; xorriso and python3 make the disc images, archives and maps
-# that the checks read.
+# that the checks read; libsystemd lets a kiosk player report to its service manager, whose
+# systemd-analyze checks the kiosk unit.
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
   libjpeg62-turbo-dev zlib1g-dev libpng-dev libfreetype-dev
   libmeshoptimizer-dev
-  libcdio-dev libiso9660-dev libzip-dev xorriso
+  libcdio-dev libiso9660-dev libzip-dev xorriso libsystemd-dev systemd
   graphviz python3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev llvm

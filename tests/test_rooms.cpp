@@ -111,6 +111,7 @@ TEST(Rooms, OutsideLibrariesStayInTheirRoom) {
       {"zlib", std::regex(R"(^zlib\.h$)"), {"resource/"}},
       {"libcdio", std::regex(R"(^cdio/)"), {"platform/PL_DiscImage.cpp"}},
       {"libzip", std::regex(R"(^zip\.h$)"), {"platform/PL_ZipArchive.cpp"}},
+      {"libsystemd", std::regex(R"(^systemd/)"), {"platform/PL_ServiceNotify.cpp"}},
       {"FreeType", std::regex(R"(^(ft2build\.h|freetype/))"), {}},
   };
   for (const TInclude& include : AllIncludes()) {

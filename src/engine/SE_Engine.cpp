@@ -5,6 +5,7 @@
 
 #include "base/SE_DDrawErrors.h"
 #include "platform/PL_Host.h"
+#include "platform/PL_ServiceNotify.h"
 #include "platform/PL_Text.h"
 
 TMouseState MouseSnapshot;
@@ -66,6 +67,8 @@ void TGEngine::Run() {
 }
 
 bool TGEngine::RunOnce() {
+  // A loop that stops turning stops these, and a service manager watching them restarts us.
+  ServiceLoopTurned();
   Host().RunTasks();
   for (const TWindowKey key : std::exchange(PendingKeys, {}))
     if (OnWindowKey) OnWindowKey(key);

@@ -23,7 +23,9 @@ class TSdlHost : public THost {
 
   void ShowMessage(const std::string& caption, const std::string& text) override {
     RecordMessage(caption, text);
-    if (!FirstOfPlay(caption, text)) return;
+    // A box on a kiosk waits for a visitor's click with the show stopped: the message goes
+    // to stderr (the journal, under a service manager) and play goes on.
+    if (Kiosk || !FirstOfPlay(caption, text)) return;
     // Without a display SDL refuses at once, so this never blocks a headless run.
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), Window);
   }

@@ -53,13 +53,14 @@ bool TakeKioskValue(const std::string& option, const std::string& value, TStartO
     options.Error = "--on-quit takes restart or exit, not " + value;
     return false;
   }
+  // Fractions let an operator (and a test) wait seconds: 0.5 is half a minute.
   char* end = nullptr;
-  const unsigned long minutes = std::strtoul(value.c_str(), &end, 10);
-  if (value.empty() || *end || value[0] == '-' || minutes < 1 || minutes > 10000) {
-    options.Error = "--idle-restart takes minutes from 1 to 10000, not " + value;
+  const double minutes = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end || !(minutes >= 1.0 / 60 && minutes <= 10000)) {
+    options.Error = "--idle-restart takes minutes from 0.02 (a second) to 10000, not " + value;
     return false;
   }
-  options.IdleRestartMs = static_cast<uint32_t>(minutes * 60000);
+  options.IdleRestartMs = static_cast<uint32_t>(minutes * 60000 + 0.5);
   return true;
 }
 }  // namespace

@@ -170,7 +170,7 @@ void TVEKE::Step(int32_t) {
   if (Start.Trace) std::fprintf(stderr, "%s\n", TraceLine(Host().TimeMs() - PlayStartMs).c_str());
   if (Watch) Watch->AfterFrame(*this);
   if (Start.IdleRestartMs && Host().TimeMs() - Engine->LastInputMs >= Start.IdleRestartMs)
-    RestartPlay("no input for " + std::to_string(Start.IdleRestartMs / 60000) + " minutes");
+    RestartPlay("no input for " + std::to_string((Start.IdleRestartMs + 500) / 1000) + " s");
 }
 
 void TVEKE::ExecuteCommand(TVKCommand& command) {

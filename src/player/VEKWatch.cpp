@@ -7,6 +7,7 @@
 #include "platform/PL_Files.h"
 #include "platform/PL_Host.h"
 #include "platform/PL_Paths.h"
+#include "platform/PL_ServiceNotify.h"
 #include "platform/PL_Text.h"
 #include "player/VEKCheck.h"
 
@@ -88,6 +89,7 @@ void PlayScript(const std::string& script, TStartOptions start, const std::strin
     watch = std::make_unique<TLiveReload>(ResolveGivenPath(script), script, programName);
   if (start.Kiosk) Host().SetKiosk(start.ExitChord);
   const TStartOptions first = start;
+  ServiceStatus("playing " + script);
   for (bool again = true; again;) {
     TVEKE veke;
     veke.Start = start;
@@ -96,6 +98,7 @@ void PlayScript(const std::string& script, TStartOptions start, const std::strin
     if (!veke.RestartReason.empty()) {
       std::fprintf(stderr, "%s: %s: playing %s again from its start\n", programName.c_str(),
                    veke.RestartReason.c_str(), script.c_str());
+      ServiceStatus("playing " + script + " again after " + veke.RestartReason);
       start = first;
     } else {
       again = watch && watch->TakeRestart(start);
