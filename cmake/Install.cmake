@@ -39,6 +39,18 @@ install(FILES packaging/veke.desktop packaging/veke-disc.desktop
 install(FILES packaging/veke.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES packaging/veke.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The kiosk's service, for a user's service manager (docs/kiosk.md shows the system one). It
+# names the player by its full path, so it is written when installing, for the prefix of that
+# install (`--prefix`, the package's /usr), not the one configured.
+install(CODE "
+  set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(CMAKE_INSTALL_FULL_DOCDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}\")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/veke-kiosk@.service.in
+    ${PROJECT_BINARY_DIR}/installed/veke-kiosk@.service @ONLY)
+  file(INSTALL ${PROJECT_BINARY_DIR}/installed/veke-kiosk@.service
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\")
+")
+
 # The authors' pages with the tutorial presentation; the top README is about building.
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} PATTERN man EXCLUDE)

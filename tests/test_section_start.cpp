@@ -73,6 +73,53 @@ TEST(StartOptions, AreTakenFromAnywhereInTheCommandLine) {
   EXPECT_TRUE(options.Section.empty());
 }
 
+// Each line: the words, then what the options should hold (chord as "ctrl alt shift key",
+// restart on QUIT, idle ms), or that the words are refused.
+TEST(StartOptions, KioskOptionsAndTheirMistakes) {
+  struct TCase {
+    std::vector<std::string> Words;
+    bool Refused;
+    std::string Chord;
+    bool RestartOnQuit;
+    uint32_t IdleMs;
+  };
+  const TCase cases[] = {
+      {{"show.vek"}, false, "", false, 0},
+      {{"--kiosk", "show.vek"}, false, "", true, 0},
+      {{"--kiosk", "--on-quit", "exit", "show.vek"}, false, "", false, 0},
+      {{"--on-quit", "restart", "show.vek"}, false, "", true, 0},
+      {{"--kiosk", "--exit-keys", "Ctrl+Alt+Shift+Q", "show.vek"}, false, "1 1 1 q", true, 0},
+      {{"--exit-keys", "alt+F10", "show.vek"}, false, "0 1 0 f10", false, 0},
+      {{"--exit-keys", "+", "show.vek"}, false, "0 0 0 +", false, 0},
+      {{"--exit-keys", "ctrl++", "show.vek"}, false, "1 0 0 +", false, 0},
+      {{"--idle-restart", "5", "show.vek"}, false, "", false, 300000},
+      {{"--idle-restart", "0.05", "show.vek"}, false, "", false, 3000},
+      {{"--exit-keys", "hyper+q", "show.vek"}, true, "", false, 0},
+      {{"--exit-keys", "ctrl+", "show.vek"}, true, "", false, 0},
+      {{"--on-quit", "stay", "show.vek"}, true, "", false, 0},
+      {{"--idle-restart", "0", "show.vek"}, true, "", false, 0},
+      {{"--idle-restart", "-1", "show.vek"}, true, "", false, 0},
+      {{"--idle-restart", "5m", "show.vek"}, true, "", false, 0},
+      {{"--idle-restart", "nan", "show.vek"}, true, "", false, 0},
+      {{"show.vek", "--idle-restart"}, true, "", false, 0},
+  };
+  for (const TCase& c : cases) {
+    std::vector<std::string> words = c.Words;
+    const TStartOptions options = TakeStartOptions(words);
+    const std::string line = ::testing::PrintToString(c.Words);
+    EXPECT_EQ(!options.Error.empty(), c.Refused) << line << ": " << options.Error;
+    if (c.Refused) continue;
+    const TKeyChord& chord = options.ExitChord;
+    EXPECT_EQ(chord.Key.empty() ? "" : std::to_string(chord.Ctrl) + " " + std::to_string(chord.Alt) + " " +
+                                            std::to_string(chord.Shift) + " " + chord.Key,
+              c.Chord)
+        << line;
+    EXPECT_EQ(options.RestartOnQuit, c.RestartOnQuit) << line;
+    EXPECT_EQ(options.IdleRestartMs, c.IdleMs) << line;
+    EXPECT_EQ(words, std::vector<std::string>{"show.vek"}) << line;
+  }
+}
+
 class Trace : public SectionStart {
  protected:
   TTempFolder Temp;

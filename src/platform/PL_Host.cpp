@@ -88,7 +88,9 @@ bool ParseKeyChord(std::string_view text, TKeyChord& chord, std::string& error) 
   std::string rest(text);
   std::transform(rest.begin(), rest.end(), rest.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  for (size_t plus; (plus = rest.find('+')) != std::string::npos && plus + 1 < rest.size();) {
+  // The key itself may be '+': only a plus with something after it ends a modifier.
+  for (size_t plus; (plus = rest.find('+', 1)) != std::string::npos;) {
+    if (plus + 1 == rest.size()) return error = "no key after the modifiers", false;
     const std::string modifier = rest.substr(0, plus);
     rest.erase(0, plus + 1);
     if (modifier == "ctrl" || modifier == "control")

@@ -83,6 +83,8 @@ class THost {
     ExitChord = exitChord;
     WindowKeysOn = false;
   }
+  // Whether a key of this name (as an exit chord gives it) can be told apart from others.
+  virtual bool KnowsKeyName(const std::string&) const { return true; }
   // In kiosk mode the pointer shows on movement only where there is something to click.
   void SetPointerWanted(bool wanted) { PointerWanted = wanted; }
 

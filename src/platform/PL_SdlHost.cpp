@@ -51,6 +51,9 @@ class TSdlHost : public THost {
   void KeepDisplay() override { KeepWindow = true; }
   void ChooseScreen(const TScreenChoice& choice) override { Choice = choice; }
   bool DisplayIs555() override { return Texture555; }
+  bool KnowsKeyName(const std::string& name) const override {
+    return SDL_GetKeyFromName(name.c_str()) != SDLK_UNKNOWN;
+  }
   bool PollEvent(THostEvent& event) override;
   void Present(TPlatformSurface& frame, bool waitRetrace, const TFrameChanges& changes) override;
   // In kiosk mode the pointer is ours alone (HidePointerWhenIdle).

@@ -49,12 +49,13 @@ void PrintHelp(const std::string& programName) {
       "  --kiosk   for unattended screens: full screen; Escape, Alt+F4 and the window's close\n"
       "            do not end play; F5, F11, F12 and Alt+Enter do nothing; the pointer hides\n"
       "            after 3 s without movement (always, without buttons); no screensaver;\n"
+      "            messages go to stderr, not boxes;\n"
       "            QUIT plays the presentation again from its start (see docs/kiosk.md)\n"
       "  --exit-keys CHORD  the keys that end a kiosk play, as ctrl+alt+shift+q (default none)\n"
       "  --on-quit restart|exit  what QUIT does: play again from the start (the kiosk's\n"
       "            default) or end the program (the default otherwise)\n"
-      "  --idle-restart MINUTES  after MINUTES without mouse input, play again from the\n"
-      "            start, everything freed and read again as at start-up\n"
+      "  --idle-restart MINUTES  after MINUTES (0.5: half a minute) without mouse input,\n"
+      "            play again from the start, everything freed and read again\n"
       "  --check SCRIPT...  list the script's mistakes without playing it (exit 1 if any),\n"
       "            and warnings where a page can hang or fall silent (they fail nothing)\n"
       "  --no-warnings  with --check: mistakes only\n"
@@ -110,7 +111,11 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
                  programName.c_str());
     return 2;
   }
-  const TStartOptions start = TakeStartOptions(arguments);
+  TStartOptions start = TakeStartOptions(arguments);
+  // A chord the window cannot recognise would leave a kiosk with no way out.
+  if (start.Error.empty() && !start.ExitChord.Key.empty() &&
+      !Host().KnowsKeyName(start.ExitChord.Key))
+    start.Error = "--exit-keys: no key is named " + start.ExitChord.Key;
   if (!start.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), start.Error.c_str());
     return 1;

@@ -8,6 +8,19 @@ source "$(dirname "$0")/common.bash"
 "$render" "$2/examples/demo/demo.vek" --ms 0 --out "$work/built.png" || say "built demo exit $?"
 mkdir -p "$work/elsewhere"
 
+# The kiosk unit reads clean to systemd (an instance of it, with its player in this tree).
+check_kiosk_unit() {
+  local unit=$1/lib/systemd/user/veke-kiosk@.service report
+  [ -f "$unit" ] || { say "$2: lib/systemd/user/veke-kiosk@.service missing"; return; }
+  command -v systemd-analyze >/dev/null || return 0
+  mkdir -p "$work/units" "$work/runtime" && chmod 700 "$work/runtime"
+  grep -q "^ExecStart=${3:-/.*/bin}/veke --kiosk .*%f$" "$unit" || say "$2: the unit starts $(grep ^ExecStart "$unit")"
+  sed "s#^ExecStart=[^ ]*#ExecStart=$1/bin/veke#" "$unit" >"$work/units/veke-kiosk@srv-show-show.vek.service"
+  report=$(cd "$work/units" && XDG_RUNTIME_DIR=$work/runtime \
+    systemd-analyze verify --user --man=no veke-kiosk@srv-show-show.vek.service 2>&1) && [ -z "$report" ] ||
+    say "$2: systemd-analyze verify: $report"
+}
+
 # Checks an installed tree under PREFIX; NAME tells the trees apart in messages.
 check_tree() {
   local prefix=$1 name=$2
@@ -23,6 +36,7 @@ check_tree() {
     [ -f "$file" ] || say "$name: ${file#"$prefix"/} missing"
   done
   "$prefix/bin/veke" --version | grep -q "^veke " || say "$name: veke --version"
+  check_kiosk_unit "$prefix" "$name"
 
   # From a folder that is neither the tree nor the sources, as a user would start it.
   (cd "$work/elsewhere" && "$prefix/bin/veke-render" "$demo/demo.vek" --ms 0 --out "$work/$name.png") \
@@ -80,6 +94,7 @@ if command -v dpkg-deb >/dev/null; then
   [ -z "$outside" ] || say "package files outside /usr: $outside"
   dpkg-deb -x "$deb" "$work/root" || say "dpkg-deb -x"
   check_tree "$work/root/usr" package
+  check_kiosk_unit "$work/root/usr" package /usr/bin
 else
   say "dpkg-deb is missing (scripts/install-deps.sh installs dpkg-dev)"
 fi

@@ -35,6 +35,11 @@ stay.vek|--ms 100000 --step 100|70500=green
 TABLE
 grep -q 'no input for 60 s: playing' "$work/render.err" && say "idle restart without the option"
 
+# A chord naming no key would leave a kiosk with no way out: refused before play.
+"$bin/veke" --kiosk --exit-keys ctrl+alt+nokey "$work/stay.vek" 2>"$work/chord.err" &&
+  say "an exit chord with an unknown key was taken"
+grep -q 'no key is named nokey' "$work/chord.err" || say "unknown chord key: $(cat "$work/chord.err")"
+
 with_virtual_screen xdotool convert python3
 export DISPLAY=$display
 unset SDL_VIDEODRIVER
