@@ -131,4 +131,12 @@ if alive; then
   kill "$pid"; wait "$pid" 2>/dev/null
 fi
 kill "$listener"
+
+# A display that goes away ends the player with a failure, which its service restarts.
+if kiosk "$work/stay.vek"; then
+  kill "$xvfb"
+  for i in $(seq 50); do alive || break; sleep 0.1; done
+  if alive; then say "the player outlived its display"; kill "$pid"; fi
+  wait "$pid" && say "the player ended with success when its display went away"
+fi
 exit $fail

@@ -2,7 +2,7 @@
 # A kiosk's day on the virtual clock: the demo played for HOURS of presentation time (default
 # 24) with `--on-quit restart --idle-restart 3`, a visitor touring every page and pressing Quit
 # every 12 minutes, and the program's resident memory and open files sampled as it runs.
-#   bench/kiosk-soak.sh [BUILD] [HOURS]
+#   scripts/kiosk-soak.sh [BUILD] [HOURS]
 # Prints the restarts of each kind, then the highest resident memory and the most open files
 # of each hour, and their spread after the first hour. The samples are taken on the wall clock; the presentation time of a sample
 # is its share of the wall time, which holds because every 12 minutes play the same way.
