@@ -396,33 +396,40 @@ TEST_F(Blit, FullWidthCopyStopsAtTheTargetEnd) {
 // lies outside the block is never read.
 TEST_F(Blit, DrawRectShowsTheClippedPart) {
   const TRect rects[] = {{0, 0, 10, 8}, {2, 1, 9, 6}, {-3, -2, 4, 3}, {7, 5, 14, 12}, {5, 5, 5, 9}};
-  for (int32_t depth : {16, 24, 32}) {
-    const int32_t bytes = depth == 16 ? 2 : depth / 8;
-    TFencedBytes block(10 * 8 * bytes);
-    FillSprite(block.Data, 10 * 8, bytes);
-    const TVisibleSpans spans = FindVisibleSpans(block.Data, 10, 8, bytes);
-    TCanvas canvas(30, 20, bytes);
-    for (const auto& r : rects)
-      for (int32_t x : {-4, 3, 6, 25})
-        for (int32_t y : {-2, 4, 15}) {
-          TBlitSprite sprite{block.Data, 10, 8, x, y, 255, 5, 3, 27, 17};
-          const auto model = [&] {
-            for (int32_t sy = std::max(r.Top, 0); sy < std::min(r.Bottom, 8); ++sy)
-              for (int32_t sx = std::max(r.Left, 0); sx < std::min(r.Right, 10); ++sx) {
-                const int32_t tx = x + sx - r.Left, ty = y + sy - r.Top;
-                const uint8_t* p = block.Data + (sy * 10 + sx) * bytes;
-                if (tx >= 5 && tx <= 27 && ty >= 3 && ty <= 17 && Read(p, bytes) != 0)
-                  std::memcpy(canvas.At(tx, ty), p, bytes);
-              }
-          };
-          const auto draw = [&](bool withSpans) {
-            sprite.Spans = withSpans ? &spans : nullptr;
-            DrawRectMemory(sprite, r, canvas.Target, {depth, false, true});
-          };
-          ASSERT_TRUE(SameAsModel(canvas, model, draw))
-              << depth << " rect " << r.Left << "," << r.Top << " at " << x << "," << y;
-        }
-  }
+  // Also a block in a transparent border (three columns left, two right), whose visible pixels
+  // the copies read packed.
+  for (int32_t depth : {16, 24, 32})
+    for (bool bordered : {false, true}) {
+      const int32_t bytes = depth == 16 ? 2 : depth / 8;
+      TFencedBytes block(10 * 8 * bytes);
+      FillSprite(block.Data, 10 * 8, bytes);
+      for (int32_t i = 0; bordered && i < 10 * 8; ++i)
+        if (i % 10 < 3 || i % 10 >= 8) std::fill_n(block.Data + i * bytes, bytes, 0);
+      TVisibleSpans spans = FindVisibleSpans(block.Data, 10, 8, bytes);
+      PackVisibleRows(spans, block.Data, 10, bytes, "block");
+      ASSERT_TRUE(!bordered || !spans.Packed.empty());
+      TCanvas canvas(30, 20, bytes);
+      for (const auto& r : rects)
+        for (int32_t x : {-4, 3, 6, 25})
+          for (int32_t y : {-2, 4, 15}) {
+            TBlitSprite sprite{block.Data, 10, 8, x, y, 255, 5, 3, 27, 17};
+            const auto model = [&] {
+              for (int32_t sy = std::max(r.Top, 0); sy < std::min(r.Bottom, 8); ++sy)
+                for (int32_t sx = std::max(r.Left, 0); sx < std::min(r.Right, 10); ++sx) {
+                  const int32_t tx = x + sx - r.Left, ty = y + sy - r.Top;
+                  const uint8_t* p = block.Data + (sy * 10 + sx) * bytes;
+                  if (tx >= 5 && tx <= 27 && ty >= 3 && ty <= 17 && Read(p, bytes) != 0)
+                    std::memcpy(canvas.At(tx, ty), p, bytes);
+                }
+            };
+            const auto draw = [&](bool withSpans) {
+              sprite.Spans = withSpans ? &spans : nullptr;
+              DrawRectMemory(sprite, r, canvas.Target, {depth, false, true});
+            };
+            ASSERT_TRUE(SameAsModel(canvas, model, draw))
+                << depth << " rect " << r.Left << "," << r.Top << " at " << x << "," << y;
+          }
+    }
 }
 
 // Which blitter memory-mode drawing picks, told by comparing with that blitter's result.
