@@ -53,7 +53,7 @@ TSdlSurface Wrap(uint16_t* pixels, int32_t width, int32_t height) {
 
 // One sprite on the shared target, with SDL views of both.
 struct TScene {
-  TScene(int32_t width, int32_t height, TShape shape)
+  TScene(int32_t width, int32_t height, TShape shape, bool pack = true)
       : Target(kTargetWidth * kTargetHeight, 0x4208), Sprite(MakeSprite(width, height, shape)) {
     TargetDesc = {kTargetWidth,
                   kTargetHeight,
@@ -64,7 +64,9 @@ struct TScene {
     Blit.Width = width, Blit.Height = height;
     Blit.X = (kTargetWidth - width) / 2, Blit.Y = (kTargetHeight - height) / 2;
     Blit.ClipRight = kTargetWidth - 1, Blit.ClipBottom = kTargetHeight - 1;
+    // As the player's pictures have them.
     Spans = FindVisibleSpans(Blit.Pixels, width, height, 2);
+    if (pack) PackVisibleRows(Spans, Blit.Pixels, width, 2, "sprite");
     Blit.Spans = &Spans;
     SdlTarget = Wrap(Target.data(), kTargetWidth, kTargetHeight);
     SdlSprite = Wrap(Sprite.data(), width, height);
@@ -100,9 +102,9 @@ void SetUpSdl(SDL_Surface* sprite, TSdlMode mode, int32_t alpha) {
 
 void RegisterOurs(const std::string& name, int32_t w, int32_t h, TShape shape, int32_t alpha,
                   void (*blitter)(const TBlitSprite&, TSurfaceDesc&), TBlitVariant variant,
-                  bool useSpans = true) {
+                  bool useSpans = true, bool pack = true) {
   benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
-    TScene scene(w, h, shape);
+    TScene scene(w, h, shape, pack);
     scene.Blit.Alpha = alpha;
     if (!useSpans) scene.Blit.Spans = nullptr;
     if (!ForceBlitVariant(variant)) return state.SkipWithError("variant not supported");
@@ -160,11 +162,13 @@ void RegisterAll() {
       const std::string base = std::string("key/") + shapeName + "/" + dims;
       RegisterOurs(base + "/ours", size.W, size.H, shape, 255, BlitKey16, best);
       RegisterOurs(base + "/ours-no-spans", size.W, size.H, shape, 255, BlitKey16, best, false);
+      RegisterOurs(base + "/ours-unpacked", size.W, size.H, shape, 255, BlitKey16, best, true,
+                   false);
       RegisterOurs(base + "/ours-reference", size.W, size.H, shape, 255, BlitKey16,
                    TBlitVariant::Reference);
       RegisterSdl(base + "/SDL", size.W, size.H, shape, 255, TSdlMode::Key);
       RegisterSdl(base + "/SDL-RLE", size.W, size.H, shape, 255, TSdlMode::KeyRle);
-      for (const char* ours : {"/ours", "/ours-no-spans", "/ours-reference"})
+      for (const char* ours : {"/ours", "/ours-unpacked", "/ours-no-spans", "/ours-reference"})
         for (const char* sdl : {"/SDL", "/SDL-RLE"})
           Comparisons.push_back({base + ours, base + sdl, memcpyName});
     }

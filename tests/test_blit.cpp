@@ -252,6 +252,65 @@ TEST_F(Blit, ClippingOnEverySide) {
   }
 }
 
+// A ring in a wide transparent border, as outlined sprites are: keyed copies read its
+// visible pixels packed back to back, and must draw the same wherever an edge of the target
+// or of the clip rectangle cuts its rows and runs. The packed pixels are charged to the memory
+// budget, and a budget without room for them leaves the copies reading the block.
+TEST_F(Blit, PackedRowsDrawTheSameCutAtEveryEdge) {
+  constexpr int32_t kWidth = 36, kHeight = 26;
+  const struct {
+    int32_t Left, Top, Right, Bottom;  // inclusive
+  } clips[] = {{0, 0, 39, 29}, {6, 5, 30, 21}, {-9, -9, 99, 99}, {12, 10, 12, 10}};
+  for (const TBlitterCase& c : kBlitters) {
+    if (c.Op != TOp::Key) continue;
+    TFencedBytes block(kWidth * kHeight * c.Bytes);
+    FillSprite(block.Data, kWidth * kHeight, c.Bytes);
+    for (int32_t y = 0; y < kHeight; ++y)
+      for (int32_t x = 0; x < kWidth; ++x) {
+        const int32_t dx = 2 * x - kWidth + 1, dy = 2 * y - kHeight + 1, d2 = dx * dx + dy * dy;
+        // Row 12 keeps the scattered holes of FillSprite, so it goes through the keyed row.
+        if (y != 12 && (d2 > 625 || d2 < 36))
+          std::fill_n(block.Data + (y * kWidth + x) * c.Bytes, c.Bytes, 0);
+        if (y != 12 && d2 <= 625 && d2 >= 36) block.Data[(y * kWidth + x) * c.Bytes] |= 0x81;
+      }
+    TVisibleSpans spans = FindVisibleSpans(block.Data, kWidth, kHeight, c.Bytes);
+    const uint64_t before = MemoryInUse();
+    PackVisibleRows(spans, block.Data, kWidth, c.Bytes, "ring");
+    ASSERT_FALSE(spans.Packed.empty()) << c.Name;
+    EXPECT_EQ(MemoryInUse() - before, spans.Packed.size()) << c.Name;
+    TCanvas canvas(40, 30, c.Bytes);
+    for (const auto& clip : clips)
+      for (int32_t x : {-30, -7, 0, 2, 14, 33})
+        for (int32_t y : {-20, -4, 0, 3, 12, 25}) {
+          TBlitSprite sprite{block.Data, kWidth,    kHeight,  x,          y,
+                             255,        clip.Left, clip.Top, clip.Right, clip.Bottom};
+          const auto model = [&] {
+            const int32_t far = c.Clipped ? 0 : 1000;
+            Model(TOp::Key, false, sprite, canvas, clip.Left - far, clip.Top - far,
+                  clip.Right + far, clip.Bottom + far);
+          };
+          const auto draw = [&](bool withSpans) {
+            sprite.Spans = withSpans ? &spans : nullptr;
+            c.Blit(sprite, canvas.Target);
+          };
+          ASSERT_TRUE(SameAsModel(canvas, model, draw))
+              << c.Name << " at " << x << "," << y << " clip " << clip.Left << "," << clip.Top;
+        }
+  }
+  const uint64_t limit = MemoryLimit();
+  SetMemoryLimit(MemoryInUse() + 1);  // the packed pixel needs 2 bytes
+  TFencedBytes ring(8 * 4 * 2);
+  std::memset(ring.Data, 0, 8 * 4 * 2);
+  ring.Data[3 * 2] = 7;
+  TVisibleSpans spans = FindVisibleSpans(ring.Data, 8, 4, 2);
+  PackVisibleRows(spans, ring.Data, 8, 2, "ring");
+  EXPECT_TRUE(spans.Packed.empty());
+  spans = FindVisibleSpans(ring.Data, 8, 4, 2);
+  SetMemoryLimit(limit);
+  PackVisibleRows(spans, ring.Data, 8, 2, "ring");
+  EXPECT_EQ(spans.Packed, (std::vector<uint8_t>{7, 0}));
+}
+
 // Every value a channel can take, against every destination value, at every alpha.
 TEST_F(Blit, PackedBlendsCoverEveryChannelPair) {
   std::vector<uint16_t> source(64 * 64), dest(64 * 64);
@@ -337,33 +396,40 @@ TEST_F(Blit, FullWidthCopyStopsAtTheTargetEnd) {
 // lies outside the block is never read.
 TEST_F(Blit, DrawRectShowsTheClippedPart) {
   const TRect rects[] = {{0, 0, 10, 8}, {2, 1, 9, 6}, {-3, -2, 4, 3}, {7, 5, 14, 12}, {5, 5, 5, 9}};
-  for (int32_t depth : {16, 24, 32}) {
-    const int32_t bytes = depth == 16 ? 2 : depth / 8;
-    TFencedBytes block(10 * 8 * bytes);
-    FillSprite(block.Data, 10 * 8, bytes);
-    const TVisibleSpans spans = FindVisibleSpans(block.Data, 10, 8, bytes);
-    TCanvas canvas(30, 20, bytes);
-    for (const auto& r : rects)
-      for (int32_t x : {-4, 3, 6, 25})
-        for (int32_t y : {-2, 4, 15}) {
-          TBlitSprite sprite{block.Data, 10, 8, x, y, 255, 5, 3, 27, 17};
-          const auto model = [&] {
-            for (int32_t sy = std::max(r.Top, 0); sy < std::min(r.Bottom, 8); ++sy)
-              for (int32_t sx = std::max(r.Left, 0); sx < std::min(r.Right, 10); ++sx) {
-                const int32_t tx = x + sx - r.Left, ty = y + sy - r.Top;
-                const uint8_t* p = block.Data + (sy * 10 + sx) * bytes;
-                if (tx >= 5 && tx <= 27 && ty >= 3 && ty <= 17 && Read(p, bytes) != 0)
-                  std::memcpy(canvas.At(tx, ty), p, bytes);
-              }
-          };
-          const auto draw = [&](bool withSpans) {
-            sprite.Spans = withSpans ? &spans : nullptr;
-            DrawRectMemory(sprite, r, canvas.Target, {depth, false, true});
-          };
-          ASSERT_TRUE(SameAsModel(canvas, model, draw))
-              << depth << " rect " << r.Left << "," << r.Top << " at " << x << "," << y;
-        }
-  }
+  // Also a block in a transparent border (three columns left, two right), whose visible pixels
+  // the copies read packed.
+  for (int32_t depth : {16, 24, 32})
+    for (bool bordered : {false, true}) {
+      const int32_t bytes = depth == 16 ? 2 : depth / 8;
+      TFencedBytes block(10 * 8 * bytes);
+      FillSprite(block.Data, 10 * 8, bytes);
+      for (int32_t i = 0; bordered && i < 10 * 8; ++i)
+        if (i % 10 < 3 || i % 10 >= 8) std::fill_n(block.Data + i * bytes, bytes, 0);
+      TVisibleSpans spans = FindVisibleSpans(block.Data, 10, 8, bytes);
+      PackVisibleRows(spans, block.Data, 10, bytes, "block");
+      ASSERT_TRUE(!bordered || !spans.Packed.empty());
+      TCanvas canvas(30, 20, bytes);
+      for (const auto& r : rects)
+        for (int32_t x : {-4, 3, 6, 25})
+          for (int32_t y : {-2, 4, 15}) {
+            TBlitSprite sprite{block.Data, 10, 8, x, y, 255, 5, 3, 27, 17};
+            const auto model = [&] {
+              for (int32_t sy = std::max(r.Top, 0); sy < std::min(r.Bottom, 8); ++sy)
+                for (int32_t sx = std::max(r.Left, 0); sx < std::min(r.Right, 10); ++sx) {
+                  const int32_t tx = x + sx - r.Left, ty = y + sy - r.Top;
+                  const uint8_t* p = block.Data + (sy * 10 + sx) * bytes;
+                  if (tx >= 5 && tx <= 27 && ty >= 3 && ty <= 17 && Read(p, bytes) != 0)
+                    std::memcpy(canvas.At(tx, ty), p, bytes);
+                }
+            };
+            const auto draw = [&](bool withSpans) {
+              sprite.Spans = withSpans ? &spans : nullptr;
+              DrawRectMemory(sprite, r, canvas.Target, {depth, false, true});
+            };
+            ASSERT_TRUE(SameAsModel(canvas, model, draw))
+                << depth << " rect " << r.Left << "," << r.Top << " at " << x << "," << y;
+          }
+    }
 }
 
 // Which blitter memory-mode drawing picks, told by comparing with that blitter's result.

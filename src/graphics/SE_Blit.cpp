@@ -19,8 +19,8 @@ namespace {
 // Copies of the short runs of outlines, inline: a call of the library copy costs as much as
 // such a run takes (whole rows of bordered pictures are long enough for the library's). Sixteen
 // bytes at a time, the last block overlapping the one before, as source and destination never
-// overlap each other.
-inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t bytes) {
+// overlap each other. Left to itself the compiler makes a call of it again.
+[[gnu::always_inline]] inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t bytes) {
   const auto block = [&](size_t size, size_t at) { std::memcpy(dst + at, src + at, size); };
   if (bytes >= 128) {
     std::memcpy(dst, src, bytes);
@@ -117,9 +117,8 @@ const TVisibleSpans* SpansOf(const TBlitSprite& sprite) {
 
 // Clips, then hands each row to `row(dest, source, columns)`; with spans, only the row's
 // visible part. JoinRows: when the rows lie back to back in both block and target (a
-// full-screen background), they go as one long row. CopySolid: a keyed copy copies a row
-// without transparent pixels as it is, which is what makes bordered pictures cheap.
-template <bool JoinRows = false, bool CopySolid = false, typename RowFn>
+// full-screen background), they go as one long row.
+template <bool JoinRows = false, typename RowFn>
 void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
               int32_t bytesPerPixel, const TVisibleSpans* spans, RowFn row) {
   if (!Trim(area, sprite, target, bounds)) return;
@@ -142,31 +141,56 @@ void DrawArea(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target, const
   for (int64_t y = 0; y < area.Rows; ++y, ++span, src += stride, dst += pitch) {
     const int32_t first = std::max(0, span->First - sourceX);
     const int32_t end = std::min(columns, span->End - sourceX);
+    if (first < end)
+      row(dst + std::ptrdiff_t{first} * bytesPerPixel, src + std::ptrdiff_t{first} * bytesPerPixel,
+          end - first);
+  }
+}
+
+// A keyed copy of a trimmed area through the spans: rows without holes and the runs of
+// outlines are copied as they are, which is what makes bordered pictures and rings cheap;
+// other rows go through the keyed row. FromPacked: the pixels come from spans.Packed instead
+// of the block. Clipped: the area leaves out columns of the block (else every row is drawn
+// whole, the usual case, and needs no cutting). The pixel size is a constant here: the loop
+// runs once a row and once a run, and both are short in outlines.
+template <int32_t BytesPerPixel, bool FromPacked, bool Clipped>
+void CopyVisible(const TArea& area, const TBlitSprite& sprite, TSurfaceDesc& target,
+                 const TVisibleSpans& spans, TKeyRow keyRow) {
+  const auto bytes = [](int32_t pixels) { return std::ptrdiff_t{pixels} * BytesPerPixel; };
+  const std::ptrdiff_t stride = bytes(sprite.Width), pitch = target.Pitch;
+  // Columns are the block's; the target's row starts where column sourceX lands.
+  const auto columns = static_cast<int32_t>(area.Columns);
+  const auto sourceX = Clipped ? static_cast<int32_t>(area.SourceX) : 0;
+  const uint8_t* blockRow = sprite.Pixels + area.SourceY * stride;
+  uint8_t* dst = target.Pixels + area.DestY * pitch + area.DestX * BytesPerPixel;
+  const TVisibleSpans::TSpan* span = spans.Rows.data() + area.SourceY;
+  for (int64_t y = 0; y < area.Rows; ++y, ++span, blockRow += stride, dst += pitch) {
+    const int32_t first = Clipped ? std::max(0, span->First - sourceX) : span->First;
+    const int32_t end = Clipped ? std::min(columns, span->End - sourceX) : span->End;
     if (first >= end) continue;
-    const std::ptrdiff_t skip = std::ptrdiff_t{first} * bytesPerPixel;
-    if (CopySolid && span->Solid) {
-      std::memcpy(dst + skip, src + skip, static_cast<size_t>(end - first) * bytesPerPixel);
-    } else if (CopySolid && span->RunBegin != span->RunEnd) {
-      const TVisibleSpans::TRun* run = spans->Runs.data() + span->RunBegin;
-      const TVisibleSpans::TRun* last = spans->Runs.data() + span->RunEnd;
-      if (sourceX == 0 && span->End <= columns) {
-        // The whole row is drawn (the usual case): its runs need no clipping.
-        for (; run != last; ++run)
-          CopyRun(dst + std::ptrdiff_t{run->First} * bytesPerPixel,
-                  src + std::ptrdiff_t{run->First} * bytesPerPixel,
-                  static_cast<size_t>(run->End - run->First) * bytesPerPixel);
-        continue;
-      }
-      for (; run != last; ++run) {
-        const int32_t from = std::max(first, run->First - sourceX);
-        const int32_t to = std::min(end, run->End - sourceX);
-        if (from < to)
-          CopyRun(dst + std::ptrdiff_t{from} * bytesPerPixel,
-                  src + std::ptrdiff_t{from} * bytesPerPixel,
-                  static_cast<size_t>(to - from) * bytesPerPixel);
-      }
-    } else {
-      row(dst + skip, src + skip, end - first);
+    // Block column span->First of this row.
+    const uint8_t* from =
+        FromPacked ? spans.Packed.data() + span->PackedAt : blockRow + bytes(span->First);
+    if (span->RunBegin == span->RunEnd) {
+      from += bytes(first + sourceX - span->First);
+      // Without the hint the copy of solid rows is moved out of the loop, behind two jumps.
+      if (span->Solid) [[likely]]
+        std::memcpy(dst + bytes(first), from, static_cast<size_t>(bytes(end - first)));
+      else
+        keyRow(dst + bytes(first), from, end - first);
+      continue;
+    }
+    // Packed runs lie one after another; in the block each lies at its own columns.
+    for (const TVisibleSpans::TRun *run = spans.Runs.data() + span->RunBegin,
+                                   *last = spans.Runs.data() + span->RunEnd;
+         run != last; ++run) {
+      const uint8_t* at = FromPacked ? from : blockRow + bytes(run->First);
+      if (FromPacked) from += bytes(run->End - run->First);
+      const int32_t left = Clipped ? std::max(first, run->First - sourceX) : run->First;
+      const int32_t right = Clipped ? std::min(end, run->End - sourceX) : run->End;
+      if (!Clipped || left < right)
+        CopyRun(dst + bytes(left), at + bytes(left + sourceX - run->First),
+                static_cast<size_t>(bytes(right - left)));
     }
   }
 }
@@ -188,10 +212,39 @@ TKeyRow KeyRowFor(int32_t bytesPerPixel) {
   }
 }
 
+template <int32_t BytesPerPixel>
+void CopyVisibleOf(TArea area, const TBlitSprite& sprite, TSurfaceDesc& target,
+                   const TBounds& bounds, const TVisibleSpans& spans, TKeyRow keyRow) {
+  if (!Trim(area, sprite, target, bounds)) return;
+  const bool clipped = area.SourceX != 0 || area.Columns != sprite.Width;
+  if (spans.Packed.empty())
+    (clipped ? CopyVisible<BytesPerPixel, false, true>
+             : CopyVisible<BytesPerPixel, false, false>)(area, sprite, target, spans, keyRow);
+  else
+    (clipped ? CopyVisible<BytesPerPixel, true, true>
+             : CopyVisible<BytesPerPixel, true, false>)(area, sprite, target, spans, keyRow);
+}
+
+// Keyed copies of the area, through the spans when the sprite has them.
+void DrawKeyedArea(const TArea& area, const TBlitSprite& sprite, TSurfaceDesc& target,
+                   const TBounds& bounds, int32_t bytesPerPixel) {
+  const TKeyRow keyRow = KeyRowFor(bytesPerPixel);
+  const TVisibleSpans* spans = SpansOf(sprite);
+  if (spans == nullptr)
+    return DrawArea(area, sprite, target, bounds, bytesPerPixel, nullptr, keyRow);
+  switch (bytesPerPixel) {
+    case 2:
+      return CopyVisibleOf<2>(area, sprite, target, bounds, *spans, keyRow);
+    case 3:
+      return CopyVisibleOf<3>(area, sprite, target, bounds, *spans, keyRow);
+    default:
+      return CopyVisibleOf<4>(area, sprite, target, bounds, *spans, keyRow);
+  }
+}
+
 void DrawKeyed(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
                int32_t bytesPerPixel) {
-  DrawArea<false, true>(WholeImage(sprite), sprite, target, bounds, bytesPerPixel, SpansOf(sprite),
-                        KeyRowFor(bytesPerPixel));
+  DrawKeyedArea(WholeImage(sprite), sprite, target, bounds, bytesPerPixel);
 }
 
 void DrawOpaque(const TBlitSprite& sprite, TSurfaceDesc& target, const TBounds& bounds,
@@ -206,8 +259,7 @@ void KeyRect(const TBlitSprite& sprite, const TKeyRect& rect, TSurfaceDesc& targ
              int32_t bytesPerPixel) {
   const TArea area{rect.SourceLeft, rect.SourceTop, rect.DestX,
                    rect.DestY,      rect.Columns,   rect.Rows};
-  DrawArea<false, true>(area, sprite, target, TargetBounds(target), bytesPerPixel, SpansOf(sprite),
-                        KeyRowFor(bytesPerPixel));
+  DrawKeyedArea(area, sprite, target, TargetBounds(target), bytesPerPixel);
 }
 
 // ---- Blends ----------------------------------------------------------------------------
@@ -292,6 +344,50 @@ TVisibleSpans FindVisibleSpans(const uint8_t* pixels, int32_t width, int32_t hei
     pixels += stride;
   }
   return spans;
+}
+
+namespace {
+
+// Pixels of a row that keyed copies read: its runs, or else its whole span.
+int64_t DrawnPixels(const TVisibleSpans& spans, const TVisibleSpans::TSpan& span) {
+  if (span.RunBegin == span.RunEnd) return std::max(0, span.End - span.First);
+  int64_t pixels = 0;
+  for (uint32_t i = span.RunBegin; i < span.RunEnd; ++i)
+    pixels += spans.Runs[i].End - spans.Runs[i].First;
+  return pixels;
+}
+
+}  // namespace
+
+void PackVisibleRows(TVisibleSpans& spans, const uint8_t* pixels, int32_t width,
+                     int32_t bytesPerPixel, const std::string& name) {
+  if (pixels == nullptr || width <= 0) return;
+  int64_t drawn = 0;
+  for (const auto& span : spans.Rows) drawn += DrawnPixels(spans, span);
+  const int64_t size = drawn * bytesPerPixel;
+  const int64_t blockPixels = int64_t{width} * static_cast<int64_t>(spans.Rows.size());
+  // Offsets into the packed pixels are 32-bit; pictures that large keep reading the block.
+  if (drawn == 0 || drawn * 4 > blockPixels * 3 || size > int64_t{UINT32_MAX}) return;
+  try {
+    spans.PackedCharge = TMemoryCharge(static_cast<uint64_t>(size), name);
+  } catch (const TMemoryBudgetError&) {
+    return;  // the pixels the presentation declares come first
+  }
+  spans.Packed.resize(static_cast<size_t>(size));
+  uint8_t* out = spans.Packed.data();
+  const auto copy = [&](const uint8_t* row, int32_t first, int32_t end) {
+    const auto length = static_cast<size_t>(end - first) * bytesPerPixel;
+    std::memcpy(out, row + std::ptrdiff_t{first} * bytesPerPixel, length);
+    out += length;
+  };
+  const std::ptrdiff_t stride = std::ptrdiff_t{width} * bytesPerPixel;
+  for (auto& span : spans.Rows) {
+    span.PackedAt = static_cast<uint32_t>(out - spans.Packed.data());
+    if (span.RunBegin == span.RunEnd && span.First < span.End) copy(pixels, span.First, span.End);
+    for (uint32_t i = span.RunBegin; i < span.RunEnd; ++i)
+      copy(pixels, spans.Runs[i].First, spans.Runs[i].End);
+    pixels += stride;
+  }
 }
 
 bool BlitVariantSupported(TBlitVariant variant) {

@@ -5,8 +5,10 @@
 // Every blitter stays inside the pixel block and the target whatever it is given: the
 // unclipped ones expect the whole image inside and only guard the target's edges.
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "base/SE_MemoryBudget.h"
 #include "graphics/SE_Globals.h"
 
 // Per row of a pixel block, the columns from its first to its last visible (non-0) pixel.
@@ -23,9 +25,16 @@ struct TVisibleSpans {
     // A row of a few long visible runs between holes (an outline, a ring, a frame): keyed
     // copies copy its runs, Runs[RunBegin, RunEnd), as they are. Empty for other rows.
     uint32_t RunBegin = 0, RunEnd = 0;
+    // Where the row's pixels start in Packed: its runs one after another, or else its span.
+    uint32_t PackedAt = 0;
   };
   std::vector<TSpan> Rows;
   std::vector<TRun> Runs;
+  // The pixels keyed copies read, back to back, when PackVisibleRows made them: a copy then
+  // reads only cache lines it draws from, where the block's rows would drag in their borders
+  // and holes too. Empty: keyed copies read the block.
+  std::vector<uint8_t> Packed;
+  TMemoryCharge PackedCharge;
 };
 
 // Runs shorter than this on average are left to the keyed row, which is cheaper then.
@@ -33,6 +42,12 @@ constexpr int32_t kShortestCopiedRun = 8;
 
 TVisibleSpans FindVisibleSpans(const uint8_t* pixels, int32_t width, int32_t height,
                                int32_t bytesPerPixel);
+
+// Fills spans.Packed from the block the spans were found in, when that leaves out at least a
+// quarter of the block's bytes and the memory budget has room for them, charged under
+// `name`. Otherwise keyed copies go on reading the block; they draw the same either way.
+void PackVisibleRows(TVisibleSpans& spans, const uint8_t* pixels, int32_t width,
+                     int32_t bytesPerPixel, const std::string& name);
 
 // What a blitter needs of a sprite. Pixels is the packed block, Width x Height pixels.
 // ClipRight and ClipBottom are the last writable column and row (inclusive). Spans, when

@@ -72,6 +72,7 @@ TPixelSheet MakeSheet(int32_t width, int32_t height, std::vector<uint8_t> bytes,
   sheet.Height = height;
   sheet.Bytes = std::move(bytes);
   sheet.Spans = FindVisibleSpans(sheet.Bytes.data(), width, height, bytesPerPixel);
+  PackVisibleRows(sheet.Spans, sheet.Bytes.data(), width, bytesPerPixel, name);
   sheet.Name = name;
   sheet.Charge = std::move(charge);
   return sheet;
