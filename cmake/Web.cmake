@@ -16,6 +16,18 @@ set(ENV{PKG_CONFIG_LIBDIR} "${VEKE_WEB_PREFIX}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 list(APPEND CMAKE_FIND_ROOT_PATH "${VEKE_WEB_PREFIX}")
 
+# pkg-config's findings stay in the CMake cache, so libraries of another recipe (another prefix)
+# would still be linked from the old one: they are looked up again.
+if(NOT VEKE_WEB_PREFIX STREQUAL VEKE_WEB_FOUND_IN)
+  get_cmake_property(cached CACHE_VARIABLES)
+  foreach(name ${cached})
+    if(name MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)(SDL2|FFMPEG|JPEG|ZLIB|PNG|ZIP)")
+      unset(${name} CACHE)
+    endif()
+  endforeach()
+  set(VEKE_WEB_FOUND_IN "${VEKE_WEB_PREFIX}" CACHE INTERNAL "where the wasm libraries were found")
+endif()
+
 # SDL is there for its surfaces and blitters alone, built without video, sound or threads: the
 # browser's window, input and sound are the web host's. No disc images (libcdio) and no fonts
 # drawn here (FreeType): the font file comes from the desktop build.
