@@ -76,6 +76,8 @@ class THost {
   // be started.
   virtual bool StartProgram(const std::vector<std::string>& arguments, std::string& error) = 0;
   virtual bool OpenDocument(const std::string& target, std::string& error) = 0;
+  // Why this host never starts programs (a browser); nullptr where it can.
+  virtual const char* ProgramsRefused() const { return nullptr; }
 
   // The screen: a window (or the whole desktop) showing frames of the requested size and
   // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
