@@ -13,6 +13,8 @@
 
 #include "platform/PL_Host.h"
 #include "platform/web/PL_WebHost.h"
+#include "platform/PL_Text.h"
+#include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
 #include "player/VEKEntry.h"
 
@@ -61,6 +63,25 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void veke_web_stepped(int stepMs) {
   if (TWebHost* host = WebHost(); host && stepMs > 0 && !Play())
     host->UseSteppedClock(static_cast<uint32_t>(stepMs));
+}
+
+// The files the script at `path` names, one a line, as addresses relative to its folder
+// (UTF-8, forward slashes). A page's program cannot wait for the network while it reads a
+// file, so a presentation given by its script has these fetched before it plays; "" when
+// the script cannot be read (its play then says why).
+EMSCRIPTEN_KEEPALIVE const char* veke_web_named_files(const char* path) {
+  static std::string list;
+  list.clear();
+  try {
+    for (const std::string& name : OutlineScript(path).Files) {
+      std::string address = Cp1250ToUtf8(name);
+      std::replace(address.begin(), address.end(), '\\', '/');
+      list += address + "\n";
+    }
+  } catch (const std::exception& error) {
+    RecordMessage("veke", error.what());
+  }
+  return list.c_str();
 }
 
 // Plays `path` of the file system (a script, a folder or a zip archive) with the command-line
