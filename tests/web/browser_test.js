@@ -1,0 +1,233 @@
+// The browser player checked in Chromium, a table of cases: the page against veke-render's
+// frames at the same times of play (pictures, texts, 3D, a clip; from a folder and from a zip
+// archive; after clicks on buttons), the sound output pulling samples after the first click,
+// and a broken presentation's messages in the page, as the desktop gives them.
+'use strict';
+
+const { execFileSync, spawnSync } = require('child_process');
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const args = {};
+for (let i = 2; i < process.argv.length; i += 2) args[process.argv[i].slice(2)] = process.argv[i + 1];
+const demo = path.join(args.source, 'examples/demo');
+
+// Menu buttons of the demo, at their centres in presentation pixels.
+const kButtons = { images: [140, 348], space: [320, 348], cinema: [500, 348], texts: [230, 402] };
+// Wider than 4:3, so the picture has bands at its sides, as in a wide window.
+const kViewport = { width: 1000, height: 600 };
+
+const cases = [
+  { name: 'the menu: a JPEG background, texts, fading buttons', play: 'demo/demo.vek',
+    at: [300, 1000, 2600] },
+  { name: 'the menu from a zip archive', play: 'work/demo.zip', at: [2600] },
+  { name: 'pictures after a click on their button', play: 'demo/demo.vek', click: 'images',
+    at: [3000, 7000] },
+  { name: 'the faces of the font', play: 'demo/demo.vek', click: 'texts', at: [5000] },
+  { name: '3D objects', play: 'demo/demo.vek', click: 'space', at: [3000, 4500] },
+  { name: 'a clip with its sound', play: 'work/demo.zip', click: 'cinema', at: [3000, 4500] },
+  { name: 'sound after the first click', play: 'demo/demo.vek', sound: true },
+  { name: 'a script that stops at its first line', play: 'work/broken/MAIN.VEK', messages: true },
+  { name: 'a picture that is not there', play: 'work/missing/MAIN.VEK', messages: true },
+  { name: 'an archive that is not there', play: 'work/none.zip', failure: /404/ },
+];
+
+function prepare() {
+  const work = args.work;
+  fs.mkdirSync(path.join(work, 'broken'));
+  fs.writeFileSync(path.join(work, 'broken/MAIN.VEK'), '[broken\r\nWAIT(100)\r\n');
+  fs.mkdirSync(path.join(work, 'missing'));
+  fs.writeFileSync(path.join(work, 'missing/MAIN.VEK'),
+      'CREATEIMAGE(A,,nothere.bmp,0,0,TRUE,TRUE)\r\nWAIT(400)\r\n');
+  execFileSync('python3', ['-c', `
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z:
+    for name in sorted(os.listdir(sys.argv[1])):
+        z.write(os.path.join(sys.argv[1], name), name)
+`, demo, path.join(work, 'demo.zip')]);
+}
+
+// veke-render's frames for a case, and its messages: what the page must show.
+function reference(test, clickAt) {
+  const script = test.play.startsWith('demo/') ? path.join(demo, test.play.slice(5))
+                                               : path.join(args.work, test.play.slice(5));
+  const words = [script, '--ms', String(Math.max(...(test.at || [1000])) + 100)];
+  if (test.click) words.push('--click', `${kButtons[test.click].join(',')}@${clickAt}`);
+  for (const ms of test.at || []) words.push('--at', `${ms}:${path.join(args.work, `ref-${ms}.png`)}`);
+  const run = spawnSync(args.render, words, { encoding: 'utf8' });
+  return run.stderr.split('\n').filter((line) => line);
+}
+
+function serve() {
+  const roots = { web: args.web, demo, work: args.work };
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+    '.png': 'image/png' };
+  const server = http.createServer((request, response) => {
+    const [root, ...rest] = decodeURIComponent(new URL(request.url, 'http://x').pathname)
+        .slice(1).split('/');
+    const file = path.join(roots[root] || '/nonexistent', ...rest);
+    fs.readFile(file, (error, bytes) => {
+      if (error || rest.includes('..')) {
+        response.writeHead(404);
+        response.end();
+        return;
+      }
+      response.writeHead(200, { 'Content-Type': types[path.extname(file)] ||
+          'application/octet-stream', 'Content-Length': bytes.length });
+      response.end(bytes);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// The canvas against a reference PNG, pixel for pixel: the number that differ.
+async function differing(page, url) {
+  return page.evaluate(async (url) => {
+    const picture = new Image();
+    picture.src = url;
+    await picture.decode();
+    const scratch = document.createElement('canvas');
+    scratch.width = picture.width;
+    scratch.height = picture.height;
+    const context = scratch.getContext('2d');
+    context.drawImage(picture, 0, 0);
+    const want = context.getImageData(0, 0, picture.width, picture.height).data;
+    const screen = document.getElementById('screen');
+    if (screen.width !== picture.width || screen.height !== picture.height)
+      return `${screen.width}x${screen.height} against ${picture.width}x${picture.height}`;
+    const got = screen.getContext('2d').getImageData(0, 0, screen.width, screen.height).data;
+    let count = 0;
+    for (let i = 0; i < got.length; i += 4)
+      if (got[i] !== want[i] || got[i + 1] !== want[i + 1] || got[i + 2] !== want[i + 2]) ++count;
+    return count;
+  }, url);
+}
+
+// Where a pixel of the presentation lies on the page, from the canvas as placed.
+async function pagePoint(page, [x, y]) {
+  const box = await page.$eval('#screen', (screen) => {
+    const rect = screen.getBoundingClientRect();
+    return { left: rect.left, top: rect.top, width: rect.width, height: rect.height,
+      frameWidth: screen.width, frameHeight: screen.height };
+  });
+  return [box.left + (x + 0.5) * box.width / box.frameWidth,
+    box.top + (y + 0.5) * box.height / box.frameHeight, box];
+}
+
+async function until(page, condition, what, ms = 20000) {
+  try {
+    await page.waitForFunction(condition, { timeout: ms, polling: 50 });
+  } catch (error) {
+    const state = await page.evaluate(() => JSON.stringify(window.vekePlayer || null));
+    throw new Error(`${what} did not come within ${ms} ms; player: ${state}`);
+  }
+}
+
+async function runCase(browser, base, test) {
+  const page = await browser.newPage();
+  const problems = [];
+  page.on('dialog', (dialog) => {
+    problems.push(`a dialog box: ${dialog.message()}`);
+    dialog.dismiss();
+  });
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  await page.setViewport(kViewport);
+  const step = test.at ? '&step=20' : '';
+  await page.goto(`${base}/web/veke.html?play=${encodeURIComponent(`../${test.play}`)}${step}`);
+  await until(page, () => window.vekePlayer && window.vekePlayer.state !== 'loading', 'the play');
+
+  if (test.failure || test.messages) {
+    await until(page, () => window.vekePlayer.state === 'ended', 'the end of the play');
+    const shown = await page.$$eval('#messages .message', (boxes) =>
+        boxes.map((box) => box.textContent));
+    const said = await page.evaluate(() => window.vekePlayer.messages);
+    if (!shown.length) problems.push('no message in the page');
+    if (test.failure && !said.some((text) => test.failure.test(text)))
+      problems.push(`no message matches ${test.failure}: ${JSON.stringify(said)}`);
+    if (test.messages) {
+      // The desktop's own words, as veke-render writes them to stderr.
+      const desktop = reference(test, 0);
+      for (const text of said)
+        if (!desktop.some((line) => line.endsWith(text)))
+          problems.push(`"${text}" is not what the desktop says: ${JSON.stringify(desktop)}`);
+    }
+  }
+
+  if (test.at) {
+    const box = (await pagePoint(page, [0, 0]))[2];
+    // The desktop's sharp fit of 640x480 in the page: 800x600, centred between bands.
+    if (box.left !== 100 || box.top !== 0 || box.width !== 800 || box.height !== 600)
+      problems.push(`the picture is placed at ${JSON.stringify(box)}`);
+    let clickAt = 0;
+    if (test.click) {
+      const shownAt = await page.evaluate(() => window.vekePlayer.stepTo(2000));
+      const [x, y] = await pagePoint(page, kButtons[test.click]);
+      await page.mouse.click(x, y);
+      clickAt = shownAt + 20;  // the next frame takes the click
+    }
+    reference(test, clickAt);
+    for (const ms of test.at) {
+      const shownAt = await page.evaluate((ms) => window.vekePlayer.stepTo(ms), ms);
+      if (shownAt < 0) {
+        problems.push(`the play ended before ${ms} ms`);
+        break;
+      }
+      const count = await differing(page, `${base}/work/ref-${ms}.png`);
+      if (count !== 0) {
+        problems.push(`at ${ms} ms: ${count} pixels differ from veke-render's frame`);
+        await page.screenshot({ path: path.join(args.work, `failed-${ms}.png`) });
+      }
+    }
+  }
+
+  if (test.sound) {
+    await until(page, () => window.vekePlayer.framesShown() > 20, 'twenty frames');
+    const before = await page.evaluate(() => ({ ...window.vekePlayer.sound }));
+    if (before.played !== 0) problems.push('sound played before any click');
+    const [x, y] = await pagePoint(page, [20, 200]);  // beside every button
+    await page.mouse.click(x, y);
+    await until(page, () => window.vekePlayer.sound.played > 44100 / 2, 'half a second of sound');
+    const after = await page.evaluate(() => ({ output: window.vekePlayer.sound.output,
+      mixed: window.vekePlayer.framesMixed() }));
+    if (after.output !== 'AudioWorklet') problems.push(`sound through ${after.output}`);
+    if (after.mixed < 44100 / 2) problems.push(`only ${after.mixed} frames mixed`);
+  }
+  await page.close();
+  return problems;
+}
+
+async function main() {
+  prepare();
+  const server = await serve();
+  const base = `http://127.0.0.1:${server.address().port}`;
+  const browser = await puppeteer.launch({
+    executablePath: args.browser,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--mute-audio'],
+  });
+  let failed = 0;
+  const only = process.env.VEKE_WEB_CASE;
+  for (const test of cases) {
+    if (only && !test.name.includes(only)) continue;
+    let problems;
+    try {
+      problems = await runCase(browser, base, test);
+    } catch (error) {
+      problems = [error.message];
+    }
+    console.log(`${problems.length ? 'FAIL' : 'ok  '} ${test.name}`);
+    for (const problem of problems) console.log(`     ${problem}`);
+    if (problems.length) ++failed;
+  }
+  await browser.close();
+  server.close();
+  if (failed) console.log(`${failed} of the cases failed; work folder ${args.work}`);
+  process.exit(failed ? 1 : 0);
+}
+
+main().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});
