@@ -193,6 +193,7 @@ class THeadlessHost : public THost {
   uint32_t TimeMs() override { return VirtualTime; }
   bool StartProgram(const std::vector<std::string>& arguments, std::string& error) override;
   bool OpenDocument(const std::string& target, std::string& error) override;
+  const char* ProgramsRefused() const override { return RefusesPrograms; }
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override {}
   void ChooseScreen(const TScreenChoice& choice) override { Screen = choice; }
@@ -239,6 +240,7 @@ class THeadlessHost : public THost {
   TDisplayRequest Display;
   TScreenChoice Screen;  // as the command line chose it
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
+  const char* RefusesPrograms = nullptr;  // plays the part of a host that starts none
   // "CAPTION: TEXT", in order: the last kMessageTail at least; a run that warns every frame
   // for hours must not keep every warning.
   static constexpr size_t kMessageTail = 1000;

@@ -96,20 +96,21 @@ int ListPresentation(const std::vector<std::string>& arguments, const std::strin
 
 bool PreparePlay(std::vector<std::string> arguments, const std::string& programName,
                  TPlayRequest& request) {
-  const auto done = [&](int exitCode) {
+  const auto done = [&](int exitCode, const std::string& error = "") {
     request.ExitCode = exitCode;
+    request.Error = error;
     return false;
   };
   std::string optionError;
   if (!TakeHostOptions(arguments, optionError)) {
     std::fprintf(stderr, "%s: %s (see %s --help)\n", programName.c_str(), optionError.c_str(),
                  programName.c_str());
-    return done(2);
+    return done(2, optionError);
   }
   const TStartOptions start = TakeStartOptions(arguments);
   if (!start.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), start.Error.c_str());
-    return done(1);
+    return done(1, start.Error);
   }
   if (arguments.empty()) {
     Host().ShowMessage("VEK", "using: VEKE script.vek");
@@ -143,7 +144,7 @@ bool PreparePlay(std::vector<std::string> arguments, const std::string& programN
   std::fputs(DescribeLeftOut(programName + ": " + arguments[0], found).c_str(), stderr);
   if (!found.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
-    return done(found.ExitCode);
+    return done(found.ExitCode, found.Error);
   }
   if (found.Kind != "script") {
     SetRootUnlessGiven(found.Root);

@@ -16,6 +16,7 @@ struct TPlayRequest {
   std::string Script;
   TStartOptions Start;
   int ExitCode = 0;
+  std::string Error;  // why there is nothing to play, as stderr was told; "" when it was not
 };
 // PlayerMain up to the play: the options taken, the presentation found, the formats and the
 // log set up. False, with request.ExitCode, when there is nothing to play.

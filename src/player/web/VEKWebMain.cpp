@@ -95,7 +95,8 @@ EMSCRIPTEN_KEEPALIVE int veke_web_play(const char* path, const char* words) {
     if (!word.empty()) arguments.push_back(word);
   TPlayRequest request;
   if (!PreparePlay(arguments, "veke", request))
-    return Ended(request.ExitCode ? request.ExitCode : 1, "nothing to play in " + arguments[0]);
+    return Ended(request.ExitCode ? request.ExitCode : 1,
+                 request.Error.empty() ? "nothing to play in " + arguments[0] : request.Error);
   Play() = std::make_unique<TVEKE>();
   Play()->Start = request.Start;
   const bool playing = Guarded([&] {
