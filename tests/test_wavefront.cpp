@@ -37,8 +37,8 @@ TEST(Wavefront, AxesTurnToThePlayersAndScaleFitsAndCentres) {
   const auto scaled = ConvertWavefront(mesh, {.Scale = 2.5, .ConvertAxes = false});
   EXPECT_EQ(Int16At(scaled, 7), 12);  // 5 x 2.5 = 12.5, a tie, goes to the even 12
   // Coordinates near the end of the range fit like any others.
-  const auto huge = ConvertWavefront("v 1e200 0 0\nv 0 -3e200 0\nf 1 2 1\n",
-                                     {.Fit = 100, .ConvertAxes = false});
+  const auto huge =
+      ConvertWavefront("v 1e200 0 0\nv 0 -3e200 0\nf 1 2 1\n", {.Fit = 100, .ConvertAxes = false});
   EXPECT_EQ(Int16At(huge, 2), 33);
   EXPECT_EQ(Int16At(huge, 6), -100);
 }
@@ -56,6 +56,8 @@ TEST(Wavefront, WhatTheObjectFileCannotHoldIsRefusedNamingTheLine) {
   refused("v 0 0 0\nf 1 1 -5\n", "vertex -5");
   refused("v 0 x 0\n", "line 1: bad coordinate \"x\"");
   refused(std::string("v 0 1\0x 0\n", 11), "line 1: bad coordinate \"1\\x00x\"");
+  for (const char* word : {"+1", "0x10", "1e-400", "1e400", "inf", "1,5", "1.5.2"})
+    refused("v 0 " + std::string(word) + " 0\n", "line 1: bad coordinate");
   refused("v 0 0 0\nf 1 2\n", "at least three corners");
   refused("v 40000 0 0\nf 1 1 1\n", "outside -32768..32767");
   refused("", "no faces");

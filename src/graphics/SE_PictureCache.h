@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "graphics/SE_PixelSheet.h"
 
@@ -23,7 +24,15 @@ struct TPictureKey {
   int32_t BytesPerPixel = 0;
   bool Is555 = false;
 
-  auto operator<=>(const TPictureKey&) const = default;
+  // Spelled out rather than a defaulted <=>, which not every standard library gives over
+  // std::string members yet.
+  auto Tied() const {
+    return std::tie(Path, Entry, FileSize, Modified, Depth, BytesPerPixel, Is555);
+  }
+  friend bool operator<(const TPictureKey& a, const TPictureKey& b) { return a.Tied() < b.Tied(); }
+  friend bool operator==(const TPictureKey& a, const TPictureKey& b) {
+    return a.Tied() == b.Tied();
+  }
 };
 
 // The key of the file `path` as it is now, in the display's format; none when the file

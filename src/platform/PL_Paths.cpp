@@ -155,7 +155,8 @@ bool HoldsMark(const fs::path& folder) {
   const std::u32string mark = Fold("AUTORUN.INF");
   std::vector<std::string> names;
   ListFolder(folder.string(), names);
-  return std::ranges::any_of(names, [&](const std::string& name) { return Fold(name) == mark; });
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& name) { return Fold(name) == mark; });
 }
 
 fs::path MarkedTopOf(const fs::path& script) {

@@ -334,7 +334,8 @@ void TScriptCheck::Command(const TScriptLine& line) {
   if (line.Word == "RESETSECTION") facts.Reset = true;
   if (line.Word == "RETURN") facts.ReturnsBy.push_back("RETURN");
   if (line.Word == "JUMP" && facts.JumpLine == 0) facts.JumpLine = line.Number;
-  if (!facts.Reset && std::ranges::find(kOnceOnlyWords, line.Word) != std::end(kOnceOnlyWords))
+  if (!facts.Reset && std::find(std::begin(kOnceOnlyWords), std::end(kOnceOnlyWords), line.Word) !=
+                          std::end(kOnceOnlyWords))
     facts.OnceOnly.emplace_back(line.Number, line.Word);
   // The run-time reader takes these parameters apart, as it will when the line runs.
   std::string params = line.Params;

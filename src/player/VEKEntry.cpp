@@ -73,8 +73,8 @@ void ReportUnknownSwitches(const std::vector<std::string>& arguments,
 int ListPresentation(const std::vector<std::string>& arguments, const std::string& chosen,
                      const std::string& programName) {
   std::vector<std::string> paths;
-  std::ranges::copy_if(arguments, std::back_inserter(paths),
-                       [](const std::string& word) { return word != "--list"; });
+  std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(paths),
+               [](const std::string& word) { return word != "--list"; });
   if (paths.size() != 1) {
     std::fprintf(stderr, "%s: --list needs one folder, image, archive or script: %s --list PATH\n",
                  programName.c_str(), programName.c_str());
@@ -118,8 +118,8 @@ bool PreparePlay(std::vector<std::string> arguments, const std::string& programN
   }
   // These stand anywhere on the line, also after the script, as the help shows them.
   const auto given = [&](std::initializer_list<std::string_view> words) {
-    return std::ranges::any_of(arguments, [&](const std::string& argument) {
-      return std::ranges::find(words, argument) != words.end();
+    return std::any_of(arguments.begin(), arguments.end(), [&](const std::string& argument) {
+      return std::find(words.begin(), words.end(), argument) != words.end();
     });
   };
   if (given({"--help", "-h"})) {

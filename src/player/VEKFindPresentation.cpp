@@ -52,7 +52,7 @@ std::vector<std::string> AutorunCommand(const std::string& file) {
     key.erase(key.find_last_not_of(" \t") + 1);
     if (key != "OPEN" && key != "SHELLEXECUTE") continue;
     std::vector<std::string> words = SplitCommandLine(text.substr(equals + 1));
-    if (std::ranges::any_of(words, IsScriptName)) return words;
+    if (std::any_of(words.begin(), words.end(), IsScriptName)) return words;
   }
   return {};
 }
@@ -62,7 +62,7 @@ bool FindByAutorun(TFoundPresentation& found) {
   const std::string autorun = FileInRoot(found.Root, "AUTORUN.INF");
   if (autorun.empty()) return false;
   const std::vector<std::string> words = AutorunCommand(autorun);
-  const auto script = std::ranges::find_if(words, IsScriptName);
+  const auto script = std::find_if(words.begin(), words.end(), IsScriptName);
   if (script == words.end()) return false;
   found.Script = FileInRoot(found.Root, *script);
   if (found.Script.empty()) return false;
@@ -76,7 +76,7 @@ std::vector<std::string> ScriptsIn(const std::string& folder) {
   ListFolder(folder, names);
   for (const std::string& name : names)
     if (IsScriptName(name) && IsRegularFile(folder + "/" + name)) scripts.push_back(name);
-  std::ranges::sort(scripts);
+  std::sort(scripts.begin(), scripts.end());
   return scripts;
 }
 
@@ -87,7 +87,7 @@ void FindByLooking(TFoundPresentation& found, const std::string& given) {
   if (candidates.empty()) {
     std::vector<std::string> names;
     ListFolder(found.Root, names);
-    std::ranges::sort(names);
+    std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       if (FileInfoOf(found.Root + "/" + name).Kind != TFileKind::Folder) continue;
       for (const std::string& script : ScriptsIn(found.Root + "/" + name))

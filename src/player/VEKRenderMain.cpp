@@ -204,7 +204,8 @@ int main(int argc, char** argv) {
   }
   if (!options.MapFile.empty()) {
     if (options.MapScript.empty()) BadOption("--map needs a script: veke-render SCRIPT --map FILE");
-    const auto chosen = std::ranges::find(options.PlayerArguments, "--script");
+    const auto chosen =
+        std::find(options.PlayerArguments.begin(), options.PlayerArguments.end(), "--script");
     return DrawScriptMap({options.MapScript,
                           chosen != options.PlayerArguments.end() ? *(chosen + 1) : "",
                           options.MapFile, options.MapPlayOptions});
@@ -238,7 +239,8 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<TVEKRecorder> recorder;
   if (!options.VideoFile.empty()) {
-    const bool tracing = std::ranges::count(options.PlayerArguments, "--trace") > 0;
+    const bool tracing =
+        std::count(options.PlayerArguments.begin(), options.PlayerArguments.end(), "--trace") > 0;
     recorder = std::make_unique<TVEKRecorder>(options.VideoFile, headless.StepMs, !tracing);
   }
   // Exports are finished and named even when the script ends play with a fatal error.

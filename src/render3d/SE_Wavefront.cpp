@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -43,10 +46,22 @@ std::vector<std::string_view> Words(std::string_view line) {
   return words;
 }
 
+// strtod rather than from_chars, which not every standard library reads doubles with yet; the
+// player never leaves the "C" locale, so the decimal point is always a point. What strtod takes
+// beyond from_chars (a leading '+' or space, hexadecimal) is refused as before, and so is a
+// value too small to hold, which strtod makes 0; a subnormal one stays.
 double Coordinate(std::string_view word, int32_t line) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(value))
+  const std::string text(word);
+  const size_t first = text.starts_with('-') ? 1 : 0;
+  const bool plain =
+      first < text.size() &&
+      (std::isdigit(static_cast<unsigned char>(text[first])) || text[first] == '.') &&
+      text.find_first_of("xX") == std::string::npos;
+  char* end = nullptr;
+  errno = 0;
+  const double value = plain ? std::strtod(text.c_str(), &end) : 0;
+  if (!plain || (errno == ERANGE && value == 0) || end != text.c_str() + text.size() ||
+      !std::isfinite(value))
     Fail(line, "bad coordinate " + Quoted(word));
   return value;
 }

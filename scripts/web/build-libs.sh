@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Builds the libraries of the browser player for wasm, once per machine and recipe, from
+# Debian's source packages (the same versions as the desktop build links), into
+# $VEKE_WEB_PREFIX/{include,lib,lib/pkgconfig}. A second run finds them and returns at once.
+# Sources are fetched into $VEKE_WEB_SOURCES and unpacked and built beside the prefix, never in
+# the repository.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/emenv.sh"
+
+jobs=${JOBS:-2}
+prefix=$VEKE_WEB_PREFIX
+work=$VEKE_WEB_LIBS/build
+done_mark=$VEKE_WEB_LIBS/done
+# The release's own versions: the security archive listed newer ones whose files answered 404.
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+
+say() { echo "build-libs: $*"; }
+
+mkdir -p "$VEKE_WEB_CACHE"
+# Two builds at once (make web beside a test run) would unpack into the same folders.
+exec 9>"$VEKE_WEB_CACHE/build-libs.lock"
+flock 9
+
+if [ -f "$done_mark" ]; then
+  say "libraries up to date in $prefix"
+  exit 0
+fi
+
+# Unpacks the newest fetched version of a source package, with Debian's patches, into $work.
+unpack() {
+  local package=$1 dsc
+  mkdir -p "$VEKE_WEB_SOURCES"
+  if ! compgen -G "$VEKE_WEB_SOURCES/${package}_*.dsc" >/dev/null; then
+    say "fetching the source package $package/$suite"
+    if ! (cd "$VEKE_WEB_SOURCES" && apt-get source --download-only -qq "$package/$suite"); then
+      say "apt-get source $package failed: is there a deb-src entry? run scripts/install-deps.sh"
+      return 1
+    fi
+  fi
+  dsc=$(ls "$VEKE_WEB_SOURCES/${package}"_*.dsc | sort -V | tail -n 1)
+  rm -rf "${work:?}/$package"
+  dpkg-source --no-check -x "$dsc" "$work/$package" >/dev/null
+}
+
+# Runs a library's recipe with its time and a line on failure that points at its log. The recipe
+# runs apart, as a job, because a shell ignores `set -e` in anything tested by `if`.
+build() {
+  local name=$1 started=$SECONDS log="$work/$1.log"
+  say "building $name"
+  ("build_$name") >"$log" 2>&1 &
+  if ! wait $!; then
+    tail -n 30 "$log" >&2
+    say "$name failed; the whole log is $log"
+    exit 1
+  fi
+  say "$name built in $((SECONDS - started)) s"
+}
+
+# The same optimisation for every library, and no debug information, which would only make
+# the .wasm larger.
+export CFLAGS="-O2" CXXFLAGS="-O2"
+
+# CMake learns type sizes by running test programs under node; without node's flags they fail
+# and every size reads as 9, which libzip rejects ("unsupported size of off_t").
+cmake_static() {
+  emcmake cmake -S . -B _build -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);$VEKE_NODE_FLAGS" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@"
+  cmake --build _build -j "$jobs"
+  cmake --install _build
+}
+
+build_zlib() {
+  unpack zlib
+  cd "$work/zlib"
+  CHOST=wasm32 emconfigure ./configure --static --prefix="$prefix"
+  emmake make -j "$jobs" libz.a
+  emmake make install
+}
+
+build_libpng() {
+  unpack libpng1.6
+  cd "$work/libpng1.6"
+  cmake_static -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
+    -DZLIB_LIBRARY="$prefix/lib/libz.a"
+}
+
+# libjpeg-turbo's SIMD is x86 or ARM assembly. Its size of size_t decides which bit-counting
+# builtin it uses; it is given rather than learned from a test program. It takes a relative
+# library folder as relative to its sources.
+build_libjpeg() {
+  unpack libjpeg-turbo
+  cd "$work/libjpeg-turbo"
+  cmake_static -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+    -DWITH_JAVA=OFF -DSIZE_T=4 -DHAVE_SIZE_T=TRUE -DCMAKE_INSTALL_LIBDIR="$prefix/lib"
+}
+
+# The player's zip reader needs deflate only; bzip2, lzma and encryption stay out.
+build_libzip() {
+  unpack libzip
+  cd "$work/libzip"
+  cmake_static -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_COMMONCRYPTO=OFF \
+    -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF \
+    -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF \
+    -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
+}
+
+# SDL for its surfaces and blitters only (the display's surface mode draws with them, as on the
+# desktop): no video, sound, input or threads, which are the web host's.
+build_sdl() {
+  unpack libsdl2
+  cd "$work/libsdl2"
+  cmake_static -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_AUDIO=OFF -DSDL_VIDEO=OFF \
+    -DSDL_RENDER=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_POWER=OFF \
+    -DSDL_THREADS=OFF -DSDL_SENSOR=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_LOADSO=OFF
+}
+
+# Only what the player plays: the containers, parsers and decoders of its clips and sounds, in C
+# (no assembly), without threads, programs or network.
+build_ffmpeg() {
+  unpack ffmpeg
+  cd "$work/ffmpeg"
+  emconfigure ./configure --prefix="$prefix" --target-os=none --arch=x86_32 --enable-cross-compile \
+    --cc=emcc --cxx=em++ --ar=emar --ranlib=emranlib --nm=llvm-nm \
+    --disable-asm --disable-inline-asm --disable-x86asm --disable-runtime-cpudetect \
+    --disable-pthreads --disable-w32threads --disable-os2threads --disable-network \
+    --disable-autodetect --disable-programs --disable-doc --disable-debug --disable-stripping \
+    --disable-everything --disable-avdevice --disable-avfilter --disable-postproc \
+    --enable-avformat --enable-avcodec --enable-swscale --enable-swresample \
+    --enable-protocol=file \
+    --enable-demuxer=avi,mpegps,mpegvideo,m4v,h264,mov,ogg,wav,mp3 \
+    --enable-parser=mpegvideo,mpeg4video,h264,mpegaudio,mjpeg,vorbis \
+    --enable-decoder=cinepak,msvideo1,mjpeg,mpeg1video,mpeg2video,mpeg4,h264 \
+    --enable-decoder=mp3,mp3float,mp2,mp2float,vorbis \
+    --enable-decoder=adpcm_ms,adpcm_ima_wav,adpcm_ima_qt \
+    --enable-decoder=pcm_u8,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s32le,pcm_f32le,pcm_alaw,pcm_mulaw
+  emmake make -j "$jobs"
+  emmake make install
+}
+
+rm -rf "$work" "$prefix"
+mkdir -p "$work" "$prefix"
+started=$SECONDS
+for library in zlib libpng libjpeg libzip sdl ffmpeg; do
+  build "$library"
+done
+touch "$done_mark"
+say "all libraries built in $((SECONDS - started)) s into $prefix"
