@@ -22,14 +22,15 @@ const kViewport = { width: 1000, height: 600 };
 const cases = [
   { name: 'the menu: a JPEG background, texts, fading buttons', play: 'demo/demo.vek',
     at: [300, 1000, 2600] },
-  { name: 'the menu from a zip archive', play: 'work/demo.zip', at: [2600] },
+  { name: 'the menu from a zip archive', play: 'work/demo.zip', at: [1000, 2600] },
   { name: 'pictures after a click on their button', play: 'demo/demo.vek', click: 'images',
     at: [3000, 7000] },
   { name: 'the faces of the font', play: 'demo/demo.vek', click: 'texts', at: [5000] },
   { name: '3D objects', play: 'demo/demo.vek', click: 'space', at: [3000, 4500] },
   { name: 'a clip with its sound', play: 'work/demo.zip', click: 'cinema', at: [3000, 4500] },
   { name: 'sound after the first click', play: 'demo/demo.vek', sound: true },
-  { name: 'a script that stops at its first line', play: 'work/broken/MAIN.VEK', messages: true },
+  { name: 'a script that stops at its first line', play: 'work/broken/MAIN.VEK', messages: true,
+    ends: true },
   { name: 'a picture that is not there', play: 'work/missing/MAIN.VEK', messages: true },
   { name: 'an archive that is not there', play: 'work/none.zip', failure: /404/ },
 ];
@@ -44,8 +45,9 @@ function prepare() {
   execFileSync('python3', ['-c', `
 import os, sys, zipfile
 with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z:
-    for name in sorted(os.listdir(sys.argv[1])):
-        z.write(os.path.join(sys.argv[1], name), name)
+    for folder, _, files in sorted(os.walk(sys.argv[1])):
+        for name in sorted(files):
+            z.write(os.path.join(folder, name), os.path.relpath(os.path.join(folder, name), sys.argv[1]))
 `, demo, path.join(work, 'demo.zip')]);
 }
 
@@ -139,7 +141,10 @@ async function runCase(browser, base, test) {
   await until(page, () => window.vekePlayer && window.vekePlayer.state !== 'loading', 'the play');
 
   if (test.failure || test.messages) {
-    await until(page, () => window.vekePlayer.state === 'ended', 'the end of the play');
+    if (test.failure || test.ends)
+      await until(page, () => window.vekePlayer.state === 'ended', 'the end of the play');
+    else
+      await until(page, () => window.vekePlayer.messages.length > 0, 'a message');
     const shown = await page.$$eval('#messages .message', (boxes) =>
         boxes.map((box) => box.textContent));
     const said = await page.evaluate(() => window.vekePlayer.messages);
@@ -177,7 +182,9 @@ async function runCase(browser, base, test) {
       const count = await differing(page, `${base}/work/ref-${ms}.png`);
       if (count !== 0) {
         problems.push(`at ${ms} ms: ${count} pixels differ from veke-render's frame`);
-        await page.screenshot({ path: path.join(args.work, `failed-${ms}.png`) });
+        const shown = await page.$eval('#screen', (screen) => screen.toDataURL('image/png'));
+        fs.writeFileSync(path.join(args.work, `shown-${ms}.png`),
+            Buffer.from(shown.split(',')[1], 'base64'));
       }
     }
   }
