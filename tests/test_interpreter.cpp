@@ -306,10 +306,10 @@ TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrThe
       EXPECT_TRUE(Headless->Started[i].ends_with(started[i])) << Headless->Started[i];
     // Refused: once in a box, every time on stderr, with the way to allow it or the reason
     // there is none.
-    const std::string refusal =
-        mode == 2 ? "EXECUTE: not starting touch two: no programs start here"
-                  : "EXECUTE: not starting touch two: programs start only when "
-                    "the player is started with --allow-execute";
+    const std::string refusal = mode == 2
+                                    ? "EXECUTE: not starting touch two: no programs start here"
+                                    : "EXECUTE: not starting touch two: programs start only when "
+                                      "the player is started with --allow-execute";
     EXPECT_EQ(errors.find(refusal) != std::string::npos, !starts) << errors;
     EXPECT_EQ(Headless->Messages.size(), starts ? 0u : 1u);
     for (const char* told :

@@ -2,8 +2,8 @@
 // The script interpreter: the parsed script (sections, objects, commands) and its player.
 #include <climits>
 #include <cstdint>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>

@@ -8,18 +8,14 @@
 
 namespace {
 // The page's side (web/veke-page.js) is reached through Module.vekePage.
-EM_JS(void, PageOpen, (int width, int height, const char* caption), {
-  Module.vekePage.open(width, height, UTF8ToString(caption));
-});
-EM_JS(void, PagePlace, (double x, double y, double width, double height), {
-  Module.vekePage.place(x, y, width, height);
-});
-EM_JS(void, PageFrame, (const void* rgba, int width, int height, const int* parts, int count), {
-  Module.vekePage.frame(rgba, width, height, parts, count);
-});
-EM_JS(void, PageMessage, (const char* caption, const char* text), {
-  Module.vekePage.message(UTF8ToString(caption), UTF8ToString(text));
-});
+EM_JS(void, PageOpen, (int width, int height, const char* caption),
+      { Module.vekePage.open(width, height, UTF8ToString(caption)); });
+EM_JS(void, PagePlace, (double x, double y, double width, double height),
+      { Module.vekePage.place(x, y, width, height); });
+EM_JS(void, PageFrame, (const void* rgba, int width, int height, const int* parts, int count),
+      { Module.vekePage.frame(rgba, width, height, parts, count); });
+EM_JS(void, PageMessage, (const char* caption, const char* text),
+      { Module.vekePage.message(UTF8ToString(caption), UTF8ToString(text)); });
 EM_JS(void, PageCursor, (int visible), { Module.vekePage.cursor(!!visible); });
 EM_JS(void, PageSound, (int open), { Module.vekePage.sound(!!open); });
 
@@ -142,8 +138,8 @@ void TWebHost::Present(TPlatformSurface& frame, bool, const TFrameChanges& chang
                     bottom = std::min(rect.Bottom, FrameHeight);
       if (left >= right || top >= bottom) return;
       for (int32_t y = top; y < bottom; ++y) {
-        const auto* from = reinterpret_cast<const uint16_t*>(frame.Pixels() +
-                                                             int64_t{y} * frame.Pitch());
+        const auto* from =
+            reinterpret_cast<const uint16_t*>(frame.Pixels() + int64_t{y} * frame.Pitch());
         uint32_t* to = Rgba.data() + int64_t{y} * FrameWidth;
         for (int32_t x = left; x < right; ++x) to[x] = Widen[from[x]];
       }

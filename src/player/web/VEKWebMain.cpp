@@ -12,16 +12,15 @@
 #include <vector>
 
 #include "platform/PL_Host.h"
-#include "platform/web/PL_WebHost.h"
 #include "platform/PL_Text.h"
+#include "platform/web/PL_WebHost.h"
 #include "player/VEKCheck.h"
 #include "player/VEKEngine.h"
 #include "player/VEKEntry.h"
 
 namespace {
-EM_JS(void, PageEnded, (int exitCode, const char* detail), {
-  Module.vekePage.ended(exitCode, UTF8ToString(detail));
-});
+EM_JS(void, PageEnded, (int exitCode, const char* detail),
+      { Module.vekePage.ended(exitCode, UTF8ToString(detail)); });
 
 std::unique_ptr<TVEKE>& Play() {
   static std::unique_ptr<TVEKE> play;
@@ -123,9 +122,8 @@ EMSCRIPTEN_KEEPALIVE int veke_web_step_to(int ms) {
   const int32_t before = host->FramesPresented;
   const auto wanted = static_cast<uint32_t>(std::max(ms, 0));
   const bool playing = Guarded([&] {
-    return Play()->RunWhile([&] {
-      return host->FramesPresented == before || host->LastFrameMs < wanted;
-    });
+    return Play()->RunWhile(
+        [&] { return host->FramesPresented == before || host->LastFrameMs < wanted; });
   });
   return playing ? static_cast<int>(host->LastFrameMs) : -1;
 }
