@@ -30,8 +30,9 @@
     messages: [],
     exitCode: null,
     reason: '',
-    // Stereo frames the sound output has played, and the times it found nothing to play.
-    sound: { output: '', played: 0, underruns: 0 },
+    // Stereo frames the sound output has played, the times it found nothing to play, and the
+    // frames handed to it that were not silent.
+    sound: { output: '', played: 0, underruns: 0, heard: 0 },
     stepTo: (ms) => module._veke_web_step_to(ms),
     framesShown: () => module._veke_web_frames_shown(),
     framesMixed: () => module._veke_web_frames_mixed(),
@@ -109,8 +110,13 @@
     const context = new AudioContext({ sampleRate: 44100 });
     audio = context;
     soundHint.hidden = true;
-    const pull = (frames) =>
-        new Int16Array(module.HEAPU8.buffer, module._veke_web_mix(frames), frames * 2);
+    const pull = (frames) => {
+      const samples =
+          new Int16Array(module.HEAPU8.buffer, module._veke_web_mix(frames), frames * 2);
+      for (let i = 0; i < samples.length; i += 2)
+        if (samples[i] || samples[i + 1]) ++player.sound.heard;
+      return samples;
+    };
     let node;
     if (context.audioWorklet) {
       await context.audioWorklet.addModule('veke-audio.js');

@@ -196,10 +196,12 @@ async function runCase(browser, base, test) {
     const [x, y] = await pagePoint(page, [20, 200]);  // beside every button
     await page.mouse.click(x, y);
     await until(page, () => window.vekePlayer.sound.played > 44100 / 2, 'half a second of sound');
-    const after = await page.evaluate(() => ({ output: window.vekePlayer.sound.output,
+    const after = await page.evaluate(() => ({ ...window.vekePlayer.sound,
       mixed: window.vekePlayer.framesMixed() }));
     if (after.output !== 'AudioWorklet') problems.push(`sound through ${after.output}`);
     if (after.mixed < 44100 / 2) problems.push(`only ${after.mixed} frames mixed`);
+    // The demo's music plays from its start: what the output got must not be silence.
+    if (after.heard < 44100 / 4) problems.push(`only ${after.heard} frames were not silent`);
   }
   await page.close();
   return problems;
