@@ -98,6 +98,8 @@
       soundHint.hidden = true;
       if (exitCode !== 0 && reason && !player.messages.some((m) => m.endsWith(reason)))
         showMessage('', reason, true);
+      else if (exitCode === 0)
+        showMessage('', 'The presentation has ended.', false);
     },
   };
 
