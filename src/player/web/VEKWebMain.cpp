@@ -4,6 +4,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -87,7 +88,11 @@ EMSCRIPTEN_KEEPALIVE const char* veke_web_named_files(const char* path) {
 // words `words` (one a line), as `veke PATH WORDS` would. 0 when the play has begun; else it
 // has already ended, with that exit code.
 EMSCRIPTEN_KEEPALIVE int veke_web_play(const char* path, const char* words) {
-  if (Play()) return Ended(2, "a presentation is playing already");
+  if (Play()) {
+    // The page plays one presentation; the one playing goes on.
+    RecordMessage("veke", "a presentation is playing already");
+    return 2;
+  }
   std::vector<std::string> arguments{path};
   std::istringstream lines(words ? words : "");
   for (std::string word; std::getline(lines, word);)
@@ -121,9 +126,14 @@ EMSCRIPTEN_KEEPALIVE int veke_web_step_to(int ms) {
   if (!Play() || !host || !host->Stepped()) return -1;
   const int32_t before = host->FramesPresented;
   const auto wanted = static_cast<uint32_t>(std::max(ms, 0));
+  // A play that shows no frames (a hidden page is a minimised window) still passes time;
+  // it is not waited for past a while.
+  const int64_t latest = int64_t{wanted} + 10000;
   const bool playing = Guarded([&] {
-    return Play()->RunWhile(
-        [&] { return host->FramesPresented == before || host->LastFrameMs < wanted; });
+    return Play()->RunWhile([&] {
+      return (host->FramesPresented == before || host->LastFrameMs < wanted) &&
+             host->PlayedMs() <= latest;
+    });
   });
   return playing ? static_cast<int>(host->LastFrameMs) : -1;
 }
