@@ -7,7 +7,7 @@ DEMO       ?= examples/demo/demo.vek
 PREFIX     ?= /usr/local
 
 .PHONY: all setup deps configure build programs run test bench fuzz fuzz-build clean test-asan test-tsan \
-	test-unit-asan install deb
+	test-unit-asan install deb web web-if-toolchain
 
 all: build
 
@@ -54,11 +54,22 @@ deb: deps
 	cd $(DEB_BUILD) && cpack -G DEB
 	@ls $(DEB_BUILD)/packages/*.deb
 
+# The player for the browser in $(WEB_BUILD) (emscripten; docs/web.md). The wasm libraries are
+# built once per machine into ~/.cache/veke-web (VEKE_WEB_CACHE) and reused.
+WEB_BUILD ?= build-web
+web: deps
+	BUILD=$(abspath $(BUILD)) BUILD_WEB=$(abspath $(WEB_BUILD)) JOBS=$(JOBS) bash scripts/web/build.sh
+
+# `make test` checks the browser build too where emscripten is installed.
+web-if-toolchain:
+	@if command -v emcc >/dev/null && command -v node >/dev/null; then \
+	  $(MAKE) web; else echo "no emscripten: the browser build is not checked"; fi
+
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DVEKE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
-test: fuzz-build build test-unit-asan
+test: fuzz-build build test-unit-asan web-if-toolchain
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The unit tests once more under AddressSanitizer and UBSan, in a build of their own: a write
@@ -95,4 +106,4 @@ bench: build
 	$(BUILD)/bench/veke_bench
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_UNIT_BUILD) $(INSTALL_BUILD) $(DEB_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_UNIT_BUILD) $(INSTALL_BUILD) $(DEB_BUILD) $(WEB_BUILD)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libraries of the browser player for wasm, once per machine and recipe, from
-# Debian's source packages (the same versions as the desktop build links), into
+# Debian's source packages (the upstream versions the desktop build links on this release), into
 # $VEKE_WEB_PREFIX/{include,lib,lib/pkgconfig}. A second run finds them and returns at once.
 # Sources are fetched into $VEKE_WEB_SOURCES and unpacked and built beside the prefix, never in
 # the repository.
