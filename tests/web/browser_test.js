@@ -26,6 +26,7 @@ const cases = [
   { name: 'pictures after a click on their button', play: 'demo/demo.vek', click: 'images',
     at: [3000, 7000] },
   { name: 'the faces of the font', play: 'demo/demo.vek', click: 'texts', at: [5000] },
+  { name: 'a play begun at a section', play: 'demo/demo.vek', section: 'SPACEPAGE', at: [1500] },
   { name: '3D objects', play: 'demo/demo.vek', click: 'space', at: [3000, 4500] },
   { name: 'a clip with its sound', play: 'work/demo.zip', click: 'cinema', at: [3000, 4500] },
   { name: 'sound after the first click', play: 'demo/demo.vek', sound: true },
@@ -57,6 +58,7 @@ function reference(test, clickAt) {
                                                : path.join(args.work, test.play.slice(5));
   const words = [script, '--ms', String(Math.max(...(test.at || [1000])) + 100)];
   if (test.click) words.push('--click', `${kButtons[test.click].join(',')}@${clickAt}`);
+  if (test.section) words.push('--section', test.section);
   for (const ms of test.at || []) words.push('--at', `${ms}:${path.join(args.work, `ref-${ms}.png`)}`);
   const run = spawnSync(args.render, words, { encoding: 'utf8' });
   return run.stderr.split('\n').filter((line) => line);
@@ -137,7 +139,9 @@ async function runCase(browser, base, test) {
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
   await page.setViewport(kViewport);
   const step = test.at ? '&step=20' : '';
-  await page.goto(`${base}/web/veke.html?play=${encodeURIComponent(`../${test.play}`)}${step}`);
+  const section = test.section ? `&section=${test.section}` : '';
+  await page.goto(
+      `${base}/web/veke.html?play=${encodeURIComponent(`../${test.play}`)}${step}${section}`);
   await until(page, () => window.vekePlayer && window.vekePlayer.state !== 'loading', 'the play');
 
   if (test.failure || test.messages) {
