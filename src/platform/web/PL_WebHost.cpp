@@ -23,6 +23,7 @@ constexpr const char* kNoPrograms = "a web page starts no programs and opens no 
 // The most sound dropped at once: a page in the background gets no animation frames, and
 // its sound stands still as its pictures do.
 constexpr uint32_t kMostDroppedMs = 1000;
+// Stereo frames mixed at a time, as much as the page's output asks for at once (93 ms).
 constexpr uint32_t kMixPiece = 4096;
 }  // namespace
 
@@ -69,6 +70,7 @@ bool TWebHost::OpenDisplay(const TDisplayRequest& request, std::string& error) {
     Widen[pixel] = 0xFF000000u | uint32_t{rgb.Blue} << 16 | uint32_t{rgb.Green} << 8 | rgb.Red;
   }
   Rgba.assign(static_cast<size_t>(FrameWidth) * FrameHeight, 0xFF000000u);
+  WholeDue = true;
   PageOpen(FrameWidth, FrameHeight, request.Caption.c_str());
   PlaceFrame();
   return true;
@@ -129,6 +131,7 @@ bool TWebHost::PollEvent(THostEvent& event) {
 void TWebHost::Present(TPlatformSurface& frame, bool, const TFrameChanges& changes) {
   ++FramesPresented;
   LastFrameMs = PlayedMs();
+  // The engine's frames are 16-bit, of the size the display was opened with.
   if (frame.Width() == FrameWidth && frame.Height() == FrameHeight &&
       BytesPerPixelOf(frame.Format()) == 2) {
     Parts.clear();
@@ -145,7 +148,7 @@ void TWebHost::Present(TPlatformSurface& frame, bool, const TFrameChanges& chang
       }
       Parts.insert(Parts.end(), {left, top, right - left, bottom - top});
     };
-    if (changes.Whole() || FramesPresented == 1)
+    if (changes.Whole() || std::exchange(WholeDue, false))
       send(TRect{0, 0, FrameWidth, FrameHeight});
     else
       for (const TRect& rect : changes.List()) send(rect);

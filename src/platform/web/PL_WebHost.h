@@ -87,6 +87,7 @@ class TWebHost : public THost {
   std::vector<uint32_t> Widen;  // the page's RGBA of every 16-bit frame pixel
   std::vector<uint32_t> Rgba;   // the frame as the page's canvas takes it
   std::vector<int32_t> Parts;   // changed rectangles handed to the page: x, y, width, height
+  bool WholeDue = false;        // the canvas of a new display has nothing yet
   TAudioSource* Mixer = nullptr;
   bool AudioLive = false;
   uint32_t MixRemainder = 0;
