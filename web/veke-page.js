@@ -261,9 +261,12 @@
     const names = module.UTF8ToString(module._veke_web_named_files(module.allocateUTF8(path)))
         .split('\n').filter((name) => name);
     for (let i = 0; i < names.length; ++i) {
-      what.textContent = `Loading ${names[i]} (${i + 1} of ${names.length})…`;
-      const bytes = await fetchNamed(base, names[i], i, names.length);
-      if (bytes) writeFile(`/show/${names[i]}`, bytes);
+      // A name rooted on a disc (D:\PICS\A.BMP) is looked for from the script's folder
+      // upwards, so it is fetched and kept beside the script.
+      const name = names[i].replace(/^[A-Za-z]:/, '').replace(/^\/+/, '');
+      what.textContent = `Loading ${name} (${i + 1} of ${names.length})…`;
+      const bytes = await fetchNamed(base, name, i, names.length);
+      if (bytes) writeFile(`/show/${name}`, bytes);
     }
     return path;
   }

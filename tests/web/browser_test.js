@@ -23,6 +23,8 @@ const cases = [
   { name: 'the menu: a JPEG background, texts, fading buttons', play: 'demo/demo.vek',
     at: [300, 1000, 2600] },
   { name: 'the menu from a zip archive', play: 'work/demo.zip', at: [1000, 2600] },
+  { name: 'a folder whose script names its files by drive and in capitals',
+    play: 'work/rooted/MAIN.VEK', at: [200] },
   { name: 'pictures after a click on their button', play: 'demo/demo.vek', click: 'images',
     at: [3000, 7000] },
   { name: 'the faces of the font', play: 'demo/demo.vek', click: 'texts', at: [5000] },
@@ -40,6 +42,13 @@ function prepare() {
   const work = args.work;
   fs.mkdirSync(path.join(work, 'broken'));
   fs.writeFileSync(path.join(work, 'broken/MAIN.VEK'), '[broken\r\nWAIT(100)\r\n');
+  // Written for a Windows disc: on the server the names are in small letters.
+  fs.mkdirSync(path.join(work, 'rooted/pics'), { recursive: true });
+  fs.copyFileSync(path.join(demo, 'day.bmp'), path.join(work, 'rooted/pics/sky.bmp'));
+  fs.copyFileSync(path.join(demo, 'sun.bmp'), path.join(work, 'rooted/sun.bmp'));
+  fs.writeFileSync(path.join(work, 'rooted/MAIN.VEK'),
+      'CREATEBACKGROUND(,D:\\PICS\\SKY.BMP)\r\nCREATEIMAGE(S,,SUN.BMP,100,100,TRUE,TRUE)\r\n' +
+      'WAIT(1000)\r\n');
   fs.mkdirSync(path.join(work, 'missing'));
   fs.writeFileSync(path.join(work, 'missing/MAIN.VEK'),
       'CREATEIMAGE(A,,nothere.bmp,0,0,TRUE,TRUE)\r\nWAIT(400)\r\n');
