@@ -151,9 +151,15 @@
       };
       player.sound.output = 'ScriptProcessor';
     }
-    node.connect(context.destination);
-    await context.resume();
+    // From now on the output alone takes the mix; were both to take it, sound would run ahead.
     module._veke_web_audio_live(1);
+    node.connect(context.destination);
+    try {
+      await context.resume();
+    } catch (error) {
+      module._veke_web_audio_live(0);
+      throw error;
+    }
   }
 
   function pointer(kind) {
