@@ -21,12 +21,12 @@ const kViewport = { width: 1000, height: 600 };
 
 const cases = [
   { name: 'the menu: a JPEG background, texts, fading buttons', play: 'demo/demo.vek',
-    at: [300, 1000, 2600] },
+    at: [300, 1000, 2600], resize: true },
   { name: 'the menu from a zip archive', play: 'work/demo.zip', at: [1000, 2600] },
   { name: 'a folder whose script names its files by drive and in capitals',
     play: 'work/rooted/MAIN.VEK', at: [200] },
-  { name: 'pictures after a click on their button', play: 'demo/demo.vek', click: 'images',
-    at: [3000, 7000] },
+  { name: 'pictures after a click on their button, on a screen of 1.5 pixels a point',
+    play: 'demo/demo.vek', click: 'images', at: [3000, 7000], pixelRatio: 1.5 },
   { name: 'the faces of the font', play: 'demo/demo.vek', click: 'texts', at: [5000] },
   { name: 'a play begun at a section', play: 'demo/demo.vek', section: 'SPACEPAGE', at: [1500] },
   { name: '3D objects', play: 'demo/demo.vek', click: 'space', at: [3000, 4500] },
@@ -167,7 +167,7 @@ async function runCase(browser, base, test) {
     dialog.dismiss();
   });
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
-  await page.setViewport(kViewport);
+  await page.setViewport({ ...kViewport, deviceScaleFactor: test.pixelRatio || 1 });
   if (test.sound === 'ScriptProcessor') {
     await page.evaluateOnNewDocument(() => Object.defineProperty(BaseAudioContext.prototype,
         'audioWorklet', { get: () => undefined }));
@@ -231,6 +231,16 @@ async function runCase(browser, base, test) {
             Buffer.from(shown.split(',')[1], 'base64'));
       }
     }
+  }
+
+  if (test.resize) {
+    // A tall window: the picture goes to its middle, bands above and below.
+    await page.setViewport({ width: 640, height: 960 });
+    await until(page, () => document.getElementById('screen').getBoundingClientRect().top === 240,
+        'the picture in the middle of a tall window', 5000);
+    const box = (await pagePoint(page, [0, 0]))[2];
+    if (box.left !== 0 || box.width !== 640 || box.height !== 480)
+      problems.push(`after a resize the picture is placed at ${JSON.stringify(box)}`);
   }
 
   if (test.sound) {
