@@ -186,6 +186,8 @@ void TWebHost::UseSteppedClock(uint32_t stepMs) {
 
 bool TWebHost::OpenAudio(TAudioSource& mixer, std::string&) {
   Mixer = &mixer;
+  // Sound is owed from now on, not from the time the page was loading.
+  if (!Stepped()) LastTickMs = TimeMs();
   PageSound(true);
   return true;
 }
