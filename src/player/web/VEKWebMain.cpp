@@ -80,6 +80,8 @@ EMSCRIPTEN_KEEPALIVE const char* veke_web_named_files(const char* path) {
     }
   } catch (const std::exception& error) {
     RecordMessage("veke", error.what());
+  } catch (const TFatalExit&) {
+    // Told already; the play will tell it again where the visitor sees it.
   }
   return list.c_str();
 }
