@@ -162,10 +162,14 @@
     }
   }
 
+  // Mouse events to the player: 0 a move, 1 a press, 2 a release.
   function pointer(kind) {
     return (event) => {
       if (!module || player.state !== 'playing') return;
-      module._veke_web_pointer(kind, event.clientX, event.clientY, event.buttons,
+      // Some browsers leave `buttons` empty in the press a tap on a touch screen makes; the
+      // button pressed is then the one the event names.
+      const pressed = kind === 1 ? [1, 4, 2][event.button] || 0 : 0;
+      module._veke_web_pointer(kind, event.clientX, event.clientY, event.buttons | pressed,
           event.shiftKey ? 1 : 0, event.ctrlKey ? 1 : 0);
     };
   }
@@ -270,6 +274,7 @@
       // A name rooted on a disc (D:\PICS\A.BMP) is looked for from the script's folder
       // upwards, so it is fetched and kept beside the script.
       const name = names[i].replace(/^[A-Za-z]:/, '').replace(/^\/+/, '');
+      if (!name || name.endsWith('/')) continue;  // no file: the play says so
       what.textContent = `Loading ${name} (${i + 1} of ${names.length})…`;
       const bytes = await fetchNamed(base, name, i, names.length);
       if (bytes) writeFile(`/show/${name}`, bytes);
