@@ -26,17 +26,21 @@ if [ -f "$done_mark" ]; then
   exit 0
 fi
 
+# Fetches a source package unless it is there already.
+fetch() {
+  local package=$1
+  mkdir -p "$VEKE_WEB_SOURCES"
+  compgen -G "$VEKE_WEB_SOURCES/${package}_*.dsc" >/dev/null && return 0
+  say "fetching the source package $package/$suite"
+  if ! (cd "$VEKE_WEB_SOURCES" && apt-get source --download-only -qq "$package/$suite"); then
+    say "apt-get source $package failed: is there a deb-src entry? run scripts/install-deps.sh"
+    exit 1
+  fi
+}
+
 # Unpacks the newest fetched version of a source package, with Debian's patches, into $work.
 unpack() {
   local package=$1 dsc
-  mkdir -p "$VEKE_WEB_SOURCES"
-  if ! compgen -G "$VEKE_WEB_SOURCES/${package}_*.dsc" >/dev/null; then
-    say "fetching the source package $package/$suite"
-    if ! (cd "$VEKE_WEB_SOURCES" && apt-get source --download-only -qq "$package/$suite"); then
-      say "apt-get source $package failed: is there a deb-src entry? run scripts/install-deps.sh"
-      return 1
-    fi
-  fi
   dsc=$(ls "$VEKE_WEB_SOURCES/${package}"_*.dsc | sort -V | tail -n 1)
   rm -rf "${work:?}/$package"
   dpkg-source --no-check -x "$dsc" "$work/$package" >/dev/null
@@ -139,11 +143,25 @@ build_ffmpeg() {
   emmake make install
 }
 
+started=$SECONDS
+for package in zlib libpng1.6 libjpeg-turbo libzip libsdl2 ffmpeg; do
+  fetch "$package"
+done
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
-started=$SECONDS
-for library in zlib libpng libjpeg libzip sdl ffmpeg; do
-  build "$library"
-done
+# Two chains side by side: most of libzip's and SDL's time goes to their configure checks, one
+# compile at a time, which leaves the other core to the second chain. libpng and libzip need
+# zlib; SDL and FFmpeg need nothing.
+chain() {
+  for library in "$@"; do build "$library"; done
+}
+chain zlib libpng libzip libjpeg &
+first=$!
+chain sdl ffmpeg &
+second=$!
+failed=0
+wait "$first" || failed=1
+wait "$second" || failed=1
+[ "$failed" = 0 ] || exit 1
 touch "$done_mark"
 say "all libraries built in $((SECONDS - started)) s into $prefix"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by every script of the browser build. Debian's emscripten 3.1.6 with the node on this
 # kind of machine needs each of these settings; without any one of them the build or its output
 # fails in a way that does not say why.
