@@ -287,9 +287,12 @@ TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrThe
       "EXECUTE(touch one)\nEXECUTE(touch two)\nWINOPEN(read me.TXT)\n"
       "WINOPEN(HTTPS://Example.org/x)\nWINOPEN(" +
       secret.string() + ")\nWINOPEN(ftp://example.org/x)\nWINOPEN(-x)\n";
-  for (const bool allowed : {false, true}) {
+  // Not allowed, allowed, and allowed on a host that starts no programs (a web page's).
+  for (const int mode : {0, 1, 2}) {
+    const bool allowed = mode > 0, starts = mode == 1;
     Headless->Started.clear();
     Headless->Messages.clear();
+    Headless->RefusesPrograms = mode == 2 ? "no programs start here" : nullptr;
     Load(script);
     Veke->Start.AllowExecute = allowed;
     testing::internal::CaptureStderr();
@@ -297,16 +300,18 @@ TEST_F(Interpreter, ProgramsStartOnlyWhenAllowedAndDocumentsOnlyFromTheTreeOrThe
     const std::string errors = testing::internal::GetCapturedStderr();
     std::vector<std::string> started = {"xdg-open " + document.string(),
                                         "xdg-open HTTPS://Example.org/x"};
-    if (allowed) started.insert(started.begin(), {"touch one", "touch two"});
-    ASSERT_EQ(Headless->Started.size(), started.size()) << allowed;
+    if (starts) started.insert(started.begin(), {"touch one", "touch two"});
+    ASSERT_EQ(Headless->Started.size(), started.size()) << mode;
     for (size_t i = 0; i < started.size(); ++i)
       EXPECT_TRUE(Headless->Started[i].ends_with(started[i])) << Headless->Started[i];
-    // Refused: once in a box, every time on stderr, with the way to allow it.
-    const std::string refusal =
-        "EXECUTE: not starting touch two: programs start only when "
-        "the player is started with --allow-execute";
-    EXPECT_EQ(errors.find(refusal) != std::string::npos, !allowed) << errors;
-    EXPECT_EQ(Headless->Messages.size(), allowed ? 0u : 1u);
+    // Refused: once in a box, every time on stderr, with the way to allow it or the reason
+    // there is none.
+    const std::string refusal = mode == 2
+                                    ? "EXECUTE: not starting touch two: no programs start here"
+                                    : "EXECUTE: not starting touch two: programs start only when "
+                                      "the player is started with --allow-execute";
+    EXPECT_EQ(errors.find(refusal) != std::string::npos, !starts) << errors;
+    EXPECT_EQ(Headless->Messages.size(), starts ? 0u : 1u);
     for (const char* told :
          {"not opening ", "cannot open ftp://example.org/x: neither", "cannot open -x: neither"})
       EXPECT_NE(errors.find(told), std::string::npos) << told << " not in:\n" << errors;

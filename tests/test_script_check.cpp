@@ -278,6 +278,38 @@ TEST_F(ScriptCheck, FilesAreFoundAsThePlayerFindsThemAndMustLoad) {
       EXPECT_EQ(findings[i], expected[i]);
 }
 
+// What must lie beside a script for it to play (a web page fetches just these): every file
+// it names, once, as it writes it, whether there or not; quoted texts are no files, and the
+// default font comes with the player.
+TEST_F(ScriptCheck, TheFilesAScriptNamesAreListedOnceEachAsWritten) {
+  const struct {
+    std::string Script;
+    TLines Files;
+  } cases[] = {
+      {"CREATEBACKGROUND(, PICS\\sun.SPR)\n"
+       "CREATEIMAGE(A, , sun.spr, 0, 0, TRUE, TRUE)\n"
+       "CREATEIMAGE(B, pics.ger, solid, 0, 0, TRUE, TRUE)\n"
+       "CREATEBUTTON(C, pics.ger, up, Hover, , 0, 0, 255, VISIBLE, ENABLED, RETURN)\n"
+       "CREATEIMAGE(D, , sun.spr, 5, 5, TRUE, TRUE)\n",
+       {"PICS\\sun.SPR", "sun.spr", "pics.ger"}},
+      {"CREATETEXT(G, words.txt, 0, 0, 100, 20, ARIAL14)\n"
+       "CREATETEXT(H, \"no file\", 0, 0, 100, 20, ARIAL14)\n"
+       "CREATESOUND(I, BEEP.WAV, FALSE, FALSE)\n"
+       "CREATEANIM(K, clips\\clip.avi, 0, 0, 0, 0, FALSE, FALSE)\n"
+       "CREATE3DOBJ(O, , cube.3do, wood.bmp, , TEXTMAP, SPHERE, 0, 0, 1, ON, ON)\n",
+       {"words.txt", "BEEP.WAV", "clips\\clip.avi", "cube.3do", "wood.bmp"}},
+      {"CREATEENGINE(640, 480, T, Own.ger)\n"
+       "CREATETEXT(A, \"x\", 0, 0, 99, 9, ARIAL14)\n"
+       "[page]\n"
+       "LOADBACKGROUND(, night.jpg)\n",
+       {"Own.ger", "night.jpg"}},
+  };
+  for (const auto& [script, files] : cases) {
+    Temp.Write("script.vek", script);
+    EXPECT_EQ(OutlineScript((Temp.Path / "script.vek").string()).Files, files) << script;
+  }
+}
+
 TEST_F(ScriptCheck, TextsMustBeDrawableInTheirFace) {
   // The default font has no "&", ";" or "'", but every Hungarian letter.
   EXPECT_EQ(Check("CREATETEXT(A, \"Árvíztűrő tükörfúrógép & co; 'x'\", 0, 0, 99, 9, ARIAL14)\n"

@@ -96,6 +96,8 @@ class THost {
   // be started.
   virtual bool StartProgram(const std::vector<std::string>& arguments, std::string& error) = 0;
   virtual bool OpenDocument(const std::string& target, std::string& error) = 0;
+  // Why this host never starts programs (a browser); nullptr where it can.
+  virtual const char* ProgramsRefused() const { return nullptr; }
 
   // The screen: a window (or the whole desktop) showing frames of the requested size and
   // format, scaled to fit with its aspect kept. False with a reason when it cannot be made.
@@ -214,6 +216,7 @@ class THeadlessHost : public THost {
   uint32_t TimeMs() override { return VirtualTime; }
   bool StartProgram(const std::vector<std::string>& arguments, std::string& error) override;
   bool OpenDocument(const std::string& target, std::string& error) override;
+  const char* ProgramsRefused() const override { return RefusesPrograms; }
   bool OpenDisplay(const TDisplayRequest& request, std::string& error) override;
   void CloseDisplay() override {}
   void ChooseScreen(const TScreenChoice& choice) override { Screen = choice; }
@@ -260,6 +263,7 @@ class THeadlessHost : public THost {
   TDisplayRequest Display;
   TScreenChoice Screen;  // as the command line chose it
   bool Quiet = false;                 // keep messages off stderr (fuzzing)
+  const char* RefusesPrograms = nullptr;  // plays the part of a host that starts none
   // "CAPTION: TEXT", in order: the last kMessageTail at least; a run that warns every frame
   // for hours must not keep every warning.
   static constexpr size_t kMessageTail = 1000;

@@ -61,6 +61,20 @@ uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t
   return channel(format.RMask, red) | channel(format.GMask, green) | channel(format.BMask, blue);
 }
 
+TRgb8 UnpackRgb(const TPixelFormat& format, uint32_t pixel) {
+  const auto channel = [pixel](uint32_t mask) -> uint8_t {
+    if (mask == 0) return 0;
+    const int bits = __builtin_popcount(mask);
+    const uint32_t value = (pixel & mask) >> __builtin_ctz(mask);
+    if (bits >= 8) return static_cast<uint8_t>(value >> (bits - 8));
+    uint32_t wide = 0;
+    int filled = 0;
+    for (; filled < 8; filled += bits) wide = wide << bits | value;
+    return static_cast<uint8_t>(wide >> (filled - 8));
+  };
+  return {channel(format.RMask), channel(format.GMask), channel(format.BMask)};
+}
+
 TPixelFormat PixelFormatForDepth(int32_t depth, bool rgb555) {
   switch (depth) {
     case 15:

@@ -16,6 +16,12 @@ int32_t BytesPerPixelOf(const TPixelFormat& format);
 uint32_t SdlPixelFormatOf(const TPixelFormat& format);
 // A colour of 8 bits per channel as a pixel of `format` (the top bits of each channel).
 uint32_t PackRgb(const TPixelFormat& format, uint8_t red, uint8_t green, uint8_t blue);
+// A pixel of `format` as 8 bits per channel, each widened by repeating its top bits, as the
+// PNG writer widens them (so a frame on a page and in a PNG file agree to the bit).
+struct TRgb8 {
+  uint8_t Red = 0, Green = 0, Blue = 0;
+};
+TRgb8 UnpackRgb(const TPixelFormat& format, uint32_t pixel);
 
 // Rectangles as (Left, Top, Right, Bottom) with Right and Bottom exclusive. Edges may lie
 // anywhere in the int32 range; a size beyond it is given as the nearest int32.

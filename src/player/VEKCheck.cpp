@@ -501,6 +501,7 @@ void TScriptCheck::ComeBackWarnings(const TSectionGraph& leadsTo,
 
 TScriptOutline TScriptCheck::Outline() const {
   TScriptOutline outline;
+  outline.Files = Files.Named();
   std::unordered_map<const TVKSection*, size_t> places;
   for (const auto& section : Script.Sections) {
     places.emplace(section.get(), outline.Sections.size());

@@ -32,6 +32,9 @@ struct TScriptOutline {
   std::vector<TSectionOutline> Sections;
   std::vector<TSectionLink> Links;  // each way once, in the order of the script
   std::vector<TFinding> Findings;   // as CheckScript gives them
+  // The files the script names, as it writes them (code page 1250), each once, in the order
+  // they are named: what a presentation needs beside its script (a web page fetches them).
+  std::vector<std::string> Files;
 };
 // Throws, as CheckScript does, when the file cannot be read.
 TScriptOutline OutlineScript(const std::string& path);

@@ -29,6 +29,7 @@ void TFileCheck::Add(int32_t line, std::string message) {
 }
 
 std::optional<std::string> TFileCheck::Find(const TScriptLine& line, const std::string& name) {
+  if (!name.empty() && NamedSet.insert(name).second) NamedFiles.push_back(name);
   const std::string path = ResolveScriptPath(name);
   if (IsRegularFile(path)) return path;
   Add(line.Number, name.empty() ? "a file name is missing"
@@ -133,6 +134,8 @@ void TFileCheck::Text(const TScriptLine& line, const TTextDecl& text, const TFon
 const std::array<bool, 256>* TFileCheck::FaceBytes(int32_t line, const TFontChoice& font,
                                                    int32_t face) {
   const std::string path = ResolveFontFile(font.File);
+  // A font of the script's own; the default one comes with the player.
+  if (font.Line > 0 && NamedSet.insert(font.File).second) NamedFiles.push_back(font.File);
   auto [known, fresh] = Faces.try_emplace({path, face});
   if (fresh) known->second = ReadFace(font.Line > 0 ? font.Line : line, path, font, face);
   return known->second ? &*known->second : nullptr;

@@ -41,6 +41,9 @@ class TFileCheck {
   // A text object: its text file, the face it names, and the characters the face lacks.
   void Text(const TScriptLine& line, const TTextDecl& text, const TFontChoice& font);
 
+  // Every file name looked up so far, as written, each once, in order.
+  const std::vector<std::string>& Named() const { return NamedFiles; }
+
  private:
   void Add(int32_t line, std::string message);
   // The resolved path of a file the script names, or nothing (and a finding) when there is
@@ -60,4 +63,6 @@ class TFileCheck {
   // Faces read so far, by font file and face; nothing for a face that could not be read.
   std::map<std::pair<std::string, int32_t>, std::optional<std::array<bool, 256>>> Faces;
   std::set<std::string> FontProblems;  // told already
+  std::vector<std::string> NamedFiles;
+  std::set<std::string> NamedSet;
 };

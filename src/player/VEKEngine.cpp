@@ -128,6 +128,11 @@ void TVEKE::FreeAll() {
 }
 
 void TVEKE::Execute(const std::string& scriptFileName) {
+  Begin(scriptFileName);
+  RunWhile([] { return true; });
+}
+
+void TVEKE::Begin(const std::string& scriptFileName) {
   std::string path = ResolveGivenPath(scriptFileName);
   if (!IsRegularFile(path)) {
     // A pipe or device exists all right: saying it is missing would send the user looking.
@@ -151,14 +156,20 @@ void TVEKE::Execute(const std::string& scriptFileName) {
   EnterStartSection();
   PlayStartMs = Host().TimeMs();
   Engine->LastInputMs = PlayStartMs;
+}
+
+bool TVEKE::RunWhile(const std::function<bool()>& goOn) {
+  if (!Engine) return false;
   try {
-    Engine->Run();
+    while (!Engine->Terminated && goOn()) Engine->RunOnce();
   } catch (...) {
     ReportRunError();
     FreeAll();
     throw;
   }
+  if (!Engine->Terminated) return true;
   FreeAll();
+  return false;
 }
 
 void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& caption,

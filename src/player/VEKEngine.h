@@ -2,6 +2,7 @@
 // The script interpreter: the parsed script (sections, objects, commands) and its player.
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -152,8 +153,14 @@ class TVEKE {
   TVEKE(const TVEKE&) = delete;
   TVEKE& operator=(const TVEKE&) = delete;
 
-  // Plays one script to its end.
+  // Plays one script to its end: Begin, then RunWhile until the play ends.
   void Execute(const std::string& scriptFileName);
+  // Reads the script and makes everything ready for its first frame.
+  void Begin(const std::string& scriptFileName);
+  // Turns the engine loop while `goOn` says so; false once the play has ended and freed all
+  // it held. An error of a frame is reported, ends the play the same way and passes on. A
+  // browser turns the loop a few times per animation frame, as it must never block.
+  bool RunWhile(const std::function<bool()>& goOn);
   // Play begins in the section Start.Section (as if the main section called it before its
   // first command); the main section goes on after it returns. An unknown name is fatal.
   // A play started again after a save enters the sections of Start.Resume in turn instead.

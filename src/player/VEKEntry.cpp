@@ -104,12 +104,18 @@ int ListPresentation(const std::vector<std::string>& arguments, const std::strin
 }
 }  // namespace
 
-int PlayerMain(std::vector<std::string> arguments, const std::string& programName) {
+bool PreparePlay(std::vector<std::string> arguments, const std::string& programName,
+                 TPlayRequest& request) {
+  const auto done = [&](int exitCode, const std::string& error = "") {
+    request.ExitCode = exitCode;
+    request.Error = error;
+    return false;
+  };
   std::string optionError;
   if (!TakeHostOptions(arguments, optionError)) {
     std::fprintf(stderr, "%s: %s (see %s --help)\n", programName.c_str(), optionError.c_str(),
                  programName.c_str());
-    return 2;
+    return done(2, optionError);
   }
   TStartOptions start = TakeStartOptions(arguments);
   // A chord the window cannot recognise would leave a kiosk with no way out.
@@ -118,11 +124,11 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
     start.Error = "--exit-keys: no key is named " + start.ExitChord.Key;
   if (!start.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), start.Error.c_str());
-    return 1;
+    return done(1, start.Error);
   }
   if (arguments.empty()) {
     Host().ShowMessage("VEK", "using: VEKE script.vek");
-    return 0;
+    return done(0);
   }
   // These stand anywhere on the line, also after the script, as the help shows them.
   const auto given = [&](std::initializer_list<std::string_view> words) {
@@ -132,27 +138,27 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
   };
   if (given({"--help", "-h"})) {
     PrintHelp(programName);
-    return 0;
+    return done(0);
   }
   if (given({"--version"})) {
     std::printf("%s %s\n", programName.c_str(), VEKE_VERSION);
-    return 0;
+    return done(0);
   }
   if (arguments[0] == "--list" || given({"--list"}))
-    return ListPresentation(arguments, start.Script, programName);
+    return done(ListPresentation(arguments, start.Script, programName));
   if (arguments[0] == "--check")
-    return RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName);
+    return done(RunScriptCheck({arguments.begin() + 1, arguments.end()}, programName));
   if (given({"--check"})) {
     std::vector<std::string> scripts;
     for (const std::string& argument : arguments)
       if (argument != "--check" && !IsDisplaySwitch(argument)) scripts.push_back(argument);
-    return RunScriptCheck(scripts, programName);
+    return done(RunScriptCheck(scripts, programName));
   }
   const TFoundPresentation found = FindPresentation(arguments[0], start.Script);
   std::fputs(DescribeLeftOut(programName + ": " + arguments[0], found).c_str(), stderr);
   if (!found.Error.empty()) {
     std::fprintf(stderr, "%s: %s\n", programName.c_str(), found.Error.c_str());
-    return found.ExitCode;
+    return done(found.ExitCode, found.Error);
   }
   if (found.Kind != "script") {
     SetRootUnlessGiven(found.Root);
@@ -166,8 +172,16 @@ int PlayerMain(std::vector<std::string> arguments, const std::string& programNam
   SetRefusalReport(ShowWarning);
   SetProgramArguments(arguments);
   ReportUnknownSwitches(arguments, programName);
+  request.Script = arguments[0];
+  request.Start = start;
+  return true;
+}
+
+int PlayerMain(std::vector<std::string> arguments, const std::string& programName) {
+  TPlayRequest request;
+  if (!PreparePlay(std::move(arguments), programName, request)) return request.ExitCode;
   try {
-    PlayScript(arguments[0], start, programName);
+    PlayScript(request.Script, request.Start, programName);
   } catch (const TFatalExit& fatal) {
     return fatal.ExitCode;
   } catch (const std::exception& error) {

@@ -108,12 +108,13 @@ bool IsObjectCommand(const std::string& name) {
 }  // namespace
 
 void TVEKE::RunProgramCommand(const std::string& commandLine) {
-  if (Start.AllowExecute) return StartScriptProgram(commandLine);
+  const char* refused = Host().ProgramsRefused();
+  if (Start.AllowExecute && !refused) return StartScriptProgram(commandLine);
   // Presentations are data: running a program from one is the user's choice, told once in a
   // box, and on stderr and in the log every time.
-  const std::string text = "EXECUTE: not starting " + Cp1250ToUtf8(commandLine) +
-                           ": programs start only when the player is started with "
-                           "--allow-execute";
+  const std::string text =
+      "EXECUTE: not starting " + Cp1250ToUtf8(commandLine) + ": " +
+      (refused ? refused : "programs start only when the player is started with --allow-execute");
   if (ExecuteRefusalShown) return ReportStartFailure(text);
   ExecuteRefusalShown = true;
   ShowWarning(text);
