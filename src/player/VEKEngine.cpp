@@ -148,10 +148,11 @@ void TVEKE::Begin(const std::string& scriptFileName) {
   LoadScript(path);
   if (!EngineCreated) CreateEngine(640, 480, "VEKE", "");
   PrepareScene();
-  Host().SetPointerWanted(std::ranges::any_of(Sections, [](const auto& section) {
-    return std::ranges::any_of(section->Declarations, [](const TVKDeclaration& declaration) {
-      return declaration.Kind == kKindButton;
-    });
+  Host().SetPointerWanted(std::any_of(Sections.begin(), Sections.end(), [](const auto& section) {
+    const auto& declarations = section->Declarations;
+    return std::any_of(
+        declarations.begin(), declarations.end(),
+        [](const TVKDeclaration& declaration) { return declaration.Kind == kKindButton; });
   }));
   EnterStartSection();
   PlayStartMs = Host().TimeMs();
@@ -196,8 +197,7 @@ void TVEKE::CreateEngine(int32_t width, int32_t height, const std::string& capti
   Engine->Display->TextFont = Engine->Font.get();
   Buttons = std::make_unique<TGEButtonList>(
       *Engine->Display, kButtonsPlain,
-      StreamedButtonSounds(Engine->SoundReady ? Engine->Sound.get() : nullptr),
-      Engine->Font.get());
+      StreamedButtonSounds(Engine->SoundReady ? Engine->Sound.get() : nullptr), Engine->Font.get());
 }
 
 void TVEKE::RestartPlay(std::string reason) {
