@@ -45,7 +45,8 @@ largest() {
     -format "%[fx:int(255*max(maxima.r,max(maxima.g,maxima.b)))]" info:
 }
 # The 3D front end computes in long double, 80 bits on x86 and 128 in wasm, so a point on a
-# rounding edge may land a pixel aside: a few dozen pixels of a frame, no more.
+# rounding edge may land a pixel aside: a few dozen pixels of a frame, no more. (A fade's sum of
+# opacities is long double too, but the frames checked here are past their fades.)
 for file in space space2; do
   n=$(differing $file)
   [ "$n" -le 100 ] 2>/dev/null || say "$file.png: $n pixels differ"

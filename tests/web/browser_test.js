@@ -77,7 +77,8 @@ function reference(test, clickAt, program = [args.render], file = 'ref') {
 }
 
 // The browser build's engine rounds apart from the desktop's in places (FFmpeg's C scaler
-// against its x86 SIMD code, long double of 128 bits against 80 in the 3D front end, blends):
+// against its x86 SIMD code; long double of 128 bits against 80 in the 3D front end and in the
+// opacity a fade sums, where a sum on a half rounds to the other side for a frame):
 // by one step of five bits at most, 9 of 255, as tests/cli/web.sh allows. The page itself
 // must add nothing: where the desktop's frame differs, the page must show exactly the frame
 // of the browser build's own veke-render under node, which `make web` builds beside it.
