@@ -229,7 +229,7 @@ wait "$first" || failed=1
 wait "$second" || failed=1
 [ "$failed" = 0 ] || exit 1
 # What a later build needs is the prefix (14 MB); the unpacked sources and objects (250 MB)
-# would only weigh on a cache that CI keeps. The logs stay.
-find "$work" -mindepth 1 -maxdepth 1 ! -name '*.log' -exec rm -rf {} +
+# would only weigh on a cache that CI keeps. The logs and check results stay.
+find "$work" -mindepth 1 -maxdepth 1 ! -name '*.log' ! -name '*.checks.cmake' -exec rm -rf {} +
 touch "$done_mark"
 say "all libraries built in $((SECONDS - started)) s into $prefix"

@@ -52,8 +52,7 @@ fi
 export VEKE_NODE_FLAGS
 
 # One folder of libraries per recipe: a change to these scripts, their check seeds or another emcc
-# builds afresh
-# instead of mixing old and new objects.
+# builds afresh instead of mixing old and new objects.
 # (sed reads emcc's whole answer: `head` would close the pipe early, and under pipefail the
 # killed emcc would end the sourcing script without a word.)
 veke_recipe=$( (cat "$VEKE_WEB_SCRIPTS/emenv.sh" "$VEKE_WEB_SCRIPTS/build-libs.sh" \
