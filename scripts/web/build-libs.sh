@@ -87,7 +87,7 @@ cmake_static() {
     -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);$VEKE_NODE_FLAGS" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@"
-  write_checks _build/CMakeCache.txt >"$work/$name.checks.cmake"
+  write_checks "$name" _build/CMakeCache.txt >"$work/$name.checks.cmake"
   cmake --build _build -j "$jobs"
   cmake --install _build
 }
@@ -97,7 +97,8 @@ cmake_static() {
 # (a name X with a HAVE_X beside it).
 write_checks() {
   echo "# $(emcc --version | sed -n 1p)"
-  echo "# Check results of a full configure by scripts/web/build-libs.sh, which seeds the next."
+  echo "# The results of $1's configure checks, as scripts/web/build-libs.sh wrote them after a"
+  echo "# full configure with the emcc above; they seed its next configure (see cmake_static)."
   awk -F'[:=]' '
     $2 == "INTERNAL" { value[$1] = substr($0, index($0, "=") + 1) }
     END {
@@ -107,7 +108,7 @@ write_checks() {
         if (n ~ /^(CMAKE|FIND)_/ && n !~ /^CMAKE_HAVE_/) continue
         printf "set(%s \"%s\" CACHE INTERNAL \"\")\n", n, value[n]
       }
-    }' "$1" | sort
+    }' "$2" | sort
 }
 
 build_zlib() {
