@@ -215,15 +215,15 @@ for package in zlib libpng1.6 libjpeg-turbo libzip libsdl2 ffmpeg; do
 done
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
-# Two chains side by side: most of libzip's and SDL's time goes to their configure checks, one
-# compile at a time, which leaves the other core to the second chain. libpng and libzip need
-# zlib; SDL and FFmpeg need nothing.
+# Two chains side by side. FFmpeg takes longest, and its configure runs one check at a time,
+# which leaves the other core to the rest: it starts at once in a chain of its own. libpng and
+# libzip need zlib; SDL and FFmpeg need nothing.
 chain() {
   for library in "$@"; do build "$library"; done
 }
-chain zlib libpng libzip libjpeg &
+chain ffmpeg &
 first=$!
-chain sdl ffmpeg &
+chain zlib libpng libzip libjpeg sdl &
 second=$!
 failed=0
 wait "$first" || failed=1
