@@ -72,8 +72,9 @@ export CFLAGS="-O2" CXXFLAGS="-O2"
 # seeds them: the answers to "is this header, function or flag there", taken from a full
 # configure with the emcc named on its first line, and used only with that emcc (another one
 # runs every check and says so). Type sizes are never seeded: they decide the library's ABI, and
-# the few checks that learn them run every time. To refresh a seed, delete it, run this script,
-# and copy build/NAME.checks.cmake from beside the logs over it.
+# the few checks that learn them run every time. Each configure writes its results to
+# $VEKE_WEB_LIBS/build/NAME.checks.cmake, beside the logs: to refresh a seed, delete it, run this
+# script and copy that file over it.
 cmake_static() {
   local name=$1 seed=$VEKE_WEB_SCRIPTS/checks/$1.cmake
   shift
