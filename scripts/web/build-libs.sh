@@ -66,12 +66,50 @@ export CFLAGS="-O2" CXXFLAGS="-O2"
 
 # CMake learns type sizes by running test programs under node; without node's flags they fail
 # and every size reads as 9, which libzip rejects ("unsupported size of off_t").
+#
+# Most of a library's configure time goes to its checks, one emcc compile and link each. Their
+# results are the same for every build with the same emcc, so scripts/web/checks/NAME.cmake
+# seeds them: the answers to "is this header, function or flag there", taken from a full
+# configure with the emcc named on its first line, and used only with that emcc (another one
+# runs every check and says so). Type sizes are never seeded: they decide the library's ABI, and
+# the few checks that learn them run every time. Each configure writes its results to
+# $VEKE_WEB_LIBS/build/NAME.checks.cmake, beside the logs: to refresh a seed, delete it, run this
+# script and copy that file over it.
 cmake_static() {
-  emcmake cmake -S . -B _build -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
+  local name=$1 seed=$VEKE_WEB_SCRIPTS/checks/$1.cmake
+  shift
+  local seeding=()
+  if [ -f "$seed" ] && [ "$(sed -n 1p "$seed")" = "# $(emcc --version | sed -n 1p)" ]; then
+    seeding=(-C "$seed")
+  elif [ -f "$seed" ]; then
+    say "$name: $seed was taken with another emcc; running all checks"
+  fi
+  emcmake cmake "${seeding[@]}" -S . -B _build -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);$VEKE_NODE_FLAGS" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "$@"
+  write_checks "$name" _build/CMakeCache.txt >"$work/$name.checks.cmake"
   cmake --build _build -j "$jobs"
   cmake --install _build
+}
+
+# The check results among a CMake cache's entries: upper-case names that hold nothing, 0, 1,
+# TRUE or FALSE, without CMake's own (but with its CMAKE_HAVE_ checks) and without the type sizes
+# (a name X with a HAVE_X beside it).
+write_checks() {
+  echo "# $(emcc --version | sed -n 1p)"
+  echo "# The results of $1's configure checks, as scripts/web/build-libs.sh wrote them after a"
+  echo "# full configure with the emcc above; they seed its next configure (see cmake_static)."
+  awk -F'[:=]' '
+    $2 == "INTERNAL" { value[$1] = substr($0, index($0, "=") + 1) }
+    END {
+      for (n in value) if (("HAVE_" n) in value) size[n] = size["HAVE_" n] = 1
+      for (n in value) {
+        if (n in size || n !~ /^[A-Z][A-Z0-9_]*$/ || value[n] !~ /^(|0|1|TRUE|FALSE)$/) continue
+        if (n ~ /^(CMAKE|FIND)_/ && n !~ /^CMAKE_HAVE_/) continue
+        printf "set(%s \"%s\" CACHE INTERNAL \"\")\n", n, value[n]
+      }
+    }' "$2" | sort
 }
 
 build_zlib() {
@@ -85,7 +123,7 @@ build_zlib() {
 build_libpng() {
   unpack libpng1.6
   cd "$work/libpng1.6"
-  cmake_static -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+  cmake_static libpng -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
     -DPNG_HARDWARE_OPTIMIZATIONS=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
     -DZLIB_LIBRARY="$prefix/lib/libz.a"
 }
@@ -96,7 +134,7 @@ build_libpng() {
 build_libjpeg() {
   unpack libjpeg-turbo
   cd "$work/libjpeg-turbo"
-  cmake_static -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+  cmake_static libjpeg -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
     -DWITH_JAVA=OFF -DSIZE_T=4 -DHAVE_SIZE_T=TRUE -DCMAKE_INSTALL_LIBDIR="$prefix/lib"
 }
 
@@ -104,20 +142,49 @@ build_libjpeg() {
 build_libzip() {
   unpack libzip
   cd "$work/libzip"
-  cmake_static -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_COMMONCRYPTO=OFF \
+  cmake_static libzip -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_COMMONCRYPTO=OFF \
     -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF \
     -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF \
     -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a"
 }
 
 # SDL for its surfaces and blitters only (the display's surface mode draws with them, as on the
-# desktop): no video, sound, input or threads, which are the web host's.
+# desktop). Its CMake spends minutes on checks for the parts the player does not use here (video,
+# sound, input, threads are the web host's), so the sources the blitters need are compiled
+# directly, two at a time, with the configuration SDL ships for emscripten: without pthreads it
+# has no threads, and its drivers live in files that are not built. The link of the player says
+# when a file is missing ("undefined symbol"), except for a function that emcc's own JavaScript
+# SDL has: its SDL_Delay aborts on the main thread, so the timer is built for that alone.
 build_sdl() {
   unpack libsdl2
-  cd "$work/libsdl2"
-  cmake_static -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_AUDIO=OFF -DSDL_VIDEO=OFF \
-    -DSDL_RENDER=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_POWER=OFF \
-    -DSDL_THREADS=OFF -DSDL_SENSOR=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_LOADSO=OFF
+  cd "$work/libsdl2/src"
+  local sources=(SDL_error.c SDL_hints.c SDL_list.c SDL_log.c atomic/*.c cpuinfo/SDL_cpuinfo.c
+    stdlib/SDL_{getenv,iconv,malloc,qsort,stdlib,string,strtokr}.c
+    thread/SDL_thread.c thread/generic/*.c timer/unix/SDL_systimer.c
+    video/SDL_{surface,pixels,RLEaccel,fillrect,stretch,rect,yuv}.c video/SDL_blit*.c
+    video/yuv2rgb/yuv_rgb.c)
+  mkdir -p objects
+  # The last two flags are SDL's own build's; the blits are compared with the desktop's.
+  printf '%s\n' "${sources[@]}" | xargs -P "$jobs" -I{} sh -c \
+    'emcc $CFLAGS -DNDEBUG -I../include -fno-strict-aliasing -fvisibility=hidden -c "$1" \
+      -o "objects/$(echo "$1" | tr / _).o"' compile {}
+  mkdir -p "$prefix/lib/pkgconfig" "$prefix/include/SDL2"
+  emar rcs "$prefix/lib/libSDL2.a" objects/*.o
+  cp ../include/*.h "$prefix/include/SDL2/"
+  local version
+  version=$(awk '/define SDL_(MAJOR_VERSION|MINOR_VERSION|PATCHLEVEL)/ { v = v sep $3; sep = "." }
+    END { print v }' ../include/SDL_version.h)
+  cat >"$prefix/lib/pkgconfig/sdl2.pc" <<EOF
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: sdl2
+Description: SDL's surfaces and blitters, for the browser player
+Version: $version
+Libs: -L\${libdir} -lSDL2
+Cflags: -I\${includedir} -I\${includedir}/SDL2
+EOF
 }
 
 # Only what the player plays: the containers, parsers and decoders of its clips and sounds, in C
@@ -149,22 +216,22 @@ for package in zlib libpng1.6 libjpeg-turbo libzip libsdl2 ffmpeg; do
 done
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
-# Two chains side by side: most of libzip's and SDL's time goes to their configure checks, one
-# compile at a time, which leaves the other core to the second chain. libpng and libzip need
-# zlib; SDL and FFmpeg need nothing.
+# Two chains side by side. FFmpeg takes longest, and its configure runs one check at a time,
+# which leaves the other core to the rest: it starts at once in a chain of its own. libpng and
+# libzip need zlib; SDL and FFmpeg need nothing.
 chain() {
   for library in "$@"; do build "$library"; done
 }
-chain zlib libpng libzip libjpeg &
+chain ffmpeg &
 first=$!
-chain sdl ffmpeg &
+chain zlib libpng libzip libjpeg sdl &
 second=$!
 failed=0
 wait "$first" || failed=1
 wait "$second" || failed=1
 [ "$failed" = 0 ] || exit 1
 # What a later build needs is the prefix (14 MB); the unpacked sources and objects (250 MB)
-# would only weigh on a cache that CI keeps. The logs stay.
-find "$work" -mindepth 1 -maxdepth 1 ! -name '*.log' -exec rm -rf {} +
+# would only weigh on a cache that CI keeps. The logs and check results stay.
+find "$work" -mindepth 1 -maxdepth 1 ! -name '*.log' ! -name '*.checks.cmake' -exec rm -rf {} +
 touch "$done_mark"
 say "all libraries built in $((SECONDS - started)) s into $prefix"

@@ -51,11 +51,12 @@ if node --no-experimental-fetch -e 0 2>/dev/null; then
 fi
 export VEKE_NODE_FLAGS
 
-# One folder of libraries per recipe: a change to these scripts or another emcc builds afresh
-# instead of mixing old and new objects.
+# One folder of libraries per recipe: a change to these scripts, their check seeds or another emcc
+# builds afresh instead of mixing old and new objects.
 # (sed reads emcc's whole answer: `head` would close the pipe early, and under pipefail the
 # killed emcc would end the sourcing script without a word.)
-veke_recipe=$( (cat "$VEKE_WEB_SCRIPTS/emenv.sh" "$VEKE_WEB_SCRIPTS/build-libs.sh" 2>/dev/null
+veke_recipe=$( (cat "$VEKE_WEB_SCRIPTS/emenv.sh" "$VEKE_WEB_SCRIPTS/build-libs.sh" \
+    "$VEKE_WEB_SCRIPTS"/checks/*.cmake 2>/dev/null
   emcc --version 2>/dev/null | sed -n 1p) | sha256sum | cut -c1-12)
 export VEKE_WEB_LIBS="$VEKE_WEB_CACHE/libs-$veke_recipe"
 export VEKE_WEB_PREFIX="$VEKE_WEB_LIBS/prefix"
