@@ -15,6 +15,9 @@ done_mark=$VEKE_WEB_LIBS/done
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 
 say() { echo "build-libs: $*"; }
+# The exit code of a source package that could not be fetched (sysexits' EX_TEMPFAIL): the
+# archive, not the build, failed, and `make test` goes on without the browser build.
+cannot_fetch=75
 
 mkdir -p "$VEKE_WEB_CACHE"
 # Two builds at once (make web beside a test run) would unpack into the same folders.
@@ -34,7 +37,7 @@ fetch() {
   say "fetching the source package $package/$suite"
   if ! (cd "$VEKE_WEB_SOURCES" && apt-get source --download-only -qq "$package/$suite"); then
     say "apt-get source $package failed: is there a deb-src entry? run scripts/install-deps.sh"
-    exit 1
+    exit "$cannot_fetch"
   fi
 }
 
