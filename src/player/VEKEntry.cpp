@@ -62,9 +62,9 @@ void PrintHelp(const std::string& programName) {
       "  --help    show this text\n"
       "  --version show the version\n\n"
       "Options, anywhere on the line:\n%s%s%s\n"
-      "Escape ends the presentation (not with --kiosk); F11 or Alt+Enter toggles full screen; F12 saves a\n"
-      "screenshot in the pictures folder (else beside the script). Messages also go to\n"
-      "stderr; video and sound errors are logged in %s.\n"
+      "Escape ends the presentation (not with --kiosk); F11 or Alt+Enter toggles full\n"
+      "screen; F12 saves a screenshot in the pictures folder (else beside the script).\n"
+      "Messages also go to stderr; video and sound errors are logged in %s.\n"
       "The script language is described in docs/script-reference.md; presentations copied\n"
       "off a disc in docs/running-cd-presentations.md.\n",
       programName.c_str(), kTreeOptionsHelp, kScreenOptionsHelp, kMemoryOptionHelp,
