@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <initializer_list>
 #include <iterator>
 #include <string_view>
-#include <exception>
 
 #include "base/SE_Log.h"
 #include "platform/PL_Host.h"
@@ -92,8 +92,7 @@ int ListPresentation(const std::vector<std::string>& arguments, const std::strin
   }
   const TFoundPresentation found = FindPresentation(paths[0], chosen);
   if (found.Kind == "script" && !IsRegularFile(ResolveGivenPath(paths[0]))) {
-    std::fprintf(stderr, "%s: %s: no such file or folder\n", programName.c_str(),
-                 paths[0].c_str());
+    std::fprintf(stderr, "%s: %s: no such file or folder\n", programName.c_str(), paths[0].c_str());
     return 2;
   }
   std::fputs(DescribeLeftOut(programName + ": " + paths[0], found).c_str(), stderr);
