@@ -43,7 +43,7 @@ set(VEKE_LIBRARIES PkgConfig::SDL2 PkgConfig::FFMPEG PkgConfig::JPEG PkgConfig::
 # The SDL host and its screens, disc images, the folder watch (inotify and a thread),
 # starting programs and the service manager's notices (libsystemd).
 list(APPEND VEKE_LEFT_OUT "src/platform/PL_Sdl[A-Za-z]*\\.cpp$"
-  "src/platform/PL_(DiscImage|FileWatch|Spawn|ServiceNotify)\\.cpp$")
+  "src/platform/PL_(DiscImage|IsoRecords|FileWatch|Spawn|ServiceNotify)\\.cpp$")
 
 # The player's own data (the default font file) lies in the build folder, where node's runs of
 # veke-render read it directly; a page that fetches it puts it under the same path.

@@ -14,6 +14,7 @@
 #include "DiscSamples.h"
 #include "TestSupport.h"
 #include "platform/PL_Files.h"
+#include "platform/PL_IsoRecords.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +25,7 @@ const std::vector<TSampleFile> kLongTree = [] {
   std::vector<TSampleFile> tree = {{"README.TXT", 12},
                                    {"Sub Folder/Long Name.dat", 10000},
                                    {"Sub Folder/Deep/a.txt", 2},
+                                   {"Sub Folder/\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD.txt", 3},
                                    {"VIDEO/intro clip.avi", 150001},
                                    {"empty.txt", 0}};
   for (int i = 0; i < 150; ++i) tree.push_back({"Many/picture " + std::to_string(i) + ".bmp", 9});
@@ -251,6 +253,119 @@ TEST(DiscImages, DamagedImagesAreRefusedOrMountedWithoutTheirBadEntries) {
     const auto intact = std::find_if(kShortTree.begin(), kShortTree.end(),
                                      [&](const TSampleFile& f) { return f.Path == c.Intact; });
     CheckReads(point + "/" + c.Intact, SampleBytes(c.Intact, intact->Size));
+  }
+}
+
+// A directory record of `name` as stored, its System Use entries after it.
+std::string DirectoryRecord(const std::string& name, uint8_t flags = 0,
+                            const std::string& systemUse = "") {
+  std::string record(33, '\0');
+  record += name;
+  if (name.size() % 2 == 0) record += '\0';
+  record += systemUse;
+  record[0] = static_cast<char>(record.size());
+  Put733(record, 2, 40);
+  Put733(record, 10, 1234);
+  record[25] = static_cast<char>(flags);
+  record[32] = static_cast<char>(name.size());
+  return record;
+}
+
+std::string Entry(const char* signature, const std::string& data) {
+  return std::string(signature, 2) + static_cast<char>(4 + data.size()) + '\1' + data;
+}
+
+std::string Continuation(uint32_t sector, uint32_t offset, uint32_t length) {
+  std::string data(24, '\0');
+  Put733(data, 0, sector);
+  Put733(data, 8, offset);
+  Put733(data, 16, length);
+  return Entry("CE", data);
+}
+
+std::string Mode(uint32_t mode) {
+  std::string data(32, '\0');
+  Put733(data, 0, mode);
+  return Entry("PX", data);
+}
+
+struct TRecordCase {
+  const char* Name;
+  std::string Extent;  // padded to a sector
+  bool Joliet;
+  std::vector<std::string> Listed;  // name and flags of each record; {"refused"} when refused
+};
+
+TEST(DiscImages, DirectoryRecordsAreReadWithinWhatTheyHold) {
+  const std::string nm = "NM", regular = Mode(0100644);
+  std::map<uint32_t, std::string> sectors;  // continuation areas
+  sectors[100] = std::string(10, '\0') + Entry("NM", std::string("\0name.txt", 9));
+  sectors[101] = Continuation(101, 0, 40) + Entry("NM", std::string("\1x", 2));
+  std::string shortRecord = DirectoryRecord("S.TXT;1");
+  shortRecord[0] = 20;
+  std::string across;  // records up to 8 bytes before the sector's end
+  for (int i = 0; i < 8; ++i) across += DirectoryRecord("P", 0, std::string(221, '\0'));
+  // clang-format off
+  const std::vector<TRecordCase> cases = {
+      {"a Rock Ridge name continued in another sector",
+       DirectoryRecord("A.TXT;1", 0, regular + Entry("NM", std::string("\1a-long-", 8)) +
+                                         Continuation(100, 10, 14)),
+       false, {"a-long-name.txt rr"}},
+      {"continuations that loop", DirectoryRecord("B.TXT;1", 0,
+           Entry("NM", std::string("\1b", 2)) + Continuation(101, 0, 40)),
+       false, {"b" + std::string(16, 'x') + " rr"}},
+      {"a continuation past its sector",
+       DirectoryRecord("C.TXT;1", 0, Entry("NM", std::string("\0c", 2)) +
+                                         Continuation(100, 2000, 100)),
+       false, {"c rr"}},
+      {"an entry that runs past its record",
+       DirectoryRecord("D.TXT;1", 0, std::string("NM\xC8\1\0long", 9)), false,
+       {"D.TXT plain"}},
+      {"links, devices and moved folders",
+       DirectoryRecord("L;1", 0, regular + Entry("SL", std::string("\0\0\1a", 4))) +
+           DirectoryRecord("DEV;1", 0, Mode(0020644)) +
+           DirectoryRecord("MOVED", 2, Entry("CL", std::string(8, '\0'))),
+       false, {"L rr plain link", "DEV rr plain link", "MOVED rr plain folder link"}},
+      {"pieces and associated files",
+       DirectoryRecord("BIG.DAT;1", 0x80) + DirectoryRecord("BIG.DAT;1") +
+           DirectoryRecord("BIG.DAT;1", 0x04),
+       false, {"BIG.DAT plain piece", "BIG.DAT plain"}},
+      {"the folder itself and its parent",
+       DirectoryRecord(std::string(1, '\0'), 2, Entry("SP", "\xBE\xEF\0")) +
+           DirectoryRecord("\1", 2, Entry("NM", "\4")),
+       false, {". folder", ".. rr folder"}},
+      {"Joliet names beyond the first plane",
+       DirectoryRecord(std::string("\x01\x7D\0l\0u\x01\x65\0 \xD8\x3D\xDE\x00\0.\0t\0x\0t\0;\0" "1", 22)),
+       true, {"\xC5\xBDlu\xC5\xA5 \xF0\x9F\x98\x80.txt"}},
+      {"a Joliet name of half a character", DirectoryRecord("abc"), true, {"refused"}},
+      {"a record across its sector", across + DirectoryRecord("X.TXT;1"), false, {"refused"}},
+      {"a record shorter than its head", shortRecord, false, {"refused"}},
+      {"a name longer than its record",
+       [] { std::string r = DirectoryRecord("N.TXT;1"); r[32] = 60; return r; }(), false,
+       {"refused"}},
+  };
+  // clang-format on
+  for (const TRecordCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<uint8_t> extent(c.Extent.begin(), c.Extent.end());
+    extent.resize((extent.size() + 2047) / 2048 * 2048);
+    int reads = 0;
+    const auto read = [&](uint64_t sector, uint8_t* bytes) {
+      ++reads;
+      const std::string content = sectors.contains(sector) ? sectors[sector] : "";
+      std::fill_n(bytes, 2048, 0);
+      std::copy(content.begin(), content.end(), bytes);
+      return sectors.contains(sector);
+    };
+    std::vector<TIsoRecord> records;
+    std::vector<std::string> listed;
+    if (!ReadIsoRecords(extent, c.Joliet, read, records)) listed.push_back("refused");
+    for (const TIsoRecord& r : records)
+      listed.push_back(r.Name + (r.RockRidge ? " rr" : "") + (r.Plain ? " plain" : "") +
+                       (r.Folder ? " folder" : "") + (r.Piece ? " piece" : "") +
+                       (r.Link ? " link" : ""));
+    EXPECT_EQ(listed, c.Listed);
+    EXPECT_LE(reads, 16);
   }
 }
 

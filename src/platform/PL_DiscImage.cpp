@@ -1,42 +1,40 @@
-// ISO 9660 disc images and BIN/CUE images, read in place with libcdio: libiso9660 lists the
-// folders (with Rock Ridge and Joliet names) and reads the sectors of an .iso; libcdio's
-// BIN/CUE driver reads the 2048 bytes of data out of each raw sector of a .bin, mode 1 or
-// mode 2 form 1. The whole tree is listed when the image opens; files are then read by sector.
+// ISO 9660 disc images and BIN/CUE images, read in place: libiso9660 reads the sectors of an
+// .iso, libcdio's BIN/CUE driver the 2048 bytes of data out of each raw sector of a .bin, mode 1
+// or mode 2 form 1; the folders' records (with Rock Ridge and Joliet names) are read here. The
+// whole tree is listed when the image opens; files are then read by sector.
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
-extern "C" {  // the one libcdio header without C++ guards
-#include <cdio/utf8.h>
-}
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "platform/PL_CueSheet.h"
 #include "platform/PL_Files.h"
+#include "platform/PL_IsoRecords.h"
+#include "platform/PL_Text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint64_t kSector = ISO_BLOCKSIZE;
+constexpr uint64_t kSector = kIsoSector;
 // Hostile images must not keep the reader busy or its memory full: a disc of that era has
 // some thousands of names in folders of a few sectors, a few levels deep.
 constexpr int kMaxDepth = 64;
 constexpr uint64_t kMaxNames = 1'000'000;
 constexpr uint64_t kMaxFolderBytes = 16 << 20;
-// libiso9660 finds a folder by reading every folder above it again.
-constexpr uint64_t kMaxListingBytes = uint64_t{1} << 30;
 // Burning tools pad a volume with up to 150 sectors (2 seconds of disc) that rips may leave out.
 constexpr uint64_t kPaddingSectors = 150;
 constexpr uint64_t kChunkSectors = 16;  // what a small read fetches: 32 KiB
-constexpr iso_extension_mask_t kNoJoliet = ISO_EXTENSION_ALL & ~ISO_EXTENSION_JOLIET;
+constexpr size_t kRootRecordAt = 156;   // in a volume descriptor
 
 // libcdio writes its warnings about damaged images to stderr; the reader says what matters.
 void QuietLibrary() {
@@ -57,16 +55,11 @@ std::string LabelOf(std::string text) {
 
 uint64_t SectorsOf(uint64_t bytes) { return (bytes + kSector - 1) / kSector; }
 
-// What reads an image's sectors and lists its folders: libiso9660 on an .iso, libcdio's
-// BIN/CUE driver on a .bin.
+// What reads an image's sectors: libiso9660 on an .iso, libcdio's BIN/CUE driver on a .bin.
 class TReader {
  public:
   virtual ~TReader() = default;
   virtual bool Read(uint64_t first, uint64_t count, void* buffer) = 0;
-  // Lists the tree with the Joliet names, or the primary tree (plain or Rock Ridge names).
-  virtual bool ChooseTree(bool joliet) = 0;
-  virtual iso9660_stat_t* Stat(const char* path) = 0;
-  virtual CdioList_t* List(const char* path) = 0;
 };
 
 class TIsoReader : public TReader {
@@ -78,11 +71,6 @@ class TIsoReader : public TReader {
         iso9660_iso_seek_read(Iso, buffer, static_cast<lsn_t>(first), static_cast<long>(count));
     return read >= 0 && static_cast<uint64_t>(read) == count * kSector;
   }
-  bool ChooseTree(bool joliet) override {
-    return iso9660_ifs_read_superblock(Iso, joliet ? ISO_EXTENSION_ALL : kNoJoliet);
-  }
-  iso9660_stat_t* Stat(const char* path) override { return iso9660_ifs_stat(Iso, path); }
-  CdioList_t* List(const char* path) override { return iso9660_ifs_readdir(Iso, path); }
 
  private:
   iso9660_t* const Iso;
@@ -96,11 +84,6 @@ class TCueReader : public TReader {
     return cdio_read_data_sectors(Cd, buffer, static_cast<lsn_t>(first), kSector,
                                   static_cast<uint32_t>(count)) == DRIVER_OP_SUCCESS;
   }
-  bool ChooseTree(bool joliet) override {
-    return iso9660_fs_read_superblock(Cd, joliet ? ISO_EXTENSION_ALL : kNoJoliet);
-  }
-  iso9660_stat_t* Stat(const char* path) override { return iso9660_fs_stat(Cd, path); }
-  CdioList_t* List(const char* path) override { return iso9660_fs_readdir(Cd, path); }
 
  private:
   CdIo_t* const Cd;
@@ -111,7 +94,7 @@ class TCueReader : public TReader {
 class TImage {
  public:
   TImage(std::unique_ptr<TReader> reader, uint64_t sectors)
-      : Reader(std::move(reader)), Sectors(sectors) {}
+      : Sectors(sectors), Reader(std::move(reader)) {}
 
   // `count` sectors from `first` into `buffer`; false past the end of the image or when the
   // image cannot be read there.
@@ -121,10 +104,10 @@ class TImage {
     return Reader->Read(first, count, buffer);
   }
 
-  const std::unique_ptr<TReader> Reader;  // without the lock only while the image opens
   const uint64_t Sectors;
 
  private:
+  const std::unique_ptr<TReader> Reader;
   std::mutex Lock;
 };
 
@@ -173,25 +156,6 @@ class TDiscFile : public TReadFile {
   uint64_t ChunkFirst = 0, ChunkSectors = 0;
 };
 
-// A directory record as libiso9660 lists it.
-struct TRecord {
-  std::string Raw;  // the name as recorded, which is what libiso9660 looks folders up by
-  uint64_t First = 0, Size = 0;
-  bool Folder = false, RockRidge = false, Link = false;
-};
-
-// A plain ISO 9660 name without its version (";1") and without the dot of a name that has
-// no extension ("README.;1"). Joliet names may carry a version too.
-std::string PlainName(std::string name) {
-  const size_t semicolon = name.rfind(';');
-  if (semicolon != std::string::npos && semicolon + 1 < name.size() &&
-      std::all_of(name.begin() + semicolon + 1, name.end(),
-                  [](char c) { return c >= '0' && c <= '9'; }))
-    name.erase(semicolon);
-  if (name.size() > 1 && name.back() == '.') name.pop_back();
-  return name;
-}
-
 class TDiscImage : public TContainer {
  public:
   explicit TDiscImage(std::shared_ptr<TImage> image) : Image(std::move(image)) {}
@@ -202,8 +166,7 @@ class TDiscImage : public TContainer {
 
   // Lists the whole tree, Rock Ridge names first, else Joliet names, else plain ones.
   bool ListTree(std::string& error) {
-    bool joliet = false;
-    ReadDescriptors(joliet);
+    ReadDescriptors();
     // A copy that stopped early would otherwise mount with most of its names left out, each
     // told apart; a rip may lack the few padding sectors at the end, which hold no files.
     if (StatedSectors > Image->Sectors + kPaddingSectors) {
@@ -212,121 +175,77 @@ class TDiscImage : public TContainer {
               " bytes its volume descriptor states";
       return false;
     }
-    std::vector<TRecord> root;
+    std::vector<TIsoRecord> root;
     // The Rock Ridge names are in the primary tree; the Joliet names in a tree of their own.
     const auto readRoot = [&](bool jolietTree) {
-      JolietTree = jolietTree;
-      return Image->Reader->ChooseTree(jolietTree) && ReadRoot(root);
+      Joliet = jolietTree;
+      const TIsoRecord& record = jolietTree ? *JolietRoot : *PrimaryRoot;
+      Visited = {record.First};
+      return ReadFolder(record, root);
     };
-    bool readable = readRoot(false);
-    if (joliet && !(readable && std::any_of(root.begin(), root.end(),
-                                            [](const TRecord& r) { return r.RockRidge; })))
-      readable = readRoot(true) || readRoot(false);
+    bool readable = PrimaryRoot && readRoot(false);
+    if (JolietRoot && !(readable && std::any_of(root.begin(), root.end(),
+                                                [](const TIsoRecord& r) { return r.RockRidge; })))
+      readable = readRoot(true) || (PrimaryRoot && readRoot(false));
     if (!readable) {
       error = "its root folder cannot be read (a damaged or cut-short image)";
       return false;
     }
-    return ListFolder("", "/", root, 0, 0, error);
+    return ListFolder("", root, 0, error);
   }
 
  private:
-  // The label (the Joliet one when there is one) and whether there are Joliet names.
-  void ReadDescriptors(bool& joliet) {
+  // The label (the Joliet one when there is one) and the roots of the two trees.
+  void ReadDescriptors() {
     std::vector<uint8_t> sector(kSector);
     std::string primary;
     for (uint64_t at = 16; at < 16 + 32 && Image->Read(at, 1, sector.data()); ++at) {
       if (sector[0] == 255 || std::memcmp(sector.data() + 1, "CD001", 5) != 0) break;
       const char* id = reinterpret_cast<const char*>(sector.data() + 40);
-      if (sector[0] == 1 && primary.empty()) {
+      const auto root = std::span(sector).subspan<kRootRecordAt, 34>();
+      if (sector[0] == 1 && !PrimaryRoot) {
+        PrimaryRoot = IsoRootRecord(root);
         primary = LabelOf(std::string(id, 32));
         StatedSectors = uint64_t{sector[80]} | uint64_t{sector[81]} << 8 |
                         uint64_t{sector[82]} << 16 | uint64_t{sector[83]} << 24;
       }
       // A supplementary descriptor whose escape sequence names UCS-2 levels 1 to 3.
-      if (sector[0] == 2 && sector[88] == '%' && sector[89] == '/' &&
+      if (sector[0] == 2 && !JolietRoot && sector[88] == '%' && sector[89] == '/' &&
           (sector[90] == '@' || sector[90] == 'C' || sector[90] == 'E')) {
-        joliet = true;
-        cdio_utf8_t* utf8 = nullptr;
-        if (Label.empty() && cdio_charset_to_utf8(id, 32, &utf8, "UCS-2BE")) Label = LabelOf(utf8);
-        std::free(utf8);
+        JolietRoot = IsoRootRecord(root);
+        Label = LabelOf(Utf16BeToUtf8(std::string_view(id, 32)));
       }
     }
     if (Label.empty()) Label = primary;
   }
 
-  // What two records of a folder share when libcdio, looking a folder up by name, would take
-  // one for the other: a plain name matches in either letter case and without its version.
-  std::string LookupKey(const TRecord& record) const {
-    if (record.RockRidge || JolietTree) return record.Raw;
-    std::string folded = PlainName(record.Raw);
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
+  // Two records of a folder that a lookup would take one for the other: a plain name matches
+  // in either letter case.
+  static std::string LookupKey(const TIsoRecord& record) {
+    std::string key = record.Name;
+    if (record.Plain)
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
   }
 
-  // Whether the folder extent is all whole directory records, each inside its sector with
-  // its name inside the record: libcdio trusts those lengths.
-  bool SoundFolder(uint64_t first, uint64_t size) {
+  bool ReadFolder(const TIsoRecord& folder, std::vector<TIsoRecord>& records) {
+    const uint64_t size = folder.Size;
     if (size == 0 || size > kMaxFolderBytes) return false;
     std::vector<uint8_t> bytes(SectorsOf(size) * kSector);
-    if (!Image->Read(first, SectorsOf(size), bytes.data())) return false;
-    for (size_t sector = 0; sector < bytes.size(); sector += kSector) {
-      for (size_t at = 0; at < kSector;) {
-        const uint8_t* record = bytes.data() + sector + at;
-        if (record[0] == 0) break;  // the rest of the sector is padding
-        const size_t length = record[0];
-        if (length < 34 || at + length > kSector || size_t{33} + record[32] > length) return false;
-        at += length;
-      }
-    }
-    return true;
+    if (!Image->Read(folder.First, SectorsOf(size), bytes.data())) return false;
+    const auto read = [this](uint64_t sector, uint8_t* out) { return Image->Read(sector, 1, out); };
+    return ReadIsoRecords(bytes, Joliet, read, records);
   }
 
-  bool ReadRecords(const std::string& raw, uint64_t first, uint64_t size,
-                   std::vector<TRecord>& records) {
-    records.clear();
-    if (!SoundFolder(first, size)) return false;
-    CdioList_t* list = Image->Reader->List(raw.c_str());
-    if (!list) return false;
-    CdioListNode_t* node;
-    bool whole = true;
-    _CDIO_LIST_FOREACH(node, list) {
-      const auto* stat = static_cast<const iso9660_stat_t*>(_cdio_list_node_data(node));
-      whole = whole && stat;  // libcdio lists a record it could not read as nothing
-      if (!whole) continue;
-      TRecord record;
-      record.Raw = stat->filename;
-      record.First = stat->lsn;
-      record.Size = stat->size;
-      record.Folder = stat->type == iso9660_stat_s::_STAT_DIR;
-      record.RockRidge = stat->rr.b3_rock == yep;
-      const auto type = stat->rr.st_mode & S_IFMT;
-      record.Link = record.RockRidge &&
-                    (stat->rr.psz_symlink || (type != S_IFREG && type != S_IFDIR && type != 0));
-      records.push_back(std::move(record));
-    }
-    iso9660_filelist_free(list);
-    return whole;
-  }
-
-  bool ReadRoot(std::vector<TRecord>& records) {
-    iso9660_stat_t* root = Image->Reader->Stat("/");
-    if (!root) return false;
-    const uint64_t first = root->lsn, size = root->size;
-    iso9660_stat_free(root);
-    Visited = {first};
-    return ReadRecords("/", first, size, records);
-  }
-
-  // Adds the records of the folder `inner` (libiso9660's `raw`) and then lists its folders.
-  bool ListFolder(const std::string& inner, const std::string& raw,
-                  const std::vector<TRecord>& records, int depth, uint64_t aboveBytes,
+  // Adds the records of the folder `inner` and then lists its folders.
+  bool ListFolder(const std::string& inner, const std::vector<TIsoRecord>& records, int depth,
                   std::string& error) {
     std::unordered_map<std::string, int> uses;
-    for (const TRecord& record : records) ++uses[LookupKey(record)];
-    std::vector<const TRecord*> folders;
+    for (const TIsoRecord& record : records) ++uses[LookupKey(record)];
+    std::vector<const TIsoRecord*> folders;
     for (size_t i = 0; i < records.size(); ++i) {
-      const TRecord& record = records[i];
-      if (i < 2 && (record.Raw == "." || record.Raw == "..")) continue;
+      const TIsoRecord& record = records[i];
+      if (i < 2 && (record.Name == "." || record.Name == "..")) continue;
       if (++Names > kMaxNames) {
         error = "it holds more than " + std::to_string(kMaxNames) + " names";
         return false;
@@ -335,48 +254,40 @@ class TDiscImage : public TContainer {
       entry.Folder = record.Folder;
       entry.Size = record.Folder ? 0 : record.Size;
       entry.Locator = record.First;
-      const std::string name = record.RockRidge ? record.Raw : PlainName(record.Raw);
-      // Links, doubles (and the pieces of a file of several extents, which libiso9660 lists
-      // as doubles), extents past the end, folders too deep or met before (a loop).
+      // Links, doubles (and the pieces of a file of several extents, which share its name),
+      // extents past the end, folders too deep or met before (a loop).
       const bool refused =
-          record.Link || uses[LookupKey(record)] > 1 ||
+          record.Link || record.Piece || uses[LookupKey(record)] > 1 ||
           record.First + SectorsOf(record.Size) > Image->Sectors ||
           (record.Folder && (depth + 1 >= kMaxDepth || Visited.contains(record.First)));
       if (refused) {
-        Skipped.push_back(inner.empty() ? name : inner + "/" + name);
+        Skipped.push_back(inner.empty() ? record.Name : inner + "/" + record.Name);
         continue;
       }
-      if (Add(inner, name, entry).empty()) continue;
+      if (Add(inner, record.Name, entry).empty()) continue;
       if (record.Folder) {
         Visited.insert(record.First);
         folders.push_back(&record);
       }
     }
-    for (const TRecord* folder : folders) {
-      const std::string name = folder->RockRidge ? folder->Raw : PlainName(folder->Raw);
-      const std::string innerChild = inner.empty() ? name : inner + "/" + name;
-      const uint64_t bytes = aboveBytes + folder->Size;
-      ListingBytes += bytes;
-      if (ListingBytes > kMaxListingBytes) {
-        error = "its folders are too large to list";
-        return false;
-      }
-      std::vector<TRecord> children;
-      const std::string rawChild = raw + folder->Raw + "/";
-      if (!ReadRecords(rawChild, folder->First, folder->Size, children)) {
+    for (const TIsoRecord* folder : folders) {
+      const std::string innerChild = inner.empty() ? folder->Name : inner + "/" + folder->Name;
+      std::vector<TIsoRecord> children;
+      if (!ReadFolder(*folder, children)) {
         Skipped.push_back(innerChild);  // a damaged folder: listed as empty
         continue;
       }
-      if (!ListFolder(innerChild, rawChild, children, depth + 1, bytes, error)) return false;
+      if (!ListFolder(innerChild, children, depth + 1, error)) return false;
     }
     return true;
   }
 
   const std::shared_ptr<TImage> Image;
-  bool JolietTree = false;               // the names listed are the Joliet ones
+  std::optional<TIsoRecord> PrimaryRoot, JolietRoot;
+  bool Joliet = false;                   // the names listed are the Joliet ones
   uint64_t StatedSectors = 0;            // the volume's size its primary descriptor states
   std::unordered_set<uint64_t> Visited;  // folder extents already listed
-  uint64_t Names = 0, ListingBytes = 0;
+  uint64_t Names = 0;
 };
 
 // libcdio's BIN/CUE driver reads the data of a cue sheet from the .bin named as the sheet is
@@ -426,9 +337,8 @@ std::shared_ptr<TContainer> OpenDiscImage(const std::string& path, TContainerSor
   std::unique_ptr<TReader> reader;
   uint64_t sectors = 0;
   if (sort == TContainerSort::IsoImage) {
-    // A damaged Joliet descriptor need not cost the plain names.
-    iso9660_t* iso = iso9660_open_ext(path.c_str(), ISO_EXTENSION_ALL);
-    if (!iso) iso = iso9660_open_ext(path.c_str(), kNoJoliet);
+    // libiso9660 checks the primary descriptor; the reader finds the Joliet one itself.
+    iso9660_t* iso = iso9660_open_ext(path.c_str(), ISO_EXTENSION_NONE);
     if (!iso) {
       error = "no ISO 9660 volume descriptor: not a disc image, or a damaged one";
       return nullptr;

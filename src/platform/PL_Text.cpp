@@ -75,8 +75,13 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   } else if (cp < 0x800) {
     out += static_cast<char>(0xC0 | (cp >> 6));
     out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
+  } else if (cp < 0x10000) {
     out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
@@ -123,6 +128,26 @@ std::string Utf8ToCp1250(std::string_view text) {
 std::string Cp1250ToUtf8(std::string_view text) { return CodePageToUtf8(text, kCp1250High); }
 
 std::string Cp852ToUtf8(std::string_view text) { return CodePageToUtf8(text, kCp852High); }
+
+std::string Utf16BeToUtf8(std::string_view bytes) {
+  std::string out;
+  const auto unit = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) << 8 |
+                                 static_cast<uint8_t>(bytes[at + 1]));
+  };
+  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+    uint32_t cp = unit(at);
+    if (cp >= 0xD800 && cp <= 0xDBFF && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
+        unit(at + 2) <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+      at += 2;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // half of a pair
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
 
 std::string DecodeTextFile(std::string_view bytes) {
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
