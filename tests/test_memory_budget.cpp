@@ -95,7 +95,7 @@ TEST_F(MemoryBudget, PicturesShareItAndADeclarationPastItFailsNamingFileAndBudge
   // not fit either.
   for (const auto& [file, needs] : {std::pair{"two.spr", "19.5 KiB"}, {"three.bmp", "29.2 KiB"}}) {
     EXPECT_EQ(std::ranges::count_if(Headless->Messages,
-                                    [&](const std::string& message) {
+                                    [&, file = file](const std::string& message) {
                                       return UpperAscii(message).ends_with("LOAD ERROR! FILE: " +
                                                                            UpperAscii(file));
                                     }),
