@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kRecordHead = 33;  // what comes before the name
 constexpr size_t kShortestRecord = kRecordHead + 1;
 constexpr uint8_t kFolderFlag = 0x02, kAssociatedFlag = 0x04, kMoreExtentsFlag = 0x80;
-// Rock Ridge names seldom need one continuation area; a chain that goes on is damaged or a loop.
+// A record seldom needs more than one continuation area; a long chain is damaged or a loop.
 constexpr int kMaxContinuations = 16;
 // POSIX file types, as Rock Ridge records them.
 constexpr uint32_t kTypeMask = 0170000, kRegular = 0100000, kDirectory = 0040000;
