@@ -7,7 +7,6 @@
 #include <cdio/logging.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -206,8 +205,7 @@ class TDiscImage : public TContainer {
       if (sector[0] == 1 && !PrimaryRoot) {
         PrimaryRoot = IsoRootRecord(root);
         primary = LabelOf(std::string(id, 32));
-        StatedSectors = uint64_t{sector[80]} | uint64_t{sector[81]} << 8 |
-                        uint64_t{sector[82]} << 16 | uint64_t{sector[83]} << 24;
+        StatedSectors = IsoNumber(sector.data() + 80);
       }
       // A supplementary descriptor whose escape sequence names UCS-2 levels 1 to 3.
       if (sector[0] == 2 && !JolietRoot && sector[88] == '%' && sector[89] == '/' &&

@@ -15,8 +15,10 @@ constexpr int kMaxContinuations = 16;
 // POSIX file types, as Rock Ridge records them.
 constexpr uint32_t kTypeMask = 0170000, kRegular = 0100000, kDirectory = 0040000;
 
-uint32_t Le32(const uint8_t* bytes) {
-  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
+// Where a record's data lies: after its extended attribute record, if it has one.
+void ReadExtent(std::span<const uint8_t> bytes, TIsoRecord& record) {
+  record.First = uint64_t{IsoNumber(bytes.data() + 2)} + bytes[1];
+  record.Size = IsoNumber(bytes.data() + 10);
 }
 
 std::string WithoutVersion(std::string name) {
@@ -48,7 +50,8 @@ TContinuation ReadSystemUse(std::span<const uint8_t> area, TIsoRecord& record, s
     const std::string_view signature(reinterpret_cast<const char*>(entry), 2);
     if (signature == "ST") break;
     if (signature == "CE") {
-      if (length >= 28) next = {true, Le32(entry + 4), Le32(entry + 12), Le32(entry + 20)};
+      if (length >= 28)
+        next = {true, IsoNumber(entry + 4), IsoNumber(entry + 12), IsoNumber(entry + 20)};
     } else if (signature == "NM") {
       record.RockRidge = named = true;
       const uint8_t flags = length > 4 ? entry[4] : 0;
@@ -60,7 +63,7 @@ TContinuation ReadSystemUse(std::span<const uint8_t> area, TIsoRecord& record, s
         name.append(reinterpret_cast<const char*>(entry + 5), length - 5);
     } else if (signature == "PX") {
       record.RockRidge = true;
-      const uint32_t type = length >= 12 ? Le32(entry + 4) & kTypeMask : 0;
+      const uint32_t type = length >= 12 ? IsoNumber(entry + 4) & kTypeMask : 0;
       record.Link = record.Link || (type != kRegular && type != kDirectory && type != 0);
     } else if (signature == "SL" || signature == "CL") {
       record.RockRidge = record.Link = true;
@@ -77,8 +80,7 @@ bool ReadRecord(std::span<const uint8_t> bytes, bool joliet, const TIsoSectorRea
                 TIsoRecord& record) {
   const uint8_t nameLength = bytes[32];
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()) + kRecordHead, nameLength);
-  record.First = uint64_t{Le32(bytes.data() + 2)} + bytes[1];  // after an extended attribute record
-  record.Size = Le32(bytes.data() + 10);
+  ReadExtent(bytes, record);
   record.Folder = bytes[25] & kFolderFlag;
   record.Piece = bytes[25] & kMoreExtentsFlag;
   const bool dot = nameLength == 1 && static_cast<uint8_t>(raw[0]) <= 1;
@@ -135,11 +137,14 @@ bool ReadIsoRecords(std::span<const uint8_t> extent, bool joliet, const TIsoSect
   return true;
 }
 
+uint32_t IsoNumber(const uint8_t* bytes) {
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t{bytes[3]} << 24;
+}
+
 TIsoRecord IsoRootRecord(std::span<const uint8_t, 34> bytes) {
   TIsoRecord root;
   root.Name = ".";
   root.Folder = true;
-  root.First = uint64_t{Le32(bytes.data() + 2)} + bytes[1];
-  root.Size = Le32(bytes.data() + 10);
+  ReadExtent(bytes, root);
   return root;
 }

@@ -36,5 +36,8 @@ using TIsoSectorReader = std::function<bool(uint64_t sector, uint8_t* bytes)>;
 bool ReadIsoRecords(std::span<const uint8_t> extent, bool joliet, const TIsoSectorReader& read,
                     std::vector<TIsoRecord>& records);
 
+// A 32-bit number as ISO 9660 stores it (and Rock Ridge too): read from its little-endian half.
+uint32_t IsoNumber(const uint8_t* bytes);
+
 // The root folder's record, as a volume descriptor holds it (34 bytes from byte 156).
 TIsoRecord IsoRootRecord(std::span<const uint8_t, 34> bytes);
